@@ -1,0 +1,91 @@
+// One overlay frame, drawn by the view through the QPainter canvas into an image, as on screen.
+#include "GridState.h"
+#include "QPainterCanvas.h"
+#include "TavelinView.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+using namespace tavelin;
+
+struct Scene {
+    double width;
+    double height;
+    double cellSize;
+    bool labels;
+};
+
+// A fresh image of the screen's pixel size; each frame clears it and draws everything.
+void drawFrames(benchmark::State& state, Scene scene)
+{
+    const double ratio = double(state.range(0));
+    GridState grid;
+    grid.setCellWidth(scene.cellSize);
+    grid.setCellHeight(scene.cellSize);
+    grid.setShowCellLabels(scene.labels);
+    TavelinView view(grid);
+    QImage image(int(scene.width * ratio), int(scene.height * ratio), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    for (auto _ : state) {
+        QPainter painter(&image);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.fillRect(QRectF(0, 0, scene.width, scene.height), Qt::transparent);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        {
+            qt::QPainterCanvas canvas(painter);
+            view.draw(canvas, { scene.width, scene.height });
+        }
+        painter.end();
+        benchmark::DoNotOptimize(image.constBits());
+    }
+    state.counters["pixels"] = double(image.width()) * image.height();
+}
+
+void frame1440x900At80(benchmark::State& state) { drawFrames(state, { 1440, 900, 80, false }); }
+void frame1440x900At80Labels(benchmark::State& state) { drawFrames(state, { 1440, 900, 80, true }); }
+void frame3840x2160At20Labels(benchmark::State& state) { drawFrames(state, { 3840, 2160, 20, true }); }
+void frame3840x2160At20(benchmark::State& state) { drawFrames(state, { 3840, 2160, 20, false }); }
+
+// Only clearing the image: the floor under every frame above.
+void clearOnly(benchmark::State& state)
+{
+    const int ratio = int(state.range(0));
+    QImage image(3840 * ratio, 2160 * ratio, QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        QPainter painter(&image);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.fillRect(image.rect(), Qt::transparent);
+        painter.end();
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+
+}
+
+BENCHMARK(frame1440x900At80)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(frame1440x900At80Labels)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(frame3840x2160At20Labels)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(frame3840x2160At20)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(clearOnly)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv)
+{
+    // Fonts need a GUI application; no screen is needed to paint into an image.
+    if (!std::getenv("QT_QPA_PLATFORM"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,87 @@
+// Owns everything that lives for the whole run and carries every command the user can give.
+#pragma once
+
+#include "GridState.h"
+#include "MenuModel.h"
+#include "Platform.h"
+#include "TavelinView.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace tavelin {
+
+class AppDelegate {
+public:
+    explicit AppDelegate(Platform& platform);
+    ~AppDelegate();
+    AppDelegate(const AppDelegate&) = delete;
+    AppDelegate& operator=(const AppDelegate&) = delete;
+
+    void applicationDidFinishLaunching();
+
+    // Commands (menu rows and shortcuts).
+    void toggleGrid();
+    void setGridColor(const std::optional<std::string>& representedObject);
+    void toggleCellLabels();
+    void toggleAdjustMode();
+    void setSizeLarge() { setSize(160); }
+    void setSizeMedium() { setSize(80); }
+    void setSizeSmall() { setSize(40); }
+    void quitApp();
+    void startWindowSelection();
+    void setTargetFullScreen();
+    void takeScreenshot();
+
+    // Runs the command a menu row names.
+    void perform(const MenuItem& item);
+
+    // The shortcut decision: true when the key is one of the five shortcuts (its command is then queued).
+    bool handleKeyEvent(const KeyEvent& event);
+
+    // What the tray menu shows for the current state.
+    MenuModel buildMenu() const;
+
+    GridState& gridState() { return m_gridState; }
+    const GridState& gridState() const { return m_gridState; }
+    OverlayWindow* overlayWindow() { return m_overlayWindow.get(); }
+    TavelinView* view() { return m_view.get(); }
+    bool isTracking() const { return m_trackingTimer != 0; }
+
+    // Window targeting, reachable for tests of the hit test and tracking.
+    std::optional<uint32_t> findWindowAt(Point windowServerPoint);
+    std::optional<Rect> getWindowBounds(uint32_t number);
+    void applyWindowTarget(uint32_t number);
+    void startTrackingWindow();
+    void handleWindowSelectionClick();
+
+    // The screenshot's file name for a local time: Tavelin_yyyy-MM-dd_HH.mm.ss.png.
+    static std::string screenshotFileName(const std::tm& localTime);
+
+private:
+    void setupOverlayWindow();
+    void setupMenuBar();
+    void rebuildMenu();
+    void setupKeyMonitors();
+    void setSize(double value);
+    void stopTrackingTimer();
+    void endWindowSelection(bool showOverlay);
+    void showScreenshotFeedback();
+    void runShortcut(uint16_t keyCode);
+    ImageRef captureBase(Rect& rect);
+    void saveScreenshot(const std::vector<uint8_t>& png);
+
+    Platform& m_platform;
+    std::unique_ptr<OverlayWindow> m_overlayWindow;
+    GridState m_gridState;
+    std::unique_ptr<TavelinView> m_view;
+    bool m_hasStatusItem = false;
+    MonitorToken m_globalMonitor = 0;
+    MonitorToken m_localMonitor = 0;
+    MonitorToken m_clickMonitor = 0;
+    TimerId m_trackingTimer = 0;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+};
+
+}

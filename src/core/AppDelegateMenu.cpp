@@ -1,0 +1,85 @@
+// The tray menu: its 26 rows, built afresh from the grid state whenever a check mark may move.
+#include "AppDelegate.h"
+
+namespace tavelin {
+
+namespace {
+MenuItem separator()
+{
+    MenuItem item;
+    item.isSeparator = true;
+    item.enabled = false;
+    return item;
+}
+
+MenuItem heading(std::string title)
+{
+    MenuItem item;
+    item.title = std::move(title);
+    item.enabled = false;
+    return item;
+}
+
+MenuItem action(std::string title, Command command, bool checked = false)
+{
+    MenuItem item;
+    item.title = std::move(title);
+    item.action = command;
+    item.checked = checked;
+    return item;
+}
+}
+
+MenuModel AppDelegate::buildMenu() const
+{
+    const auto& s = m_gridState;
+    MenuModel menu;
+    auto& items = menu.items;
+    items.push_back(action("Toggle Grid (\u2318\u21E7G)", Command::toggleGrid));
+    items.push_back(separator());
+    items.push_back(heading("Grid Size"));
+    items.push_back(action("  Large (160\u00D7160)", Command::setSizeLarge));
+    items.push_back(action("  Medium (80\u00D780)", Command::setSizeMedium));
+    items.push_back(action("  Small (40\u00D740)", Command::setSizeSmall));
+    items.push_back(separator());
+    items.push_back(heading("Target"));
+    items.push_back(action("  Full Screen", Command::setTargetFullScreen, s.targetMode().isFullScreen()));
+    items.push_back(action("  Select Window... (\u2318\u21E7W)", Command::startWindowSelection, s.targetMode().isWindow()));
+    items.push_back(separator());
+    items.push_back(heading("Grid Color"));
+    for (auto color : allGridColors) {
+        auto raw = std::string(rawValue(color));
+        auto item = action("  " + raw, Command::setGridColor, rawValue(s.gridColor()) == raw);
+        item.representedObject = raw;
+        items.push_back(std::move(item));
+    }
+    items.push_back(separator());
+    items.push_back(action("Show Cell Labels (\u2318\u21E7L)", Command::toggleCellLabels, s.showCellLabels()));
+    items.push_back(action("Screenshot with Grid (\u2318\u21E7S)", Command::takeScreenshot));
+    items.push_back(action("Adjust Mode (\u2318\u21E7A)", Command::toggleAdjustMode));
+    items.push_back(separator());
+    auto quit = action("Quit", Command::quitApp);
+    quit.keyEquivalent = "q";
+    items.push_back(std::move(quit));
+    return menu;
+}
+
+void AppDelegate::setupMenuBar()
+{
+    m_platform.createStatusItem("Tavelin");
+    m_hasStatusItem = true;
+    rebuildMenu();
+}
+
+void AppDelegate::rebuildMenu()
+{
+    if (!m_hasStatusItem)
+        return;
+    std::weak_ptr<bool> alive = m_alive;
+    m_platform.setStatusMenu(buildMenu(), [this, alive](const MenuItem& item) {
+        if (alive.lock())
+            perform(item);
+    });
+}
+
+}

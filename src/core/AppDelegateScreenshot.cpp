@@ -1,0 +1,97 @@
+// The screenshot: what lies under the grid, with the grid on it, to a PNG file and the clipboard.
+#include "AppDelegate.h"
+#include "ScreenshotFile.h"
+
+#include <cstdio>
+
+namespace tavelin {
+
+namespace {
+constexpr double overlayRemovalWait = 0.1;
+constexpr double flashDuration = 0.15;
+}
+
+std::string AppDelegate::screenshotFileName(const std::tm& t)
+{
+    char name[64];
+    std::snprintf(name, sizeof name, "Tavelin_%04d-%02d-%02d_%02d.%02d.%02d.png", t.tm_year + 1900, t.tm_mon + 1,
+        t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+    return name;
+}
+
+// The base image: the target window alone, or else the main screen without the overlay.
+// rect receives the captured rectangle in global coordinates.
+ImageRef AppDelegate::captureBase(Rect& rect)
+{
+    if (auto target = m_gridState.targetMode().windowNumber()) {
+        if (auto bounds = getWindowBounds(*target)) {
+            rect = *bounds;
+            return m_platform.captureWindow(*target, rect);
+        }
+    }
+    auto screen = m_platform.mainScreenFrame();
+    if (!screen)
+        return nullptr;
+    // The main screen's own rectangle: where the overlay lies, wherever that screen is.
+    rect = *screen;
+    bool hideOverlay = m_overlayWindow && !m_gridState.isSelectingWindow();
+    if (hideOverlay) {
+        m_overlayWindow->orderOut();
+        m_platform.waitForOverlayGone(*m_overlayWindow, overlayRemovalWait);
+    }
+    auto base = m_platform.captureScreen(rect);
+    if (hideOverlay)
+        m_overlayWindow->orderFront();
+    return base;
+}
+
+void AppDelegate::takeScreenshot()
+{
+    if (!m_gridState.isVisible())
+        return;
+    Rect rect;
+    auto base = captureBase(rect);
+    if (!base || base->pixelWidth() <= 0 || base->pixelHeight() <= 0)
+        return;
+    ImageRef layer;
+    if (m_view)
+        layer = m_platform.renderOverlay(*m_view, rect.size(), base->pixelWidth(), base->pixelHeight());
+    auto composed = m_platform.compose(base, layer);
+    if (!composed)
+        return;
+    auto png = m_platform.encodePng(composed);
+    if (!png)
+        return;
+    saveScreenshot(*png);
+    m_platform.setClipboardImage(composed, *png);
+    showScreenshotFeedback();
+}
+
+// A failed write loses only the file: the clipboard and the flash still follow.
+void AppDelegate::saveScreenshot(const std::vector<uint8_t>& png)
+{
+    auto home = m_platform.homeDirectory();
+    if (home.empty()) {
+        m_platform.reportProblem("screenshot not saved: no home directory");
+        return;
+    }
+    auto name = screenshotFileName(m_platform.localTimeNow());
+    auto stem = name.substr(0, name.size() - 4);
+    auto result = writeNewFile(home + "/Desktop", stem, png);
+    if (auto* error = std::get_if<WriteError>(&result))
+        m_platform.reportProblem("screenshot not saved: " + error->message);
+}
+
+void AppDelegate::showScreenshotFeedback()
+{
+    if (!m_overlayWindow)
+        return;
+    std::shared_ptr<FlashWindow> flash = m_platform.createFlashWindow(m_overlayWindow->frame());
+    if (!flash)
+        return;
+    flash->orderFront();
+    // The task owns the flash window until it has run.
+    m_platform.postDelayed(flashDuration, [flash] { flash->orderOut(); });
+}
+
+}

@@ -1,0 +1,44 @@
+// Plain geometry in points (logical pixels): global desktop coordinates, origin top-left, y down.
+#pragma once
+
+namespace tavelin {
+
+struct Point {
+    double x = 0;
+    double y = 0;
+    friend bool operator==(const Point&, const Point&) = default;
+};
+
+struct Size {
+    double width = 0;
+    double height = 0;
+    friend bool operator==(const Size&, const Size&) = default;
+};
+
+struct Rect {
+    double x = 0;
+    double y = 0;
+    double width = 0;
+    double height = 0;
+
+    Point origin() const { return {x, y}; }
+    Size size() const { return {width, height}; }
+    bool isEmpty() const { return width <= 0 || height <= 0; }
+
+    // Left and top edges are inside, right and bottom edges outside; an empty rectangle holds nothing.
+    bool contains(Point p) const
+    {
+        return !isEmpty() && p.x >= x && p.x < x + width && p.y >= y && p.y < y + height;
+    }
+    friend bool operator==(const Rect&, const Rect&) = default;
+};
+
+// Window-list coordinates and screen coordinates. On X11 both are the root window's system
+// (origin top-left of the desktop, y down), so these conversions are the identity. Every place
+// that crosses from one to the other goes through them, so the crossing stays visible.
+namespace coordinates {
+inline Point screenToWindowServer(Point screenPoint) { return screenPoint; }
+inline Rect windowServerToScreen(Rect windowServerRect) { return windowServerRect; }
+}
+
+}

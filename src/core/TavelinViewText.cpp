@@ -1,0 +1,79 @@
+// The overlay's texts: column letters, row numbers and cell names, with their fonts and places.
+#include "TavelinView.h"
+
+#include <algorithm>
+#include <cassert>
+#include <vector>
+
+namespace tavelin {
+
+std::string TavelinView::columnLabel(int64_t index)
+{
+    assert(index >= 0);
+    std::string name;
+    int64_t n = index;
+    bool more;
+    do {
+        name.insert(name.begin(), char('A' + n % 26));
+        more = n > 25;
+        n = n / 26 - 1;
+    } while (more);
+    return name;
+}
+
+std::string TavelinView::cellLabel(int64_t column, int64_t row)
+{
+    return columnLabel(column) + std::to_string(row + 1);
+}
+
+Font TavelinView::columnHeaderFont(double cellWidth)
+{
+    return { std::max(std::min(cellWidth * 0.15, 14.0), 8.0), FontWeight::bold };
+}
+
+Font TavelinView::rowHeaderFont(double cellHeight)
+{
+    return { std::max(std::min(cellHeight * 0.15, 14.0), 8.0), FontWeight::bold };
+}
+
+Font TavelinView::cellLabelFont(double cellWidth, double cellHeight)
+{
+    double side = std::min(cellWidth, cellHeight);
+    return { std::max(std::min(side * 0.18, 16.0), 9.0), FontWeight::semibold };
+}
+
+void TavelinView::drawColumnHeader(Canvas& canvas, const Layout& l, int64_t column) const
+{
+    Point centre { leftBandWidth + double(column) * l.cellWidth + l.cellWidth / 2, l.topInset + topBandHeight / 2 };
+    canvas.drawText(columnLabel(column), centre, columnHeaderFont(l.cellWidth), l.colors.header);
+}
+
+void TavelinView::drawRowHeader(Canvas& canvas, const Layout& l, int64_t row) const
+{
+    Point centre { leftBandWidth / 2, l.topInset + topBandHeight + double(row) * l.cellHeight + l.cellHeight / 2 };
+    canvas.drawText(std::to_string(row + 1), centre, rowHeaderFont(l.cellHeight), l.colors.header);
+}
+
+void TavelinView::drawCellLabels(Canvas& canvas, const Layout& l) const
+{
+    if (l.rows <= 0 || l.cols <= 0)
+        return;
+    auto font = cellLabelFont(l.cellWidth, l.cellHeight);
+    // Column names are the same on every row: work them out once per redraw.
+    std::vector<std::string> columnNames;
+    columnNames.reserve(size_t(l.cols));
+    for (int64_t c = 0; c < l.cols; ++c)
+        columnNames.push_back(columnLabel(c));
+    std::string text;
+    for (int64_t r = 0; r < l.rows; ++r) {
+        auto rowNumber = std::to_string(r + 1);
+        double y = l.topInset + topBandHeight + double(r) * l.cellHeight + l.cellHeight / 2;
+        for (int64_t c = 0; c < l.cols; ++c) {
+            text.assign(columnNames[size_t(c)]).append(rowNumber);
+            double x = leftBandWidth + double(c) * l.cellWidth + l.cellWidth / 2;
+            canvas.drawText(text, { x, y }, font, l.colors.cellLabel);
+        }
+    }
+}
+
+}

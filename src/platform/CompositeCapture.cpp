@@ -1,0 +1,135 @@
+// One window's own pixels through the Composite extension, whatever covers it on screen.
+#include "CompositeCapture.h"
+
+#include "DrawableImage.h"
+#include "XcbReplies.h"
+
+#include <xcb/composite.h>
+
+#include <QPainter>
+
+namespace tavelin::x11 {
+
+namespace {
+
+// Deeper than any window manager nests its frames; guards against a tree that changes under us.
+constexpr int maxTreeDepth = 64;
+
+// A void request whose error, if any, is taken here instead of reaching an event queue.
+bool succeeded(xcb_connection_t* c, xcb_void_cookie_t cookie)
+{
+    xcb_generic_error_t* error = xcb_request_check(c, cookie);
+    free(error);
+    return error == nullptr;
+}
+
+}
+
+// Compositors and the Composite extension work on the root's children.
+std::optional<xcb_window_t> topLevelOf(X11Connection& x11, xcb_window_t window)
+{
+    auto* c = x11.connection();
+    for (int depth = 0; c && window != XCB_NONE && depth < maxTreeDepth; ++depth) {
+        auto tree = takeReply(c, xcb_query_tree(c, window), &xcb_query_tree_reply);
+        if (!tree || tree->parent == XCB_NONE)
+            return std::nullopt;
+        if (tree->parent == x11.root())
+            return window;
+        window = tree->parent;
+    }
+    return std::nullopt;
+}
+
+// Composite 0.2 brought NameWindowPixmap; QueryVersion must come before any other Composite
+// request on a connection.
+CompositeCapture::CompositeCapture(X11Connection& x11)
+    : m_x11(x11)
+{
+    auto* c = m_x11.connection();
+    if (!c)
+        return;
+    const auto* extension = xcb_get_extension_data(c, &xcb_composite_id);
+    if (!extension || !extension->present)
+        return;
+    auto version = takeReply(c, xcb_composite_query_version(c, 0, 4), &xcb_composite_query_version_reply);
+    m_available = version && (version->major_version > 0 || version->minor_version >= 2);
+}
+
+CompositeCapture::~CompositeCapture() { release(); }
+
+void CompositeCapture::follow(xcb_window_t client)
+{
+    if (!m_available)
+        return;
+    auto topLevel = client != XCB_NONE ? topLevelOf(m_x11, client) : std::nullopt;
+    if (topLevel && *topLevel == m_redirected)
+        return;
+    release();
+    if (topLevel && redirect(*topLevel))
+        m_redirected = *topLevel;
+}
+
+// Automatic redirection (Composite, RedirectWindow) gives the window an off-screen pixmap while
+// the server keeps showing it as before; it stacks with a compositing manager's manual one.
+// The server maps a viewable window afresh into its new pixmap, so its owner gets Expose and
+// paints all of it, covered parts included.
+bool CompositeCapture::redirect(xcb_window_t topLevel)
+{
+    auto* c = m_x11.connection();
+    return succeeded(c, xcb_composite_redirect_window_checked(c, topLevel, XCB_COMPOSITE_REDIRECT_AUTOMATIC));
+}
+
+void CompositeCapture::release()
+{
+    if (m_redirected == XCB_NONE)
+        return;
+    auto* c = m_x11.connection();
+    // A window that has gone took its redirection with it; the BadWindow is dropped.
+    succeeded(c, xcb_composite_unredirect_window_checked(c, m_redirected, XCB_COMPOSITE_REDIRECT_AUTOMATIC));
+    m_redirected = XCB_NONE;
+}
+
+// NameWindowPixmap names the top-level's off-screen contents, border included, with (0, 0) at
+// the border's outer corner, which GetGeometry places relative to the root. It fails with
+// BadMatch for a window that is not viewable or not redirected.
+QImage CompositeCapture::capture(xcb_window_t client, const QRect& area)
+{
+    auto* c = m_x11.connection();
+    if (!m_available || area.isEmpty())
+        return {};
+    auto topLevel = topLevelOf(m_x11, client);
+    if (!topLevel)
+        return {};
+    if (*topLevel != m_redirected)
+        follow(client);
+    auto geometryCookie = xcb_get_geometry(c, *topLevel);
+    auto attributesCookie = xcb_get_window_attributes(c, *topLevel);
+    auto geometry = takeReply(c, geometryCookie, &xcb_get_geometry_reply);
+    auto attributes = takeReply(c, attributesCookie, &xcb_get_window_attributes_reply);
+    if (!geometry || !attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE)
+        return {};
+
+    int border = geometry->border_width;
+    QRect pixmapRect(geometry->x, geometry->y, geometry->width + 2 * border, geometry->height + 2 * border);
+    QRect source = area.intersected(pixmapRect);
+    if (source.isEmpty())
+        return {};
+    xcb_pixmap_t pixmap = xcb_generate_id(c);
+    if (!succeeded(c, xcb_composite_name_window_pixmap_checked(c, *topLevel, pixmap)))
+        return {};
+    QImage pixels = readDrawable(c, pixmap, source.translated(-pixmapRect.topLeft()), attributes->visual);
+    xcb_free_pixmap(c, pixmap);
+    if (pixels.isNull() || source == area)
+        return pixels;
+
+    QImage whole(area.size(), QImage::Format_ARGB32_Premultiplied);
+    if (whole.isNull())
+        return {};
+    whole.fill(Qt::transparent);
+    QPainter painter(&whole);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(source.topLeft() - area.topLeft(), pixels);
+    return whole;
+}
+
+}

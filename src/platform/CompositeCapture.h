@@ -1,0 +1,44 @@
+// One window's own pixels through the Composite extension, whatever covers it on screen.
+#pragma once
+
+#include "X11Connection.h"
+
+#include <QImage>
+#include <QRect>
+
+#include <optional>
+
+namespace tavelin::x11 {
+
+// The ancestor of window that is a child of the root (a window manager's frame, or the window
+// itself); none once it is gone.
+std::optional<xcb_window_t> topLevelOf(X11Connection& x11, xcb_window_t window);
+
+class CompositeCapture {
+public:
+    explicit CompositeCapture(X11Connection& x11);
+    ~CompositeCapture();
+    CompositeCapture(const CompositeCapture&) = delete;
+    CompositeCapture& operator=(const CompositeCapture&) = delete;
+
+    bool isAvailable() const { return m_available; }
+
+    // Keeps the top-level holding client redirected, so its contents exist off screen by the time
+    // a shot is taken; the previous one is released. XCB_NONE releases without a new one.
+    void follow(xcb_window_t client);
+
+    // The pixels at area (device pixels on the root) of the top-level holding client, its frame
+    // included. Parts of area outside that top-level are transparent. Null once the window is
+    // gone or cannot be read (unmapped, iconified).
+    QImage capture(xcb_window_t client, const QRect& area);
+
+private:
+    bool redirect(xcb_window_t topLevel);
+    void release();
+
+    X11Connection& m_x11;
+    bool m_available = false;
+    xcb_window_t m_redirected = XCB_NONE;
+};
+
+}

@@ -1,0 +1,37 @@
+// A top-level of ours that floats over the desktop: the common ground of the overlay and the flash.
+#pragma once
+
+#include "Geometry.h"
+#include "X11WindowProperties.h"
+
+#include <QWidget>
+
+#include <cstdint>
+
+namespace tavelin::qt {
+
+// Frameless, translucent (32-bit ARGB), above ordinary windows, never focused, on every desktop,
+// without taskbar or pager entry, and click-through until told otherwise. Its X window exists
+// from construction on, so its id is known before it is first shown.
+class FloatingWidget : public QWidget {
+public:
+    FloatingWidget(x11::X11Connection& x11, const QString& title, const Rect& frame);
+    ~FloatingWidget() override;
+
+    void orderFront();
+    void orderOut();
+    // Global coordinates in points; the widget takes the rectangle's whole-pixel cover.
+    void setFrame(const Rect& frame);
+    Rect frame() const { return m_frame; }
+    void setClickThrough(bool clickThrough);
+    bool isClickThrough() const { return m_clickThrough; }
+    uint32_t windowId() const { return m_windowId; }
+
+private:
+    x11::FloatingAtoms m_atoms;
+    Rect m_frame;
+    uint32_t m_windowId = 0;
+    bool m_clickThrough = true;
+};
+
+}

@@ -1,0 +1,156 @@
+// Shortcut keys from two routes, raw desktop-wide presses and our own windows' key events,
+// routed so that each physical press reaches the handlers once.
+#include "KeyMonitor.h"
+
+#include "KeyPressLedger.h"
+#include "LocalKeyFilter.h"
+#include "XInputKeyWatcher.h"
+
+#include <QApplication>
+#include <QTimer>
+#include <QWidget>
+
+#include <cassert>
+#include <map>
+#include <vector>
+
+namespace tavelin::qt {
+
+namespace {
+
+// How long a raw press waits for our own window to report it, when we seemed to hold the keyboard.
+// The two reports of one press are normally milliseconds apart.
+constexpr int ownKeyboardGraceMs = 250;
+
+// True while key events go to one of our windows: a focused window, or a popup (the tray menu)
+// that has grabbed the keyboard.
+bool ownWindowHasKeyboard()
+{
+    return QGuiApplication::focusWindow() || QApplication::activePopupWidget() || QWidget::keyboardGrabber();
+}
+
+}
+
+struct KeyMonitor::Impl {
+    std::map<MonitorToken, std::function<void(const KeyEvent&)>> globalHandlers;
+    std::map<MonitorToken, std::function<bool(const KeyEvent&)>> localHandlers;
+    MonitorToken nextToken = 1;
+
+    bool watcherTried = false;
+    std::unique_ptr<XInputKeyWatcher> watcher;
+    std::unique_ptr<LocalKeyFilter> localFilter;
+    KeyPressLedger ledger;
+    std::vector<KeyPress> pendingRaw;
+    QTimer pendingTimer;
+
+    Impl();
+    XInputKeyWatcher* ensureWatcher();
+    ShortcutKeys keys() const { return watcher ? watcher->keys() : ShortcutKeys::evdevDefaults(); }
+    void onRawPress(const KeyPress& press);
+    void deliverRaw(const KeyPress& press);
+    void flushPendingRaw();
+    bool onLocalPress(uint32_t time, uint32_t keycode, uint32_t state);
+};
+
+KeyMonitor::Impl::Impl()
+{
+    pendingTimer.setSingleShot(true);
+    pendingTimer.setInterval(ownKeyboardGraceMs);
+    QObject::connect(&pendingTimer, &QTimer::timeout, [this] { flushPendingRaw(); });
+}
+
+XInputKeyWatcher* KeyMonitor::Impl::ensureWatcher()
+{
+    if (!watcherTried) {
+        watcherTried = true;
+        watcher = XInputKeyWatcher::start([this](const KeyPress& press) { onRawPress(press); });
+    }
+    return watcher.get();
+}
+
+// A press while one of our windows holds the keyboard belongs to the local route, which swallows it;
+// the raw one only stands by, in case the key went elsewhere after all.
+void KeyMonitor::Impl::onRawPress(const KeyPress& press)
+{
+    if (globalHandlers.empty())
+        return;
+    if (ownWindowHasKeyboard()) {
+        pendingRaw.push_back(press);
+        pendingTimer.start();
+        return;
+    }
+    deliverRaw(press);
+}
+
+void KeyMonitor::Impl::deliverRaw(const KeyPress& press)
+{
+    if (!ledger.claim(press.time, press.keycode))
+        return;
+    // A handler may add or remove monitors: call a copy.
+    auto handlers = globalHandlers;
+    for (auto& [token, handler] : handlers)
+        handler(press.event);
+}
+
+void KeyMonitor::Impl::flushPendingRaw()
+{
+    auto pending = std::move(pendingRaw);
+    pendingRaw.clear();
+    for (auto& press : pending)
+        deliverRaw(press);
+}
+
+// Called once per receiver as Qt propagates the event; only the first sighting of a press counts,
+// and a press the raw route already ran is passed on untouched.
+bool KeyMonitor::Impl::onLocalPress(uint32_t time, uint32_t keycode, uint32_t state)
+{
+    if (localHandlers.empty())
+        return false;
+    // Events Qt makes up itself carry no server time; they can match no raw press.
+    if (time != 0 && !ledger.claim(time, keycode))
+        return false;
+    auto event = keys().translate(keycode, state);
+    auto handlers = localHandlers;
+    bool swallow = false;
+    for (auto& [token, handler] : handlers)
+        swallow = handler(event) || swallow;
+    return swallow;
+}
+
+KeyMonitor::KeyMonitor()
+    : m_impl(std::make_unique<Impl>())
+{
+}
+
+KeyMonitor::~KeyMonitor() = default;
+
+MonitorToken KeyMonitor::addGlobal(std::function<void(const KeyEvent&)> handler)
+{
+    assert(handler);
+    if (!m_impl->ensureWatcher())
+        return 0;
+    auto token = m_impl->nextToken++;
+    m_impl->globalHandlers.emplace(token, std::move(handler));
+    return token;
+}
+
+MonitorToken KeyMonitor::addLocal(std::function<bool(const KeyEvent&)> handler)
+{
+    assert(handler);
+    // The keymap comes with the watcher; without one the evdev keycodes stand in.
+    m_impl->ensureWatcher();
+    if (!m_impl->localFilter) {
+        m_impl->localFilter = std::make_unique<LocalKeyFilter>(
+            [impl = m_impl.get()](uint32_t time, uint32_t keycode, uint32_t state) { return impl->onLocalPress(time, keycode, state); });
+    }
+    auto token = m_impl->nextToken++;
+    m_impl->localHandlers.emplace(token, std::move(handler));
+    return token;
+}
+
+bool KeyMonitor::remove(MonitorToken token)
+{
+    return m_impl->globalHandlers.erase(token) + m_impl->localHandlers.erase(token) > 0;
+}
+
+}

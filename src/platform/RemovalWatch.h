@@ -1,0 +1,35 @@
+// Knowing when a window being unmapped has really left the screen's pixels (Damage on the root).
+#pragma once
+
+#include "X11Connection.h"
+
+#include <functional>
+
+namespace tavelin::x11 {
+
+class RemovalWatch {
+public:
+    // Longest wait for a window that never visibly leaves (no repaint comes).
+    static constexpr double timeoutSeconds = 1.0;
+
+    RemovalWatch();
+    RemovalWatch(const RemovalWatch&) = delete;
+    RemovalWatch& operator=(const RemovalWatch&) = delete;
+
+    // Blocks until window, whose unmap sendUnmap pushes to the server, no longer shows in the
+    // root's image, and at least minSeconds; returns the seconds waited.
+    double waitUntilGone(xcb_window_t window, const std::function<void()>& sendUnmap, double minSeconds);
+
+private:
+    struct Session;
+    bool prepare(Session& session, xcb_window_t window);
+    void finish(Session& session);
+    void dispatch(Session& session, xcb_generic_event_t* event);
+
+    // Events of our own, in the server's order: nobody else reads or steals them.
+    X11Connection m_x11;
+    uint8_t m_damageEventBase = 0;
+    bool m_hasDamage = false;
+};
+
+}

@@ -1,0 +1,20 @@
+// Windows of a desktop without an EWMH window manager: the root's mapped children and their clients.
+#pragma once
+
+#include "EwmhWindows.h"
+
+namespace tavelin::x11 {
+
+struct TopLevel {
+    xcb_window_t client = XCB_NONE; // the window an application made
+    Rect outer;                     // the root's child holding it, border included
+};
+
+// The root's viewable children, frontmost first. A child that is a window manager's frame
+// stands for the client inside it (the child below it carrying WM_STATE, ICCCM 4.1.3.1).
+std::vector<TopLevel> viewableTopLevels(X11Connection& x11, const EwmhAtoms& atoms);
+
+// The rectangle of the root's child that holds window; none once it is gone.
+std::optional<Rect> topLevelRect(X11Connection& x11, xcb_window_t window);
+
+}

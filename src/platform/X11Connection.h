@@ -1,0 +1,47 @@
+// Tavelin's own xcb connection: atoms, property reads and error-safe replies for the X11 layer.
+#pragma once
+
+#include <xcb/xcb.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace tavelin::x11 {
+
+// Our own connection (not Qt's), so X errors from queries on vanishing windows come back to us
+// as null replies and never reach Qt's error handler.
+class X11Connection {
+public:
+    X11Connection();
+    ~X11Connection();
+    X11Connection(const X11Connection&) = delete;
+    X11Connection& operator=(const X11Connection&) = delete;
+
+    bool isValid() const { return m_connection != nullptr; }
+    xcb_connection_t* connection() const { return m_connection; }
+    xcb_screen_t* screen() const { return m_screen; }
+    xcb_window_t root() const { return m_screen ? m_screen->root : XCB_NONE; }
+
+    // Interned once, cached; XCB_NONE on failure.
+    xcb_atom_t atom(const std::string& name);
+
+    // A property read with its type and format checked; none when missing, of another type or
+    // format, or when the window has gone (the BadWindow error is taken and dropped).
+    std::optional<std::vector<uint32_t>> cardinals(xcb_window_t window, xcb_atom_t property, xcb_atom_t type);
+    std::optional<std::vector<uint32_t>> cardinals(xcb_window_t window, const std::string& property, xcb_atom_t type)
+    {
+        return cardinals(window, atom(property), type);
+    }
+
+    void flush();
+
+private:
+    xcb_connection_t* m_connection = nullptr;
+    xcb_screen_t* m_screen = nullptr;
+    std::unordered_map<std::string, xcb_atom_t> m_atoms;
+};
+
+}

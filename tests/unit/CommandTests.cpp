@@ -1,0 +1,134 @@
+// Launch and the grid commands: what each writes, and what it does to the overlay and the timer.
+#include "Launched.h"
+
+#include <gtest/gtest.h>
+
+using namespace tavelin;
+using namespace tavelin::test;
+
+TEST(Launch, ShowsAClickThroughOverlayOverTheMainScreenThenTheMenuThenKeys)
+{
+    Launched l;
+    auto& log = l.platform.log;
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_EQ(log[0], "accessory");
+    EXPECT_EQ(log[1], "create overlay");
+    EXPECT_EQ(log[2], "status item Tavelin");
+    EXPECT_EQ(l.overlay().frame(), (Rect { 0, 0, 1440, 900 }));
+    EXPECT_TRUE(l.overlay().ignoresMouse);
+    EXPECT_TRUE(l.overlay().shown);
+    EXPECT_TRUE(l.platform.globalKeys);
+    EXPECT_TRUE(l.platform.localKeys);
+}
+
+TEST(Launch, OverlayFollowsTheMainScreenWhereverItIs)
+{
+    FakePlatform platform;
+    platform.screen = Rect { 1920, 0, 2560, 1440 };
+    AppDelegate app(platform);
+    app.applicationDidFinishLaunching();
+    EXPECT_EQ(platform.overlay->frame(), (Rect { 1920, 0, 2560, 1440 }));
+}
+
+TEST(Launch, WithoutAScreenThereIsNoOverlayButCommandsStillUpdateTheState)
+{
+    FakePlatform platform;
+    platform.screen.reset();
+    AppDelegate app(platform);
+    app.applicationDidFinishLaunching();
+    EXPECT_EQ(platform.overlay, nullptr);
+    EXPECT_FALSE(platform.menus.empty()) << "the menu is still there";
+    app.toggleGrid();
+    EXPECT_FALSE(app.gridState().isVisible());
+    app.toggleGrid();
+    app.toggleAdjustMode();
+    EXPECT_TRUE(app.gridState().isAdjusting());
+    app.setSizeSmall();
+    EXPECT_EQ(app.gridState().cellWidth(), 40);
+    app.startWindowSelection();
+    platform.clickHandler();
+    EXPECT_FALSE(app.gridState().isSelectingWindow());
+    app.takeScreenshot();
+    app.setTargetFullScreen();
+    EXPECT_TRUE(platform.clipboard.empty());
+}
+
+TEST(ToggleGrid, HidingEndsAdjustModeAndStopsTrackingShowingResumesIt)
+{
+    Launched l;
+    l.app->toggleAdjustMode();
+    EXPECT_FALSE(l.overlay().ignoresMouse);
+    l.state().setTargetMode(TargetMode::window(9));
+    l.app->startTrackingWindow();
+
+    l.app->toggleGrid();
+    EXPECT_FALSE(l.state().isVisible());
+    EXPECT_FALSE(l.state().isAdjusting());
+    EXPECT_TRUE(l.overlay().ignoresMouse);
+    EXPECT_FALSE(l.overlay().shown);
+    EXPECT_FALSE(l.app->isTracking());
+    EXPECT_TRUE(l.platform.timers.empty());
+
+    l.app->toggleAdjustMode();
+    EXPECT_FALSE(l.state().isAdjusting()) << "adjust mode needs a visible grid";
+
+    l.app->toggleGrid();
+    EXPECT_TRUE(l.overlay().shown);
+    EXPECT_FALSE(l.state().isAdjusting()) << "showing again does not restore adjust mode";
+    EXPECT_TRUE(l.app->isTracking());
+    EXPECT_EQ(l.platform.timers.size(), 1u);
+}
+
+TEST(ToggleGrid, TwiceOnTheFullScreenLeavesEverythingAsBefore)
+{
+    Launched l;
+    l.app->toggleGrid();
+    l.app->toggleGrid();
+    EXPECT_TRUE(l.state().isVisible());
+    EXPECT_TRUE(l.overlay().shown);
+    EXPECT_TRUE(l.overlay().ignoresMouse);
+    EXPECT_FALSE(l.app->isTracking());
+}
+
+TEST(SizeCommands, WriteWidthThenHeightUnclampedAndSquareAgain)
+{
+    Launched l;
+    l.state().setCellWidth(123.4);
+    l.state().setCellHeight(56.7);
+    int writes = 0;
+    l.state().subscribe([&] { ++writes; });
+    l.app->setSizeSmall();
+    EXPECT_EQ(writes, 2);
+    EXPECT_EQ(l.state().cellWidth(), 40);
+    EXPECT_EQ(l.state().cellHeight(), 40);
+    l.app->setSizeLarge();
+    EXPECT_EQ(l.state().cellHeight(), 160);
+    l.app->setSizeMedium();
+    EXPECT_EQ(l.state().cellWidth(), 80);
+    auto menus = l.platform.menus.size();
+    l.app->setSizeLarge();
+    EXPECT_EQ(l.platform.menus.size(), menus) << "sizes do not rebuild the menu";
+}
+
+TEST(Quit, AsksTheApplicationToTerminate)
+{
+    Launched l;
+    l.app->quitApp();
+    EXPECT_EQ(l.platform.log.back(), "terminate");
+}
+
+TEST(Teardown, RemovesBothKeyMonitorsAndTheTimer)
+{
+    Launched l;
+    l.state().setTargetMode(TargetMode::window(3));
+    l.app->startTrackingWindow();
+    l.app.reset();
+    auto& log = l.platform.log;
+    EXPECT_NE(std::find(log.begin(), log.end(), "remove monitor 1"), log.end());
+    EXPECT_NE(std::find(log.begin(), log.end(), "remove monitor 2"), log.end());
+    EXPECT_TRUE(l.platform.timers.empty());
+
+    Launched notLaunched(false);
+    notLaunched.app.reset(); // nothing installed: nothing removed, no failure
+    EXPECT_TRUE(notLaunched.platform.log.empty());
+}

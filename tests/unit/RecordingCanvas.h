@@ -1,0 +1,54 @@
+// A canvas that writes down every drawing step, so tests can read exactly what was drawn.
+#pragma once
+
+#include "Canvas.h"
+
+#include <string>
+#include <vector>
+
+namespace tavelin::test {
+
+struct Step {
+    enum Kind { Fill, RoundedFill, Line, Text } kind;
+    Rect rect;
+    Point a, b;
+    Color color;
+    double width = 0;
+    std::string text;
+    Font font;
+};
+
+class RecordingCanvas final : public Canvas {
+public:
+    void fillRect(const Rect& r, const Color& c) override { steps.push_back({ Step::Fill, r, {}, {}, c, 0, {}, {} }); }
+    void fillRoundedRect(const Rect& r, double radius, const Color& c) override
+    {
+        steps.push_back({ Step::RoundedFill, r, {}, {}, c, radius, {}, {} });
+    }
+    void strokeLine(Point a, Point b, const Color& c, double w) override { steps.push_back({ Step::Line, {}, a, b, c, w, {}, {} }); }
+    void drawText(std::string_view t, Point centre, const Font& f, const Color& c) override
+    {
+        steps.push_back({ Step::Text, {}, centre, {}, c, 0, std::string(t), f });
+    }
+    // Monospaced: 0.6 em per character (UTF-8 continuation bytes not counted), 1.2 em high.
+    Size measureText(std::string_view t, const Font& f) override
+    {
+        size_t chars = 0;
+        for (unsigned char ch : t)
+            chars += (ch & 0xC0) != 0x80;
+        return { double(chars) * f.size * 0.6, f.size * 1.2 };
+    }
+
+    std::vector<Step> of(Step::Kind kind) const
+    {
+        std::vector<Step> out;
+        for (auto& s : steps) {
+            if (s.kind == kind)
+                out.push_back(s);
+        }
+        return out;
+    }
+    std::vector<Step> steps;
+};
+
+}

@@ -1,0 +1,246 @@
+// The screenshot sequence on every path, the file name, and writing files that never overwrite.
+#include "Launched.h"
+#include "ScreenshotFile.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+using namespace tavelin;
+using namespace tavelin::test;
+namespace fs = std::filesystem;
+
+namespace {
+struct TempHome {
+    fs::path path;
+    TempHome()
+    {
+        char pattern[] = "/tmp/tavelin-unit-XXXXXX";
+        path = mkdtemp(pattern);
+        fs::create_directory(path / "Desktop");
+    }
+    ~TempHome() { fs::remove_all(path); }
+    std::vector<std::string> desktopFiles() const
+    {
+        std::vector<std::string> names;
+        for (auto& e : fs::directory_iterator(path / "Desktop"))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+};
+
+struct Shooting : Launched {
+    TempHome home;
+    Shooting()
+    {
+        platform.home = home.path.string();
+        platform.now = {};
+        platform.now.tm_year = 2027 - 1900;
+        platform.now.tm_mon = 2;
+        platform.now.tm_mday = 7;
+        platform.now.tm_hour = 13;
+        platform.now.tm_min = 5;
+        platform.now.tm_sec = 9;
+        platform.log.clear();
+    }
+    bool flashed() const { return std::count(platform.log.begin(), platform.log.end(), "create flash") > 0; }
+};
+}
+
+TEST(ScreenshotName, LocalTimeOnA24HourClock)
+{
+    std::tm t {};
+    t.tm_year = 2027 - 1900;
+    t.tm_mon = 2;
+    t.tm_mday = 7;
+    t.tm_hour = 13;
+    t.tm_min = 5;
+    t.tm_sec = 9;
+    EXPECT_EQ(AppDelegate::screenshotFileName(t), "Tavelin_2027-03-07_13.05.09.png");
+}
+
+TEST(Screenshot, ScreenModeHidesTheOverlayWaitsCapturesShowsItAgainThenFileClipboardFlash)
+{
+    Shooting s;
+    s.app->takeScreenshot();
+    std::vector<std::string> expected { "out", "front" };
+    EXPECT_EQ(s.overlay().log.size() >= 2 ? std::vector<std::string>(s.overlay().log.end() - 2, s.overlay().log.end())
+                                          : std::vector<std::string> {},
+        expected);
+    auto& log = s.platform.log;
+    ASSERT_GE(log.size(), 5u);
+    EXPECT_EQ(log[0], "wait hidden 0.1");
+    EXPECT_EQ(log[1], "capture screen");
+    EXPECT_EQ(log[2], "compose screen+overlay");
+    EXPECT_EQ(log[3], "clipboard");
+    EXPECT_EQ(log[4], "create flash");
+    EXPECT_EQ(s.platform.capturedRect, (Rect { 0, 0, 1440, 900 }));
+    EXPECT_EQ(s.home.desktopFiles(), (std::vector<std::string> { "Tavelin_2027-03-07_13.05.09.png" }));
+    std::ifstream file(s.home.path / "Desktop" / "Tavelin_2027-03-07_13.05.09.png");
+    std::string content((std::istreambuf_iterator<char>(file)), {});
+    EXPECT_EQ(content, "screen+overlay") << "the file holds exactly the composed image";
+    EXPECT_EQ(s.platform.clipboard, "screen+overlay");
+}
+
+TEST(Screenshot, TheScreenRectangleIsTheMainScreensOwnWhereverItIs)
+{
+    Shooting s;
+    s.platform.screen = Rect { 1920, 0, 1280, 1024 };
+    s.app->takeScreenshot();
+    EXPECT_EQ(s.platform.capturedRect, (Rect { 1920, 0, 1280, 1024 }));
+}
+
+TEST(Screenshot, WindowModeCapturesTheWindowAloneAndNeverHidesTheOverlay)
+{
+    Shooting s;
+    s.platform.windows = { { 42, 100, 0, Rect { 100, 50, 800, 600 } } };
+    s.state().setTargetMode(TargetMode::window(42));
+    s.overlay().log.clear();
+    s.app->takeScreenshot();
+    EXPECT_TRUE(s.overlay().log.empty()) << "overlay untouched";
+    EXPECT_EQ(s.platform.log[0], "capture window 42");
+    EXPECT_EQ(s.platform.capturedRect, (Rect { 100, 50, 800, 600 }));
+    EXPECT_EQ(s.platform.clipboard, "window+overlay");
+    EXPECT_EQ(s.platform.renderedOverlaySize, (Size { 800, 600 }));
+}
+
+TEST(Screenshot, WindowModeFallsBackToTheScreenWhenTheTargetIsGone)
+{
+    Shooting s;
+    s.state().setTargetMode(TargetMode::window(42));
+    s.app->takeScreenshot();
+    EXPECT_EQ(s.platform.clipboard, "screen+overlay");
+    EXPECT_EQ(s.platform.capturedRect, (Rect { 0, 0, 1440, 900 }));
+}
+
+TEST(Screenshot, FailureTable)
+{
+    { // grid hidden: nothing at all
+        Shooting s;
+        s.app->toggleGrid();
+        s.platform.log.clear();
+        s.app->takeScreenshot();
+        EXPECT_TRUE(s.platform.log.empty());
+    }
+    { // window capture gives nothing: stop, overlay never hidden
+        Shooting s;
+        s.platform.windows = { { 42, 100, 0, Rect { 0, 0, 100, 100 } } };
+        s.platform.windowCaptureWorks = false;
+        s.state().setTargetMode(TargetMode::window(42));
+        s.overlay().log.clear();
+        s.app->takeScreenshot();
+        EXPECT_TRUE(s.overlay().log.empty());
+        EXPECT_TRUE(s.platform.clipboard.empty());
+        EXPECT_FALSE(s.flashed());
+    }
+    { // screen capture gives nothing: overlay back, then stop
+        Shooting s;
+        s.platform.screenCaptureWorks = false;
+        s.app->takeScreenshot();
+        EXPECT_TRUE(s.overlay().shown);
+        EXPECT_TRUE(s.platform.clipboard.empty());
+        EXPECT_TRUE(s.home.desktopFiles().empty());
+    }
+    { // no main screen: stop before hiding
+        Shooting s;
+        s.platform.screen.reset();
+        s.overlay().log.clear();
+        s.app->takeScreenshot();
+        EXPECT_TRUE(s.overlay().log.empty());
+        EXPECT_FALSE(s.flashed());
+    }
+    { // no overlay layer: the base alone
+        Shooting s;
+        s.platform.overlayRenderWorks = false;
+        s.app->takeScreenshot();
+        EXPECT_EQ(s.platform.clipboard, "screen");
+    }
+    { // encoding fails: no file, clipboard untouched, no flash
+        Shooting s;
+        s.platform.encodeWorks = false;
+        s.app->takeScreenshot();
+        EXPECT_TRUE(s.platform.clipboard.empty());
+        EXPECT_TRUE(s.home.desktopFiles().empty());
+        EXPECT_FALSE(s.flashed());
+    }
+    { // no Desktop folder: no file, but clipboard, flash and one line saying why
+        Shooting s;
+        fs::remove(s.home.path / "Desktop");
+        s.app->takeScreenshot();
+        EXPECT_EQ(s.platform.clipboard, "screen+overlay");
+        EXPECT_TRUE(s.flashed());
+        ASSERT_EQ(s.platform.problems.size(), 1u);
+        EXPECT_NE(s.platform.problems[0].find("Desktop"), std::string::npos);
+    }
+}
+
+TEST(Screenshot, TheOverlayLayerIsRenderedAtTheBasesPixelSize)
+{
+    Shooting s;
+    s.platform.windows = { { 42, 100, 0, Rect { 0, 0, 700, 500 } } };
+    s.state().setTargetMode(TargetMode::window(42));
+    s.app->takeScreenshot();
+    EXPECT_EQ(s.platform.renderedPixelsWide, 700);
+    EXPECT_EQ(s.platform.renderedOverlaySize, (Size { 700, 500 }));
+}
+
+TEST(Screenshot, FlashCoversTheOverlayAndIsRemovedLater)
+{
+    Shooting s;
+    s.overlay().setFrame({ 10, 20, 300, 200 });
+    s.app->takeScreenshot();
+    s.app->takeScreenshot();
+    ASSERT_EQ(s.platform.flashFrames.size(), 2u);
+    EXPECT_EQ(s.platform.flashFrames[0], (Rect { 10, 20, 300, 200 }));
+    ASSERT_EQ(s.platform.delayed.size(), 2u);
+    EXPECT_DOUBLE_EQ(s.platform.delayed[0].first, 0.15);
+    s.platform.runDelayed();
+    EXPECT_EQ(std::count(s.platform.log.begin(), s.platform.log.end(), "flash out"), 2);
+}
+
+TEST(ScreenshotFile, SecondShotInTheSameSecondGetsASuffixAndNothingIsOverwritten)
+{
+    TempHome home;
+    auto folder = (home.path / "Desktop").string();
+    std::vector<uint8_t> a { 'a' }, b { 'b' }, c { 'c' };
+    auto first = writeNewFile(folder, "Tavelin_x", a);
+    auto second = writeNewFile(folder, "Tavelin_x", b);
+    auto third = writeNewFile(folder, "Tavelin_x", c);
+    ASSERT_TRUE(std::holds_alternative<WrittenFile>(third));
+    EXPECT_EQ(std::get<WrittenFile>(second).path, folder + "/Tavelin_x-2.png");
+    EXPECT_EQ(home.desktopFiles(), (std::vector<std::string> { "Tavelin_x-2.png", "Tavelin_x-3.png", "Tavelin_x.png" }))
+        << "no temporary files left behind";
+    std::ifstream f(folder + "/Tavelin_x.png");
+    EXPECT_EQ(f.get(), 'a');
+}
+
+TEST(ScreenshotFile, NeverFollowsALinkPlantedAtTheName)
+{
+    TempHome home;
+    auto folder = (home.path / "Desktop").string();
+    auto victim = home.path / "victim";
+    std::ofstream(victim) << "keep";
+    fs::create_symlink(victim, home.path / "Desktop" / "Tavelin_y.png");
+    auto result = writeNewFile(folder, "Tavelin_y", { 'x' });
+    ASSERT_TRUE(std::holds_alternative<WrittenFile>(result));
+    EXPECT_EQ(std::get<WrittenFile>(result).path, folder + "/Tavelin_y-2.png");
+    std::ifstream v(victim);
+    std::string kept;
+    v >> kept;
+    EXPECT_EQ(kept, "keep");
+}
+
+TEST(ScreenshotFile, AnUnwritableFolderIsAnErrorNotAPartialFile)
+{
+    TempHome home;
+    auto result = writeNewFile((home.path / "missing").string(), "Tavelin_z", { 'x' });
+    ASSERT_TRUE(std::holds_alternative<WriteError>(result));
+    if (geteuid() != 0) { // root writes anywhere
+        fs::permissions(home.path / "Desktop", fs::perms::owner_read | fs::perms::owner_exec);
+        EXPECT_TRUE(std::holds_alternative<WriteError>(writeNewFile((home.path / "Desktop").string(), "T", { 'x' })));
+        fs::permissions(home.path / "Desktop", fs::perms::owner_all);
+    }
+}

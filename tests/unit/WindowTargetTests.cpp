@@ -1,0 +1,192 @@
+// Window targeting: the hit test's rules, the selection's states, and tracking as a state machine.
+#include "Launched.h"
+
+#include <gtest/gtest.h>
+
+using namespace tavelin;
+using namespace tavelin::test;
+
+namespace {
+WindowRecord window(uint32_t number, Rect bounds, int32_t pid = 100, std::optional<int64_t> layer = 0)
+{
+    return { number, pid, layer, bounds };
+}
+}
+
+TEST(HitTest, FrontmostOrdinaryWindowOfAnotherProcessUnderThePointWins)
+{
+    Launched l;
+    auto& w = l.platform.windows;
+    w = { window(1, { 0, 0, 300, 300 }, 100, 3),  // kept above: not ordinary
+        window(2, { 0, 0, 300, 300 }, l.platform.pid), // our own process
+        window(3, { 0, 0, 300, 300 }, 100, std::nullopt), // no layer counts as ordinary
+        window(4, { 0, 0, 300, 300 }) };
+    EXPECT_EQ(l.app->findWindowAt({ 10, 10 }), 3u);
+    w.erase(w.begin() + 2);
+    EXPECT_EQ(l.app->findWindowAt({ 10, 10 }), 4u);
+    l.platform.ownWindows = { 4 };
+    EXPECT_FALSE(l.app->findWindowAt({ 10, 10 })) << "our own windows by id too";
+}
+
+TEST(HitTest, EdgesAndTheFiftyPointThreshold)
+{
+    Launched l;
+    l.platform.windows = { window(7, { 100, 100, 51, 51 }) };
+    EXPECT_EQ(l.app->findWindowAt({ 100, 100 }), 7u) << "left and top edges are inside";
+    EXPECT_FALSE(l.app->findWindowAt({ 151, 120 })) << "right edge is outside";
+    EXPECT_FALSE(l.app->findWindowAt({ 120, 151 })) << "bottom edge is outside";
+    l.platform.windows = { window(8, { 100, 100, 50, 200 }), window(9, { 100, 100, 200, 50 }) };
+    EXPECT_FALSE(l.app->findWindowAt({ 120, 120 })) << "50 points is not more than 50";
+    l.platform.windows = { window(10, { 100, 100, 0, 0 }) };
+    EXPECT_FALSE(l.app->findWindowAt({ 100, 100 })) << "an empty rectangle holds nothing";
+}
+
+TEST(HitTest, RecordsWithMissingFieldsAreSkipped)
+{
+    Launched l;
+    WindowRecord noBounds { 1, 100, 0, std::nullopt };
+    WindowRecord noNumber { std::nullopt, 100, 0, Rect { 0, 0, 200, 200 } };
+    WindowRecord noPid { 3, std::nullopt, 0, Rect { 0, 0, 200, 200 } };
+    l.platform.windows = { noBounds, noNumber, noPid, window(4, { 0, 0, 200, 200 }) };
+    EXPECT_EQ(l.app->findWindowAt({ 50, 50 }), 4u);
+    l.platform.windows = {};
+    EXPECT_FALSE(l.app->findWindowAt({ 50, 50 }));
+}
+
+TEST(WindowSelection, ClickOnAWindowTargetsItFollowsItAndMovesTheCheckMark)
+{
+    Launched l;
+    l.platform.windows = { window(42, { 100, 50, 800, 600 }) };
+    l.app->startWindowSelection();
+    EXPECT_TRUE(l.state().isSelectingWindow());
+    EXPECT_FALSE(l.overlay().shown);
+    EXPECT_EQ(l.platform.cursorDepth, 1);
+
+    l.app->startWindowSelection(); // a second start is ignored
+    EXPECT_EQ(l.platform.cursorDepth, 1);
+
+    l.platform.pointer = Point { 400, 300 };
+    l.platform.clickHandler();
+    EXPECT_FALSE(l.state().isSelectingWindow());
+    EXPECT_EQ(l.platform.cursorDepth, 0);
+    EXPECT_EQ(l.state().targetMode().windowNumber(), 42u);
+    EXPECT_EQ(l.overlay().frame(), (Rect { 100, 50, 800, 600 }));
+    EXPECT_TRUE(l.overlay().shown);
+    EXPECT_TRUE(l.overlay().ignoresMouse);
+    EXPECT_TRUE(l.app->isTracking());
+    EXPECT_EQ(l.platform.targetChanges, (std::vector<uint32_t> { 42 }));
+    EXPECT_TRUE(l.row("  Select Window... (\u2318\u21E7W)").checked);
+    EXPECT_FALSE(l.row("  Full Screen").checked);
+}
+
+TEST(WindowSelection, ClickOnNothingReturnsToTheFullScreen)
+{
+    Launched l;
+    l.state().setTargetMode(TargetMode::window(5));
+    l.overlay().setFrame({ 1, 2, 3, 4 });
+    l.app->startWindowSelection();
+    l.platform.clickHandler();
+    EXPECT_TRUE(l.state().targetMode().isFullScreen());
+    EXPECT_EQ(l.overlay().frame(), (Rect { 0, 0, 1440, 900 }));
+    EXPECT_TRUE(l.overlay().shown);
+    EXPECT_TRUE(l.row("  Full Screen").checked);
+}
+
+TEST(WindowSelection, AFailedGrabOrNoMonitorEndsTheSelectionWithTheGridShown)
+{
+    Launched l;
+    l.app->startWindowSelection();
+    l.platform.clickFailed();
+    EXPECT_FALSE(l.state().isSelectingWindow());
+    EXPECT_TRUE(l.overlay().shown);
+    EXPECT_EQ(l.platform.cursorDepth, 0);
+
+    l.platform.clickMonitorAvailable = false;
+    l.app->startWindowSelection();
+    EXPECT_FALSE(l.state().isSelectingWindow());
+    EXPECT_TRUE(l.overlay().shown);
+    EXPECT_EQ(l.platform.cursorDepth, 0);
+}
+
+TEST(WindowSelection, HiddenGridNeitherStartsNorIsShownByTheClick)
+{
+    Launched l;
+    l.app->toggleGrid();
+    l.app->startWindowSelection();
+    EXPECT_FALSE(l.state().isSelectingWindow());
+    EXPECT_EQ(l.platform.cursorDepth, 0);
+
+    l.app->toggleGrid();
+    l.platform.windows = { window(42, { 100, 50, 800, 600 }) };
+    l.platform.pointer = Point { 200, 200 };
+    l.app->startWindowSelection();
+    l.app->toggleGrid(); // hidden while the selection waits
+    l.platform.clickHandler();
+    EXPECT_EQ(l.state().targetMode().windowNumber(), 42u);
+    EXPECT_FALSE(l.overlay().shown);
+    EXPECT_FALSE(l.app->isTracking());
+    l.app->toggleGrid();
+    EXPECT_TRUE(l.overlay().shown);
+    EXPECT_TRUE(l.app->isTracking());
+}
+
+TEST(WindowSelection, AdjustModeSurvivesASelection)
+{
+    Launched l;
+    l.app->toggleAdjustMode();
+    l.app->startWindowSelection();
+    EXPECT_TRUE(l.overlay().ignoresMouse);
+    l.platform.clickHandler();
+    EXPECT_TRUE(l.state().isAdjusting());
+    EXPECT_FALSE(l.overlay().ignoresMouse);
+}
+
+TEST(Tracking, FollowsMovesAndFallsBackWhenTheWindowIsGone)
+{
+    Launched l;
+    l.platform.windows = { window(42, { 100, 50, 800, 600 }) };
+    l.platform.pointer = Point { 400, 300 };
+    l.app->startWindowSelection();
+    l.platform.clickHandler();
+    ASSERT_EQ(l.platform.timers.size(), 1u);
+    EXPECT_DOUBLE_EQ(l.platform.timers.begin()->second.interval, 0.2);
+
+    l.platform.windows[0].bounds = Rect { 300, 200, 640, 480 };
+    l.platform.tickTimers();
+    EXPECT_EQ(l.overlay().frame(), (Rect { 300, 200, 640, 480 }));
+
+    l.platform.windows[0].bounds = Rect {}; // a zero rectangle is still bounds
+    l.platform.tickTimers();
+    EXPECT_EQ(l.overlay().frame(), Rect {});
+    EXPECT_TRUE(l.app->isTracking());
+
+    l.platform.windows.clear();
+    l.platform.tickTimers();
+    EXPECT_TRUE(l.state().targetMode().isFullScreen());
+    EXPECT_EQ(l.overlay().frame(), (Rect { 0, 0, 1440, 900 }));
+    EXPECT_FALSE(l.app->isTracking());
+    EXPECT_TRUE(l.platform.timers.empty());
+    EXPECT_TRUE(l.row("  Full Screen").checked);
+    EXPECT_EQ(l.platform.targetChanges, (std::vector<uint32_t> { 42, 0 }));
+}
+
+TEST(Tracking, OneTimerAtMostAndFullScreenStopsIt)
+{
+    Launched l;
+    l.state().setTargetMode(TargetMode::window(42));
+    l.app->startTrackingWindow();
+    l.app->startTrackingWindow();
+    EXPECT_EQ(l.platform.timers.size(), 1u);
+    l.platform.trigger("  Full Screen");
+    EXPECT_TRUE(l.platform.timers.empty());
+    EXPECT_TRUE(l.state().targetMode().isFullScreen());
+}
+
+TEST(Tracking, FullScreenWhileHiddenKeepsTheGridHidden)
+{
+    Launched l;
+    l.app->toggleGrid();
+    l.app->setTargetFullScreen();
+    EXPECT_FALSE(l.overlay().shown);
+    EXPECT_TRUE(l.row("  Full Screen").checked);
+}
