@@ -9,8 +9,10 @@
 #include "Trace.h"
 
 #include <QGuiApplication>
+#include <QTimer>
 
 #include <cmath>
+#include <cstdio>
 
 namespace tavelin::qt {
 
@@ -38,13 +40,22 @@ void flushQtConnection()
 struct Captures::Impl {
     explicit Impl(x11::X11Connection& connection)
         : x11(connection)
-        , composite(connection)
+        , reader(connection.connection())
+        , composite(connection, reader)
     {
+        // Shots in quick succession reuse the memory of a capture; an idle tray icon keeps none.
+        idleRelease.setSingleShot(true);
+        idleRelease.setInterval(keepMemoryMs);
+        QObject::connect(&idleRelease, &QTimer::timeout, [this] { reader.releaseIdle(); });
     }
 
+    static constexpr int keepMemoryMs = 10000;
+
     x11::X11Connection& x11;
+    x11::DrawableReader reader;
     x11::CompositeCapture composite;
     x11::RemovalWatch removal;
+    QTimer idleRelease;
 };
 
 Captures::Captures(x11::X11Connection& x11)
@@ -58,9 +69,12 @@ void Captures::targetWindowChanged(uint32_t number) { m_impl->composite.follow(n
 
 void Captures::waitForOverlayGone(OverlayWindow& overlay, double minSeconds)
 {
-    TraceTimer timer("overlay-gone wait");
-    m_impl->removal.waitUntilGone(overlay.windowNumber(), flushQtConnection, minSeconds);
-    timer.print();
+    auto outcome = m_impl->removal.waitUntilGone(overlay.windowNumber(), flushQtConnection, minSeconds);
+    if (tracing()) {
+        std::fprintf(stderr, "tavelin: trace: overlay-gone wait %.1f ms (%s %.1f ms%s)\n", outcome.waited * 1000,
+            outcome.seen ? "left the screen after" : "not seen to leave; timeout", outcome.goneAfter * 1000,
+            outcome.unmapUnseen ? "; unmapped before the watch" : "");
+    }
 }
 
 // GetImage on the root reads what the screen shows, every window and the compositor's work.
@@ -74,7 +88,8 @@ ImageRef Captures::captureScreen(const Rect& rect)
     QRect area = devicePixelRect(rect).intersected(QRect(0, 0, screen->width_in_pixels, screen->height_in_pixels));
     if (area.isEmpty())
         return nullptr;
-    auto image = makeImage(x11::readDrawable(x11.connection(), x11.root(), area, screen->root_visual));
+    auto image = makeImage(m_impl->reader.read(x11.root(), area, screen->root_visual));
+    m_impl->idleRelease.start();
     timer.print();
     return image;
 }
@@ -83,6 +98,7 @@ ImageRef Captures::captureWindow(uint32_t number, const Rect& rect)
 {
     TraceTimer timer("window capture");
     auto image = makeImage(m_impl->composite.capture(number, devicePixelRect(rect)));
+    m_impl->idleRelease.start();
     timer.print();
     return image;
 }

@@ -1,7 +1,6 @@
 // One window's own pixels through the Composite extension, whatever covers it on screen.
 #include "CompositeCapture.h"
 
-#include "DrawableImage.h"
 #include "XcbReplies.h"
 
 #include <xcb/composite.h>
@@ -42,8 +41,9 @@ std::optional<xcb_window_t> topLevelOf(X11Connection& x11, xcb_window_t window)
 
 // Composite 0.2 brought NameWindowPixmap; QueryVersion must come before any other Composite
 // request on a connection.
-CompositeCapture::CompositeCapture(X11Connection& x11)
+CompositeCapture::CompositeCapture(X11Connection& x11, DrawableReader& reader)
     : m_x11(x11)
+    , m_reader(reader)
 {
     auto* c = m_x11.connection();
     if (!c)
@@ -117,7 +117,7 @@ QImage CompositeCapture::capture(xcb_window_t client, const QRect& area)
     xcb_pixmap_t pixmap = xcb_generate_id(c);
     if (!succeeded(c, xcb_composite_name_window_pixmap_checked(c, *topLevel, pixmap)))
         return {};
-    QImage pixels = readDrawable(c, pixmap, source.translated(-pixmapRect.topLeft()), attributes->visual);
+    QImage pixels = m_reader.read(pixmap, source.translated(-pixmapRect.topLeft()), attributes->visual);
     xcb_free_pixmap(c, pixmap);
     if (pixels.isNull() || source == area)
         return pixels;

@@ -1,6 +1,7 @@
 // One window's own pixels through the Composite extension, whatever covers it on screen.
 #pragma once
 
+#include "DrawableImage.h"
 #include "X11Connection.h"
 
 #include <QImage>
@@ -16,7 +17,7 @@ std::optional<xcb_window_t> topLevelOf(X11Connection& x11, xcb_window_t window);
 
 class CompositeCapture {
 public:
-    explicit CompositeCapture(X11Connection& x11);
+    CompositeCapture(X11Connection& x11, DrawableReader& reader);
     ~CompositeCapture();
     CompositeCapture(const CompositeCapture&) = delete;
     CompositeCapture& operator=(const CompositeCapture&) = delete;
@@ -37,6 +38,7 @@ private:
     void release();
 
     X11Connection& m_x11;
+    DrawableReader& m_reader;
     bool m_available = false;
     xcb_window_t m_redirected = XCB_NONE;
 };

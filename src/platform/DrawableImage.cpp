@@ -1,4 +1,4 @@
-// Reading the pixels of a window or pixmap with GetImage into a QImage.
+// Reading the pixels of a window or pixmap into a QImage (GetImage, or MIT-SHM when the server shares memory).
 #include "DrawableImage.h"
 
 #include "XcbReplies.h"
@@ -113,45 +113,83 @@ QImage convertGeneric(const uint8_t* data, int width, int height, const PixelLay
     return image;
 }
 
+// Pixels in layout as a QImage. The common layout is wrapped without a copy, keeping owner (the
+// reply or the shared segment) alive through release(owner) once the image is gone; others are
+// converted and owner is released at once.
+QImage imageOf(uint8_t* data, size_t length, QSize size, const PixelLayout& layout, QImageCleanupFunction release,
+    void* owner)
+{
+    if (length < size_t(layout.stride(size.width())) * size_t(size.height())) {
+        release(owner);
+        return {};
+    }
+    if (!layout.isHost8888()) {
+        QImage converted = convertGeneric(data, size.width(), size.height(), layout);
+        release(owner);
+        return converted;
+    }
+    if (!layout.hasAlpha()) {
+        // Depth 24 leaves the top byte undefined; QImage's RGB32 wants it 0xff.
+        auto* words = reinterpret_cast<uint32_t*>(data);
+        for (size_t i = 0; i < length / 4; ++i)
+            words[i] |= 0xff000000u;
+    }
+    // Render's ARGB visuals hold premultiplied colour, as Qt's premultiplied format does.
+    auto format = layout.hasAlpha() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
+    QImage image(data, size.width(), size.height(), layout.stride(size.width()), format, release, owner);
+    if (image.isNull())
+        release(owner);
+    return image;
+}
+
 void freeReply(void* reply) { free(reply); }
+void dropSegment(void* segment) { delete static_cast<std::shared_ptr<ShmSegment>*>(segment); }
+
+bool isReadable(const QRect& area)
+{
+    return !area.isEmpty() && area.width() <= 0x7fff && area.height() <= 0x7fff;
+}
 
 }
 
-// GetImage in ZPixmap format with all planes: the reply's data is the area's pixels in the
-// layout of the drawable's depth. The common layout is wrapped without a copy; the reply's
-// memory goes with the image.
-QImage readDrawable(xcb_connection_t* connection, xcb_drawable_t drawable, const QRect& area, xcb_visualid_t visual)
+DrawableReader::DrawableReader(xcb_connection_t* connection)
+    : m_connection(connection)
+    , m_shm(connection)
 {
-    if (!connection || area.isEmpty() || area.width() > 0x7fff || area.height() > 0x7fff)
+}
+
+// ShmGetImage in ZPixmap format with all planes; a segment holds any layout we read (at most
+// 32 bits a pixel). Without shared memory, GetImage the same way.
+QImage DrawableReader::read(xcb_drawable_t drawable, const QRect& area, xcb_visualid_t visual)
+{
+    if (!m_connection || !isReadable(area))
         return {};
-    auto cookie = xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, int16_t(area.x()),
-        int16_t(area.y()), uint16_t(area.width()), uint16_t(area.height()), ~0u);
-    auto reply = takeReply(connection, cookie, &xcb_get_image_reply);
-    if (!reply)
-        return {};
-    auto layout = layoutFor(connection, reply->depth, visual ? visual : reply->visual);
+    if (!m_shm.isAvailable())
+        return readThroughReply(drawable, area, visual);
+    size_t capacity = size_t(area.width()) * size_t(area.height()) * 4;
+    auto pixels = m_shm.read(drawable, area, capacity);
+    if (!pixels.segment)
+        return m_shm.isAvailable() ? QImage() : readThroughReply(drawable, area, visual);
+    auto layout = layoutFor(m_connection, pixels.depth, visual ? visual : pixels.visual);
     if (!layout)
         return {};
-    int width = area.width(), height = area.height();
-    auto length = size_t(xcb_get_image_data_length(reply.get()));
-    if (length < size_t(layout->stride(width)) * size_t(height))
-        return {};
-    auto* data = xcb_get_image_data(reply.get());
-    if (!layout->isHost8888())
-        return convertGeneric(data, width, height, *layout);
+    auto* owner = new std::shared_ptr<ShmSegment>(pixels.segment);
+    return imageOf(pixels.segment->memory, pixels.bytes, area.size(), *layout, &dropSegment, owner);
+}
 
-    if (!layout->hasAlpha()) {
-        // Depth 24 leaves the top byte undefined; QImage's RGB32 wants it 0xff.
-        for (size_t i = 0; i < length / 4; ++i)
-            reinterpret_cast<uint32_t*>(data)[i] |= 0xff000000u;
-    }
-    auto format = layout->hasAlpha() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
-    // Render's ARGB visuals hold premultiplied colour, as Qt's premultiplied format does.
-    QImage image(data, width, height, layout->stride(width), format, &freeReply, reply.get());
-    if (image.isNull())
+QImage DrawableReader::readThroughReply(xcb_drawable_t drawable, const QRect& area, xcb_visualid_t visual)
+{
+    auto cookie = xcb_get_image(m_connection, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, int16_t(area.x()),
+        int16_t(area.y()), uint16_t(area.width()), uint16_t(area.height()), ~0u);
+    auto reply = takeReply(m_connection, cookie, &xcb_get_image_reply);
+    if (!reply)
         return {};
-    reply.release();
-    return image;
+    auto layout = layoutFor(m_connection, reply->depth, visual ? visual : reply->visual);
+    if (!layout)
+        return {};
+    auto length = size_t(xcb_get_image_data_length(reply.get()));
+    auto* data = xcb_get_image_data(reply.get());
+    return imageOf(data, length, area.size(), *layout, &freeReply, reply.release());
 }
 
 }

@@ -3,6 +3,7 @@
 
 #include "OverlayWidget.h"
 
+#include <QEvent>
 #include <QWindow>
 
 #include <cassert>
@@ -41,6 +42,7 @@ FloatingWidget::FloatingWidget(x11::X11Connection& x11, const QString& title, co
     setFrame(frame);
     m_windowId = uint32_t(winId());
     registerOwnTopLevel(m_windowId);
+    windowHandle()->installEventFilter(this);
 }
 
 FloatingWidget::~FloatingWidget() { unregisterOwnTopLevel(m_windowId); }
@@ -54,8 +56,20 @@ void FloatingWidget::orderFront()
         return;
     }
     x11::setFloatingHintsBeforeMap(x11::qtConnection(), m_atoms, m_windowId);
+    m_inputShapeOwed = true;
     show();
     raise();
+}
+
+// The window is exposed once mapped, and the window manager maps it only after it has taken it
+// in: now a change of the input shape reaches the manager, which gives its frame the same shape.
+bool FloatingWidget::eventFilter(QObject* watched, QEvent* event)
+{
+    if (m_inputShapeOwed && watched == windowHandle() && event->type() == QEvent::Expose && windowHandle()->isExposed()) {
+        m_inputShapeOwed = false;
+        x11::setInputPassThrough(x11::qtConnection(), m_windowId, m_clickThrough);
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void FloatingWidget::orderOut() { hide(); }
@@ -67,19 +81,16 @@ void FloatingWidget::setFrame(const Rect& frame)
     if (geometry() == target)
         return;
     setGeometry(target);
-    // Taking the mouse gave the window an input region of its size at that moment: renew it.
-    if (!m_clickThrough && windowHandle()) {
-        windowHandle()->setFlag(Qt::WindowTransparentForInput, true);
-        windowHandle()->setFlag(Qt::WindowTransparentForInput, false);
-    }
 }
 
-// Same window, no unmap: QWindow's flag sets the XFixes input region (empty or whole window).
+// Same window, no unmap. QWindow's flag sets an input region (empty, or the window's size at
+// that moment); the default shape set after it is the whole window at any later size too.
 void FloatingWidget::setClickThrough(bool clickThrough)
 {
     m_clickThrough = clickThrough;
     assert(windowHandle());
     windowHandle()->setFlag(Qt::WindowTransparentForInput, clickThrough);
+    x11::setInputPassThrough(x11::qtConnection(), m_windowId, clickThrough);
 }
 
 }

@@ -27,11 +27,15 @@ public:
     bool isClickThrough() const { return m_clickThrough; }
     uint32_t windowId() const { return m_windowId; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     x11::FloatingAtoms m_atoms;
     Rect m_frame;
     uint32_t m_windowId = 0;
     bool m_clickThrough = true;
+    bool m_inputShapeOwed = false; // to the window manager, after the next map
 };
 
 }

@@ -1,5 +1,4 @@
-// Shortcut keys from two routes, raw desktop-wide presses and our own windows' key events,
-// routed so that each physical press reaches the handlers once.
+// Shortcut keys from the desktop-wide raw route and our own windows' route, each press delivered once.
 #include "KeyMonitor.h"
 
 #include "KeyPressLedger.h"
@@ -10,7 +9,9 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <algorithm>
 #include <cassert>
+#include <chrono>
 #include <map>
 #include <vector>
 
@@ -20,7 +21,7 @@ namespace {
 
 // How long a raw press waits for our own window to report it, when we seemed to hold the keyboard.
 // The two reports of one press are normally milliseconds apart.
-constexpr int ownKeyboardGraceMs = 250;
+constexpr std::chrono::milliseconds ownKeyboardGrace { 250 };
 
 // True while key events go to one of our windows: a focused window, or a popup (the tray menu)
 // that has grabbed the keyboard.
@@ -40,7 +41,11 @@ struct KeyMonitor::Impl {
     std::unique_ptr<XInputKeyWatcher> watcher;
     std::unique_ptr<LocalKeyFilter> localFilter;
     KeyPressLedger ledger;
-    std::vector<KeyPress> pendingRaw;
+    struct Pending {
+        KeyPress press;
+        std::chrono::steady_clock::time_point queuedAt;
+    };
+    std::vector<Pending> pendingRaw;
     QTimer pendingTimer;
 
     Impl();
@@ -48,6 +53,7 @@ struct KeyMonitor::Impl {
     ShortcutKeys keys() const { return watcher ? watcher->keys() : ShortcutKeys::evdevDefaults(); }
     void onRawPress(const KeyPress& press);
     void deliverRaw(const KeyPress& press);
+    void callGlobalHandlers(const KeyEvent& event);
     void flushPendingRaw();
     bool onLocalPress(uint32_t time, uint32_t keycode, uint32_t state);
 };
@@ -55,7 +61,6 @@ struct KeyMonitor::Impl {
 KeyMonitor::Impl::Impl()
 {
     pendingTimer.setSingleShot(true);
-    pendingTimer.setInterval(ownKeyboardGraceMs);
     QObject::connect(&pendingTimer, &QTimer::timeout, [this] { flushPendingRaw(); });
 }
 
@@ -74,9 +79,16 @@ void KeyMonitor::Impl::onRawPress(const KeyPress& press)
 {
     if (globalHandlers.empty())
         return;
+    // Our own window gets the server's repeats itself; elsewhere only ours stand for them.
+    if (press.isRepeat) {
+        if (!ownWindowHasKeyboard())
+            callGlobalHandlers(press.event);
+        return;
+    }
     if (ownWindowHasKeyboard()) {
-        pendingRaw.push_back(press);
-        pendingTimer.start();
+        pendingRaw.push_back({ press, std::chrono::steady_clock::now() });
+        if (!pendingTimer.isActive())
+            pendingTimer.start(ownKeyboardGrace);
         return;
     }
     deliverRaw(press);
@@ -84,20 +96,34 @@ void KeyMonitor::Impl::onRawPress(const KeyPress& press)
 
 void KeyMonitor::Impl::deliverRaw(const KeyPress& press)
 {
-    if (!ledger.claim(press.time, press.keycode))
-        return;
+    if (ledger.claim(press.time, press.keycode))
+        callGlobalHandlers(press.event);
+}
+
+void KeyMonitor::Impl::callGlobalHandlers(const KeyEvent& event)
+{
     // A handler may add or remove monitors: call a copy.
     auto handlers = globalHandlers;
     for (auto& [token, handler] : handlers)
-        handler(press.event);
+        handler(event);
 }
 
+// Delivers the raw presses that have waited their grace (unless the local route took them meanwhile)
+// and waits again for the rest.
 void KeyMonitor::Impl::flushPendingRaw()
 {
-    auto pending = std::move(pendingRaw);
-    pendingRaw.clear();
-    for (auto& press : pending)
-        deliverRaw(press);
+    auto now = std::chrono::steady_clock::now();
+    auto due = std::stable_partition(pendingRaw.begin(), pendingRaw.end(),
+        [now](const Pending& pending) { return now - pending.queuedAt < ownKeyboardGrace; });
+    std::vector<Pending> ready(due, pendingRaw.end());
+    pendingRaw.erase(due, pendingRaw.end());
+    if (!pendingRaw.empty()) {
+        auto oldest = std::min_element(pendingRaw.begin(), pendingRaw.end(),
+            [](const Pending& a, const Pending& b) { return a.queuedAt < b.queuedAt; });
+        pendingTimer.start(std::chrono::duration_cast<std::chrono::milliseconds>(oldest->queuedAt + ownKeyboardGrace - now));
+    }
+    for (auto& pending : ready)
+        deliverRaw(pending.press);
 }
 
 // Called once per receiver as Qt propagates the event; only the first sighting of a press counts,

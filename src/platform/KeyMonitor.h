@@ -8,11 +8,17 @@
 
 namespace tavelin::qt {
 
+// Two routes see key presses: the desktop-wide one (XInput2 raw events, never grabbing) and the
+// one through our own windows (an open tray menu holds the keyboard). A press both may see is known
+// by its server time and keycode and reaches the handlers of one route only: the local route's while
+// one of our windows has the keyboard, the global route's otherwise.
 class KeyMonitor {
 public:
     KeyMonitor();
     ~KeyMonitor();
+    // 0 when the server cannot report keys desktop-wide (no XInput 2.1 or no XKB).
     MonitorToken addGlobal(std::function<void(const KeyEvent&)> handler);
+    // The handler returns true to swallow the key.
     MonitorToken addLocal(std::function<bool(const KeyEvent&)> handler);
     // False when the token is not one of ours.
     bool remove(MonitorToken token);

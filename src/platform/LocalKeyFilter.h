@@ -1,5 +1,4 @@
-// Key-downs delivered to Tavelin's own windows (an open tray menu holds the keyboard), seen before Qt
-// dispatches them, so a shortcut can be swallowed there.
+// Key-downs delivered to Tavelin's own windows (an open tray menu), seen before Qt dispatches them.
 #pragma once
 
 #include <QObject>
@@ -9,6 +8,8 @@
 
 namespace tavelin::qt {
 
+// A key press there may be a shortcut to swallow: an open menu holds the keyboard, so the
+// desktop-wide route must leave that press to this one.
 class LocalKeyFilter final : public QObject {
 public:
     // time and keycode are the server's (the same press seen by the raw route has the same ones);

@@ -35,13 +35,11 @@ public:
 
 protected:
     // Repaints everything from the view: it has no notion of partial updates.
-    void paintEvent(QPaintEvent* event) override
+    void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
-        painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.fillRect(event->rect(), Qt::transparent);
-        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
         QPainterCanvas canvas(painter);
+        canvas.clear();
         m_view.draw(canvas, { double(width()), double(height()) });
     }
 

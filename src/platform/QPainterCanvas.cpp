@@ -1,152 +1,100 @@
-// The overlay's drawing interface on a QPainter: whole-pixel fills and batched glyph runs.
+// The overlay's drawing interface on a QPainter: whole-pixel fills and prepared glyphs.
 #include "QPainterCanvas.h"
 
-#include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QGlyphRun>
 #include <QPaintDevice>
 #include <QPaintEngine>
 #include <QPainter>
-#include <QRawFont>
 
 #include <algorithm>
 #include <array>
 #include <cassert>
 #include <cmath>
-#include <memory>
-#include <vector>
 
 namespace tavelin::qt {
 
 namespace {
 
-// Qt's raster engine hands a blend of more than about a hundred spans to its thread pool; on a
-// small machine waking the pool costs far more than the blend. Tall fills go in short slices.
+// Qt's raster engine hands a blend of more than about a hundred pixel rows to its thread pool;
+// on a small machine waking the pool costs far more than the blend. Tall fills go in slices.
 constexpr int rowsPerFill = 64;
 
 // Coordinates this close to a pixel edge are on it (sums like 26 + c·cw carry rounding noise).
 constexpr double edgeTolerance = 1.0 / 1024;
 
-QColor toQColor(const Color& c, double alphaFactor = 1)
+QColor toQColor(const Color& c)
 {
     auto unit = [](double v) { return std::clamp(std::isfinite(v) ? v : 0.0, 0.0, 1.0); };
-    return QColor::fromRgbF(float(unit(c.red)), float(unit(c.green)), float(unit(c.blue)),
-        float(unit(c.alpha * alphaFactor)));
+    return QColor::fromRgbF(float(unit(c.red)), float(unit(c.green)), float(unit(c.blue)), float(unit(c.alpha)));
 }
 
-// The font behind every text: the desktop's fixed-pitch font, DejaVu Sans Mono where it has none.
-QFont baseFont(FontWeight weight)
+int nearestPixel(double v)
 {
-    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    if (!QFontDatabase::isFixedPitch(font.family()))
-        font.setFamily(QStringLiteral("DejaVu Sans Mono"));
-    font.setStyleHint(QFont::TypeWriter);
-    font.setWeight(weight == FontWeight::bold ? QFont::Bold
-            : weight == FontWeight::semibold  ? QFont::DemiBold
-                                              : QFont::Normal);
-    return font;
+    constexpr double limit = 1 << 24;
+    return int(std::floor(std::clamp(v, -limit, limit) + 0.5));
 }
 
-// Index of a character the fast text path knows (A–Z, 0–9), or -1.
-int fastSlot(char c)
-{
-    if (c >= 'A' && c <= 'Z')
-        return c - 'A';
-    if (c >= '0' && c <= '9')
-        return 26 + (c - '0');
-    return -1;
-}
-
-bool isFastText(std::string_view text)
-{
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return fastSlot(c) >= 0; });
-}
-
-}
-
-// The 36 glyphs of capital letters and digits of one weight at one pixel size, looked up once.
-class MonoFace {
-public:
-    static const MonoFace* get(FontWeight weight, double pixelSize);
-
-    const QRawFont& rawFont() const { return m_raw; }
-    quint32 glyph(int slot) const { return m_glyphs[size_t(slot)]; }
-    double advance(int slot) const { return m_advances[size_t(slot)]; }
-    double ascent() const { return m_raw.ascent(); }
-    double height() const { return m_raw.ascent() + m_raw.descent(); }
-    bool isUsable() const { return m_usable; }
-
-    double width(std::string_view text) const
-    {
-        double w = 0;
-        for (char c : text)
-            w += advance(fastSlot(c));
-        return w;
-    }
-
-private:
-    MonoFace(FontWeight weight, double pixelSize);
-
-    FontWeight m_weight;
-    double m_pixelSize;
-    QRawFont m_raw;
-    std::array<quint32, 36> m_glyphs {};
-    std::array<double, 36> m_advances {};
-    bool m_usable = false;
+// The pixels an interval [from, to) touches along one axis: a partly covered first pixel, a run
+// of whole ones, a partly covered last pixel; each with the fraction of it that is covered.
+struct PixelSpan {
+    int start;
+    int length;
+    double coverage;
 };
 
-MonoFace::MonoFace(FontWeight weight, double pixelSize)
-    : m_weight(weight)
-    , m_pixelSize(pixelSize)
-    , m_raw(QRawFont::fromFont(baseFont(weight)))
+int pixelSpans(double from, double to, std::array<PixelSpan, 3>& out)
 {
-    if (!m_raw.isValid())
-        return;
-    m_raw.setPixelSize(pixelSize);
-    static const QString characters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789");
-    auto glyphs = m_raw.glyphIndexesForString(characters);
-    auto advances = m_raw.advancesForGlyphIndexes(glyphs);
-    if (glyphs.size() != 36 || advances.size() != 36)
-        return;
-    m_usable = true;
-    for (size_t i = 0; i < 36; ++i) {
-        m_glyphs[i] = glyphs[qsizetype(i)];
-        m_advances[i] = advances[qsizetype(i)].x();
-        m_usable = m_usable && m_glyphs[i] != 0;
+    auto snap = [](double v) {
+        double nearest = std::round(v);
+        return std::abs(v - nearest) < edgeTolerance ? nearest : v;
+    };
+    // Far beyond any device; keeps the integers sane.
+    constexpr double limit = 1 << 24;
+    from = std::clamp(snap(from), -limit, limit);
+    to = std::clamp(snap(to), -limit, limit);
+    if (!(to > from))
+        return 0;
+    int first = int(std::floor(from));
+    int last = int(std::ceil(to)) - 1;
+    if (first == last) {
+        out[0] = { first, 1, to - from };
+        return 1;
     }
+    int count = 0;
+    // A whole edge pixel joins the run of whole ones: one piece where a rectangle is pixel-aligned.
+    auto add = [&](int start, int length, double coverage) {
+        if (count > 0 && out[size_t(count - 1)].coverage == coverage)
+            out[size_t(count - 1)].length += length;
+        else
+            out[size_t(count++)] = { start, length, coverage };
+    };
+    add(first, 1, first + 1 - from);
+    if (last - first > 1)
+        add(first + 1, last - first - 1, 1);
+    add(last, 1, to - last);
+    return count;
 }
 
-// Sizes change with every step of a resize drag: the cache forgets everything past a handful.
-const MonoFace* MonoFace::get(FontWeight weight, double pixelSize)
-{
-    static std::vector<std::unique_ptr<MonoFace>> faces;
-    for (auto& face : faces) {
-        if (face->m_weight == weight && face->m_pixelSize == pixelSize)
-            return face->isUsable() ? face.get() : nullptr;
-    }
-    if (faces.size() >= 24)
-        faces.clear();
-    faces.push_back(std::unique_ptr<MonoFace>(new MonoFace(weight, pixelSize)));
-    return faces.back()->isUsable() ? faces.back().get() : nullptr;
 }
 
 // Puts the painter back in the caller's coordinates (points) for QPainter's own drawing.
 class QPainterCanvas::LogicalScope {
 public:
     explicit LogicalScope(QPainterCanvas& canvas)
-        : m_canvas(canvas)
+        : m_painter(canvas.m_painter)
     {
-        m_canvas.flush();
-        m_canvas.m_painter.save();
-        m_canvas.m_painter.setWorldTransform(m_canvas.m_logicalWorld);
-        m_canvas.m_painter.setRenderHint(QPainter::Antialiasing, true);
+        canvas.flush();
+        m_painter.save();
+        m_painter.setWorldTransform(canvas.m_logicalWorld);
+        m_painter.setRenderHint(QPainter::Antialiasing, true);
     }
-    ~LogicalScope() { m_canvas.m_painter.restore(); }
+    ~LogicalScope() { m_painter.restore(); }
     LogicalScope(const LogicalScope&) = delete;
     LogicalScope& operator=(const LogicalScope&) = delete;
 
 private:
-    QPainterCanvas& m_canvas;
+    QPainter& m_painter;
 };
 
 QPainterCanvas::QPainterCanvas(QPainter& painter)
@@ -156,20 +104,20 @@ QPainterCanvas::QPainterCanvas(QPainter& painter)
     m_painter.save();
     m_logicalWorld = m_painter.worldTransform();
     m_toDevice = m_painter.deviceTransform();
-    // deviceTransform = world · D, where D is what the device adds (its pixel ratio).
+    // deviceTransform = world · D, where D is what the device adds (its pixel ratio, redirection).
     QTransform deviceOnly = m_logicalWorld.inverted() * m_toDevice;
     m_deviceWorld = deviceOnly.inverted();
     m_scale = m_toDevice.m22();
-    // Glyphs are shaped at one size: the two scales may differ by a rounded pixel, no more.
+    // Glyphs are prepared at one size: the two scales may differ by a rounded pixel, no more.
     m_axisAligned = m_toDevice.type() <= QTransform::TxScale && m_scale > 0 && m_toDevice.m11() > 0
         && std::abs(m_toDevice.m11() / m_scale - 1) < 0.01;
-    if (m_axisAligned)
+    if (m_axisAligned) {
         m_painter.setWorldTransform(m_deviceWorld);
+        m_target = PixelTarget::of(m_painter);
+    }
     m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     m_painter.setPen(Qt::NoPen);
     m_painter.setBrush(Qt::NoBrush);
-    m_run.glyphs.reserve(4096);
-    m_run.positions.reserve(4096);
 }
 
 QPainterCanvas::~QPainterCanvas()
@@ -178,9 +126,9 @@ QPainterCanvas::~QPainterCanvas()
     m_painter.restore();
 }
 
-QFont QPainterCanvas::monospacedFont(const Font& font, const QPainter& painter)
+QFont QPainterCanvas::qtFont(const Font& font, const QPainter& painter)
 {
-    QFont f = baseFont(font.weight);
+    QFont f = monospacedBaseFont(font.weight);
     // Qt turns points into pixels with the device's logical dots per inch: undo it so the size
     // in our points (logical pixels) is kept exactly, fractions included.
     int dpi = painter.device() ? painter.device()->logicalDpiY() : 96;
@@ -188,16 +136,41 @@ QFont QPainterCanvas::monospacedFont(const Font& font, const QPainter& painter)
     return f;
 }
 
-void QPainterCanvas::fillRect(const Rect& rect, const Color& color)
+QRect QPainterCanvas::deviceBounds() const
 {
-    if (!m_axisAligned) {
-        LogicalScope scope(*this);
-        m_painter.fillRect(QRectF(rect.x, rect.y, rect.width, rect.height), toQColor(color));
+    if (m_target)
+        return m_target->area();
+    auto* device = m_painter.paintEngine() ? m_painter.paintEngine()->paintDevice() : m_painter.device();
+    if (!device)
+        return {};
+    int ratio = int(std::ceil(std::max(1.0, device->devicePixelRatioF())));
+    return QRect(0, 0, device->width() * ratio, device->height() * ratio);
+}
+
+void QPainterCanvas::clear()
+{
+    flush();
+    if (m_target) {
+        m_target->clear();
         return;
     }
-    flush();
-    auto device = m_toDevice.mapRect(QRectF(rect.x, rect.y, rect.width, rect.height).normalized());
-    fillDeviceRect(device, toQColor(color).rgba(), 1);
+    m_painter.save();
+    m_painter.setWorldTransform(m_deviceWorld);
+    m_painter.setCompositionMode(QPainter::CompositionMode_Source);
+    m_painter.fillRect(deviceBounds(), Qt::transparent);
+    m_painter.restore();
+}
+
+void QPainterCanvas::fillRect(const Rect& rect, const Color& color)
+{
+    QRectF logical = QRectF(rect.x, rect.y, rect.width, rect.height).normalized();
+    if (!m_axisAligned) {
+        LogicalScope scope(*this);
+        m_painter.fillRect(logical, toQColor(color));
+        return;
+    }
+    flushRun();
+    fillDeviceRect(m_toDevice.mapRect(logical), toQColor(color));
 }
 
 void QPainterCanvas::fillRoundedRect(const Rect& rect, double radius, const Color& color)
@@ -215,13 +188,13 @@ void QPainterCanvas::strokeLine(Point a, Point b, const Color& color, double lin
     bool vertical = a.x == b.x;
     bool horizontal = a.y == b.y;
     if (m_axisAligned && (vertical || horizontal)) {
-        flush();
-        if (a == b)
+        flushRun();
+        if (a == b || !(lineWidth > 0))
             return;
         double half = lineWidth / 2;
         QRectF band = vertical ? QRectF(a.x - half, std::min(a.y, b.y), lineWidth, std::abs(b.y - a.y))
                                : QRectF(std::min(a.x, b.x), a.y - half, std::abs(b.x - a.x), lineWidth);
-        fillDeviceRect(m_toDevice.mapRect(band), toQColor(color).rgba(), 1);
+        fillDeviceRect(m_toDevice.mapRect(band), toQColor(color));
         return;
     }
     LogicalScope scope(*this);
@@ -229,116 +202,112 @@ void QPainterCanvas::strokeLine(Point a, Point b, const Color& color, double lin
     m_painter.drawLine(QPointF(a.x, a.y), QPointF(b.x, b.y));
 }
 
-// Splits the rectangle into up to 3 × 3 whole-pixel pieces: the inner block at full alpha and
-// the edge rows and columns at the fraction of each pixel the rectangle covers.
-void QPainterCanvas::fillDeviceRect(const QRectF& r, QRgb colorRgba, double alpha)
+// Up to 3 × 3 whole-pixel pieces: the inner block in the colour, the edge rows and columns with
+// its alpha scaled by the part of each pixel the rectangle covers.
+void QPainterCanvas::fillDeviceRect(const QRectF& r, const QColor& color)
 {
-    struct Span {
-        int start;
-        int length;
-        double coverage;
-    };
-    auto spans = [](double from, double to, std::array<Span, 3>& out) {
-        auto snap = [](double v) {
-            double nearest = std::round(v);
-            return std::abs(v - nearest) < edgeTolerance ? nearest : v;
-        };
-        // Beyond any device: QPainter clips, the clamp keeps the integers sane.
-        constexpr double limit = 1 << 24;
-        from = std::clamp(snap(from), -limit, limit);
-        to = std::clamp(snap(to), -limit, limit);
-        int count = 0;
-        int first = int(std::floor(from));
-        int last = int(std::ceil(to)) - 1; // the last pixel touched
-        if (to <= from)
-            return count;
-        if (first == last) {
-            out[size_t(count++)] = { first, 1, to - from };
-            return count;
-        }
-        out[size_t(count++)] = { first, 1, first + 1 - from };
-        if (last - first > 1)
-            out[size_t(count++)] = { first + 1, last - first - 1, 1 };
-        out[size_t(count++)] = { last, 1, to - last };
-        return count;
-    };
-    std::array<Span, 3> xs {};
-    std::array<Span, 3> ys {};
-    int nx = spans(r.left(), r.right(), xs);
-    int ny = spans(r.top(), r.bottom(), ys);
-    QColor base = QColor::fromRgba(colorRgba);
+    std::array<PixelSpan, 3> xs {};
+    std::array<PixelSpan, 3> ys {};
+    int nx = pixelSpans(r.left(), r.right(), xs);
+    int ny = pixelSpans(r.top(), r.bottom(), ys);
     for (int j = 0; j < ny; ++j) {
         for (int i = 0; i < nx; ++i) {
-            double coverage = xs[size_t(i)].coverage * ys[size_t(j)].coverage * alpha;
-            if (coverage <= 0)
-                continue;
-            QColor c = base;
-            c.setAlphaF(float(base.alphaF() * coverage));
-            if (c.alpha() == 0)
-                continue;
-            fillWholePixels(xs[size_t(i)].start, ys[size_t(j)].start, xs[size_t(i)].length, ys[size_t(j)].length, c);
+            const auto& x = xs[size_t(i)];
+            const auto& y = ys[size_t(j)];
+            QColor piece = color;
+            piece.setAlphaF(float(color.alphaF() * x.coverage * y.coverage));
+            if (piece.alpha() > 0)
+                fillWholePixels(QRect(x.start, y.start, x.length, y.length), piece);
         }
     }
 }
 
-void QPainterCanvas::fillWholePixels(int x, int y, int width, int height, const QColor& color)
+void QPainterCanvas::fillWholePixels(const QRect& rect, const QColor& color)
 {
-    assert(width > 0 && height > 0);
-    // Only what the device can show: tall slices of an off-screen rectangle cost time for nothing.
-    auto* device = m_painter.paintEngine() ? m_painter.paintEngine()->paintDevice() : m_painter.device();
-    if (device) {
-        int ratio = int(std::ceil(std::max(1.0, device->devicePixelRatioF())));
-        QRect visible = QRect(x, y, width, height).intersected(QRect(0, 0, device->width() * ratio, device->height() * ratio));
-        if (visible.isEmpty())
-            return;
-        x = visible.x();
-        y = visible.y();
-        width = visible.width();
-        height = visible.height();
+    if (m_target) {
+        m_target->fill(rect, qPremultiply(color.rgba()));
+        return;
     }
-    for (int top = y; top < y + height; top += rowsPerFill)
-        m_painter.fillRect(QRect(x, top, width, std::min(rowsPerFill, y + height - top)), color);
+    // Only what the device can show: slices of an off-screen rectangle cost time for nothing.
+    QRect visible = rect & deviceBounds();
+    for (int top = visible.top(); top <= visible.bottom(); top += rowsPerFill) {
+        int rows = std::min(rowsPerFill, visible.bottom() + 1 - top);
+        m_painter.fillRect(QRect(visible.left(), top, visible.width(), rows), color);
+    }
 }
 
 void QPainterCanvas::drawText(std::string_view text, Point centre, const Font& font, const Color& color)
 {
     if (text.empty())
         return;
-    if (!appendFastText(text, centre, font, color))
+    if (!drawPreparedText(text, centre, font, color))
         drawTextWithQPainter(text, centre, font, color);
 }
 
-// Glyphs go on whole device pixels (the bounds' centre moves by at most half a pixel), so each
-// glyph is rasterized once per face and every later copy is a plain blit.
-bool QPainterCanvas::appendFastText(std::string_view text, Point centre, const Font& font, const Color& color)
+// The text's bounds (advances by ascent plus descent) are centred on the point, then the pen
+// goes to the nearest whole pixel (the text moves by at most half a pixel), so every glyph is
+// rasterized once per size and colour and each later copy is a plain blend.
+bool QPainterCanvas::drawPreparedText(std::string_view text, Point centre, const Font& font, const Color& color)
 {
-    if (!m_axisAligned || !isFastText(text))
+    if (!m_axisAligned || !isPreparedText(text))
         return false;
-    const MonoFace* face = MonoFace::get(font.weight, font.size * m_scale);
+    auto face = MonoFace::get(font.weight, font.size * m_scale);
     if (!face)
         return false;
-    QRgb rgba = toQColor(color).rgba();
-    if (m_run.face != face || m_run.color != rgba) {
-        flush();
-        m_run.face = face;
-        m_run.color = rgba;
-    }
     QPointF c = m_toDevice.map(QPointF(centre.x, centre.y));
-    double x = std::round(c.x() - face->width(text) / 2);
-    double baseline = std::round(c.y() - face->height() / 2 + face->ascent());
+    QPoint pen(nearestPixel(c.x() - face->width(text) / 2), nearestPixel(c.y() - face->height() / 2 + face->ascent()));
+    QRgb rgba = textRgba(color);
+    if (m_target)
+        blendSprites(text, pen, *face, rgba);
+    else
+        appendToRun(text, pen, face, rgba);
+    return true;
+}
+
+// Every label of a frame has the same colour: convert it once.
+QRgb QPainterCanvas::textRgba(const Color& color)
+{
+    if (!m_lastTextColor || !(*m_lastTextColor == color)) {
+        m_lastTextColor = color;
+        m_lastTextRgba = toQColor(color).rgba();
+    }
+    return m_lastTextRgba;
+}
+
+void QPainterCanvas::blendSprites(std::string_view text, QPoint pen, const MonoFace& face, QRgb color)
+{
+    if (m_sprites.face != &face || m_sprites.color != color || !m_sprites.sprites)
+        m_sprites = { &face, color, face.sprites(color) };
+    double x = pen.x();
     for (char ch : text) {
-        int slot = fastSlot(ch);
+        int slot = preparedSlot(ch);
+        const GlyphSprite& sprite = (*m_sprites.sprites)[size_t(slot)];
+        m_target->blend(sprite.pixels, QPoint(nearestPixel(x), pen.y()) + sprite.offset);
+        x += face.advance(slot);
+    }
+}
+
+void QPainterCanvas::appendToRun(std::string_view text, QPoint pen, const std::shared_ptr<const MonoFace>& face,
+    QRgb color)
+{
+    if (m_run.face != face || m_run.color != color) {
+        flushRun();
+        m_run.face = face;
+        m_run.color = color;
+    }
+    double x = pen.x();
+    for (char ch : text) {
+        int slot = preparedSlot(ch);
         m_run.glyphs.append(face->glyph(slot));
-        m_run.positions.append(QPointF(x, baseline));
+        m_run.positions.append(QPointF(std::round(x), pen.y()));
         x += face->advance(slot);
     }
-    return true;
 }
 
 void QPainterCanvas::drawTextWithQPainter(std::string_view text, Point centre, const Font& font, const Color& color)
 {
     LogicalScope scope(*this);
-    QFont qfont = monospacedFont(font, m_painter);
+    QFont qfont = qtFont(font, m_painter);
     QString string = QString::fromUtf8(text.data(), qsizetype(text.size()));
     QFontMetricsF metrics(qfont, m_painter.device());
     double width = metrics.horizontalAdvance(string);
@@ -350,17 +319,24 @@ void QPainterCanvas::drawTextWithQPainter(std::string_view text, Point centre, c
 
 Size QPainterCanvas::measureText(std::string_view text, const Font& font)
 {
-    if (m_axisAligned && isFastText(text)) {
-        if (const MonoFace* face = MonoFace::get(font.weight, font.size * m_scale))
+    if (m_axisAligned && isPreparedText(text)) {
+        if (auto face = MonoFace::get(font.weight, font.size * m_scale))
             return { face->width(text) / m_scale, face->height() / m_scale };
     }
-    QFont qfont = monospacedFont(font, m_painter);
+    QFont qfont = qtFont(font, m_painter);
     QFontMetricsF metrics(qfont, m_painter.device());
     QString string = QString::fromUtf8(text.data(), qsizetype(text.size()));
     return { metrics.horizontalAdvance(string), metrics.ascent() + metrics.descent() };
 }
 
 void QPainterCanvas::flush()
+{
+    flushRun();
+    if (m_target)
+        m_target->flush();
+}
+
+void QPainterCanvas::flushRun()
 {
     if (m_run.glyphs.isEmpty())
         return;

@@ -2,24 +2,29 @@
 #pragma once
 
 #include "Canvas.h"
+#include "MonoFace.h"
+#include "PixelTarget.h"
 
+#include <QColor>
 #include <QFont>
 #include <QPointF>
-#include <QRgb>
 #include <QTransform>
 #include <QVector>
+
+#include <memory>
+#include <optional>
 
 class QPainter;
 class QRectF;
 
 namespace tavelin::qt {
 
-class MonoFace;
-
-// Draws in device pixels: axis-aligned fills and strokes become whole-pixel fills whose alpha
-// carries the partial coverage of the edge pixels (what an antialiased fill gives, without the
-// rasterizer), and texts of capital letters and digits become glyphs of a face shaped once per
-// size, batched into one glyph run per font and colour. Everything else goes through QPainter.
+// Draws in device pixels. Axis-aligned fills and strokes become whole-pixel fills whose alpha
+// carries the part of each edge pixel they cover (what an antialiased fill gives); texts of
+// capital letters and digits are laid out from glyphs prepared once per size, on whole pixels.
+// On a premultiplied image (a widget's backing store, an off-screen image) both are blended
+// straight into the pixels; on other devices they go through QPainter, texts batched into glyph
+// runs. Anything else (rounded rectangles, other texts, rotated painters) is QPainter's.
 // The painter must stay active, and nobody else may draw on it, while the canvas lives.
 class QPainterCanvas final : public Canvas {
 public:
@@ -28,35 +33,54 @@ public:
     QPainterCanvas(const QPainterCanvas&) = delete;
     QPainterCanvas& operator=(const QPainterCanvas&) = delete;
 
+    // Makes every pixel the painter may change transparent (start of a frame).
+    void clear();
+
     void fillRect(const Rect& rect, const Color& color) override;
     void fillRoundedRect(const Rect& rect, double radius, const Color& color) override;
     void strokeLine(Point a, Point b, const Color& color, double lineWidth) override;
     void drawText(std::string_view text, Point centre, const Font& font, const Color& color) override;
     Size measureText(std::string_view text, const Font& font) override;
 
-    // Draws the texts still waiting in the current glyph run.
+    // Draws everything still held back (batched glyphs, deferred fills).
     void flush();
 
-    // The monospaced system font at a size in points (fractional sizes kept) for a device.
-    static QFont monospacedFont(const Font& font, const QPainter& painter);
+    // The monospaced font at a size in points (fractions kept) for the painter's device.
+    static QFont qtFont(const Font& font, const QPainter& painter);
 
 private:
     class LogicalScope;
 
-    void fillDeviceRect(const QRectF& deviceRect, QRgb premultiplied, double alpha);
-    void fillWholePixels(int x, int y, int width, int height, const QColor& color);
-    bool appendFastText(std::string_view text, Point centre, const Font& font, const Color& color);
+    void fillDeviceRect(const QRectF& deviceRect, const QColor& color);
+    void fillWholePixels(const QRect& rect, const QColor& color);
+    bool drawPreparedText(std::string_view text, Point centre, const Font& font, const Color& color);
+    void blendSprites(std::string_view text, QPoint pen, const MonoFace& face, QRgb color);
+    void appendToRun(std::string_view text, QPoint pen, const std::shared_ptr<const MonoFace>& face, QRgb color);
     void drawTextWithQPainter(std::string_view text, Point centre, const Font& font, const Color& color);
+    QRect deviceBounds() const;
+    void flushRun();
+    QRgb textRgba(const Color& color);
 
     QPainter& m_painter;
-    QTransform m_logicalWorld;  // the world transform the painter came with
-    QTransform m_deviceWorld;   // the world transform that makes painter coordinates device pixels
-    QTransform m_toDevice;      // points to device pixels
-    bool m_axisAligned = false; // m_toDevice only scales (by the same positive factor both ways) and moves
+    QTransform m_logicalWorld; // the world transform the painter came with
+    QTransform m_deviceWorld;  // the world transform that makes painter coordinates device pixels
+    QTransform m_toDevice;     // points to device pixels
+    bool m_axisAligned = false; // m_toDevice only scales (by nearly the same factor both ways) and moves
     double m_scale = 1;
+    std::optional<PixelTarget> m_target;
+
+    // The sprites last used, so a run of same-coloured labels looks them up once.
+    struct SpriteChoice {
+        const MonoFace* face = nullptr;
+        QRgb color = 0;
+        std::shared_ptr<const GlyphSprites> sprites;
+    };
+    SpriteChoice m_sprites;
+    std::optional<Color> m_lastTextColor;
+    QRgb m_lastTextRgba = 0;
 
     struct PendingRun {
-        const MonoFace* face = nullptr;
+        std::shared_ptr<const MonoFace> face;
         QRgb color = 0;
         QVector<quint32> glyphs;
         QVector<QPointF> positions;

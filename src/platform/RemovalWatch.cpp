@@ -97,7 +97,8 @@ RemovalWatch::RemovalWatch()
     m_damageEventBase = extension->first_event;
 }
 
-double RemovalWatch::waitUntilGone(xcb_window_t window, const std::function<void()>& sendUnmap, double minSeconds)
+RemovalWatch::Outcome RemovalWatch::waitUntilGone(xcb_window_t window, const std::function<void()>& sendUnmap,
+    double minSeconds)
 {
     Session session;
     bool watching = prepare(session, window);
@@ -106,6 +107,7 @@ double RemovalWatch::waitUntilGone(xcb_window_t window, const std::function<void
     auto deadline = std::max(minimum,
         session.start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(timeoutSeconds)));
     auto* c = m_x11.connection();
+    Outcome outcome;
     for (;;) {
         while (c) {
             auto* event = xcb_poll_for_event(c);
@@ -115,26 +117,35 @@ double RemovalWatch::waitUntilGone(xcb_window_t window, const std::function<void
             free(event);
         }
         auto now = Clock::now();
-        bool gone = !watching || session.isGone(now);
-        if ((gone && now >= minimum) || now >= deadline)
+        bool gone = watching && session.isGone(now);
+        if (gone && !outcome.seen) {
+            outcome.seen = true;
+            outcome.goneAfter = secondsSince(session.start);
+        }
+        if (((gone || !watching) && now >= minimum) || now >= deadline)
             break;
-        auto until = gone ? minimum : std::min(deadline, now + tick);
+        auto until = gone || !watching ? minimum : std::min(deadline, now + tick);
         auto ms = std::chrono::ceil<std::chrono::milliseconds>(until - now).count();
         pollfd fd { c ? xcb_get_file_descriptor(c) : -1, POLLIN, 0 };
         poll(&fd, 1, int(std::max<int64_t>(ms, 1)));
     }
     finish(session);
-    return secondsSince(session.start);
+    outcome.waited = secondsSince(session.start);
+    outcome.unmapUnseen = session.unmapUnseen;
+    return outcome;
 }
 
 bool RemovalWatch::prepare(Session& session, xcb_window_t window)
 {
     auto* c = m_x11.connection();
-    if (!m_hasDamage || !c || window == XCB_NONE)
+    if (!m_hasDamage || !c || !m_x11.screen() || window == XCB_NONE)
         return false;
     while (auto* stale = xcb_poll_for_event(c))
         free(stale);
-    auto topLevel = topLevelOf(m_x11, window);
+    // A window manager may be taking its frame apart while we walk up the tree: walk again.
+    std::optional<xcb_window_t> topLevel;
+    for (int attempt = 0; attempt < 3 && !topLevel; ++attempt)
+        topLevel = topLevelOf(m_x11, window);
     if (!topLevel)
         return false;
     session.topLevel = *topLevel;

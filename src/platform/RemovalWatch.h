@@ -16,9 +16,16 @@ public:
     RemovalWatch(const RemovalWatch&) = delete;
     RemovalWatch& operator=(const RemovalWatch&) = delete;
 
+    struct Outcome {
+        double waited = 0;            // seconds in all
+        double goneAfter = 0;         // seconds until the window had left the screen's pixels
+        bool seen = false;            // false: nothing to watch, or the timeout ended the wait
+        bool unmapUnseen = false;     // already off screen when the watch began
+    };
+
     // Blocks until window, whose unmap sendUnmap pushes to the server, no longer shows in the
-    // root's image, and at least minSeconds; returns the seconds waited.
-    double waitUntilGone(xcb_window_t window, const std::function<void()>& sendUnmap, double minSeconds);
+    // root's image, and at least minSeconds.
+    Outcome waitUntilGone(xcb_window_t window, const std::function<void()>& sendUnmap, double minSeconds);
 
 private:
     struct Session;

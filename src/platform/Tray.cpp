@@ -17,6 +17,7 @@
 #include <QShortcut>
 #include <QSvgRenderer>
 #include <QSystemTrayIcon>
+#include <QWindow>
 
 #include <cassert>
 #include <vector>
@@ -89,12 +90,15 @@ QString literalTitle(const std::string& title)
 
 struct Tray::Impl : QObject {
     Impl();
+    ~Impl() override;
     void create(const std::string& accessibleName);
     void fill(const MenuModel& model);
     QAction* addRow(const MenuItem& item);
     void rowTriggered(QAction* action, const MenuItem& item);
     void iconActivated(QSystemTrayIcon::ActivationReason reason);
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void rememberMenuWindow();
+    void takeKeyboard();
 
     // One menu for the whole run: some panels mishandle a replaced context menu, so a rebuild
     // refills this one instead.
@@ -103,11 +107,17 @@ struct Tray::Impl : QObject {
     std::vector<QShortcut*> keyEquivalents;
     std::unique_ptr<QSystemTrayIcon> icon;
     std::function<void(const MenuItem&)> onTrigger;
+    uint32_t menuWindow = 0;
 };
 
 Tray::Impl::Impl()
 {
     menu.installEventFilter(this);
+}
+
+Tray::Impl::~Impl()
+{
+    unregisterOwnTopLevel(menuWindow);
 }
 
 void Tray::Impl::create(const std::string& accessibleName)
@@ -187,13 +197,38 @@ void Tray::Impl::iconActivated(QSystemTrayIcon::ActivationReason reason)
     menu.popup(QCursor::pos());
 }
 
-// The menu's X window counts as ours once it exists (it is made on first show), so key monitors
-// and window lists can tell it apart from other applications' windows.
 bool Tray::Impl::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == &menu && event->type() == QEvent::Show)
-        (void)menu.winId(); // TODO registerOwnTopLevel
+    if (watched == &menu && event->type() == QEvent::Show) {
+        rememberMenuWindow();
+        QMetaObject::invokeMethod(this, [this] { takeKeyboard(); }, Qt::QueuedConnection);
+    }
     return QObject::eventFilter(watched, event);
+}
+
+// The menu's X window counts as ours once it exists (it is made on first show), so key monitors
+// and window lists tell it apart from other applications' windows.
+void Tray::Impl::rememberMenuWindow()
+{
+    auto id = static_cast<uint32_t>(menu.winId());
+    if (id == menuWindow)
+        return;
+    unregisterOwnTopLevel(menuWindow);
+    registerOwnTopLevel(id);
+    menuWindow = id;
+}
+
+// The keyboard grab Qt asks for when a popup opens does not hold for this menu (checked under
+// Xvfb and openbox: no grab is active once it is on screen). Inside a focused application that
+// goes unnoticed, but a tray menu opens while another application has the focus, and arrow keys,
+// Return, Escape and Ctrl+Q would go there. The grab is taken again once the menu is mapped; X
+// releases it by itself when the menu unmaps.
+void Tray::Impl::takeKeyboard()
+{
+    if (!menu.isVisible())
+        return;
+    if (auto* window = menu.windowHandle())
+        window->setKeyboardGrabEnabled(true);
 }
 
 Tray::Tray()

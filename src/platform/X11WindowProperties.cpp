@@ -3,6 +3,8 @@
 
 #include "XcbReplies.h"
 
+#include <xcb/shape.h>
+
 #include <QGuiApplication>
 #include <qguiapplication_platform.h>
 
@@ -46,6 +48,17 @@ void setFloatingHintsBeforeMap(xcb_connection_t* connection, const FloatingAtoms
     }
     xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, atoms.wmState, XCB_ATOM_ATOM, 32,
         uint32_t(states.size()), states.data());
+}
+
+void setInputPassThrough(xcb_connection_t* connection, xcb_window_t window, bool passThrough)
+{
+    if (!connection || window == XCB_NONE)
+        return;
+    if (passThrough)
+        xcb_shape_rectangles(connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, XCB_CLIP_ORDERING_UNSORTED, window, 0, 0, 0, nullptr);
+    else
+        xcb_shape_mask(connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_INPUT, window, 0, 0, XCB_NONE);
+    xcb_flush(connection);
 }
 
 xcb_connection_t* qtConnection()

@@ -26,6 +26,13 @@ struct FloatingAtoms {
 // that maps the window so they reach the server before the map.
 void setFloatingHintsBeforeMap(xcb_connection_t* connection, const FloatingAtoms& atoms, xcb_window_t window);
 
+// The X Shape extension's input region of window: empty (pointer events go to whatever lies
+// beneath) or the default, the whole window whatever its size. Sending it again once the window
+// manager has the window mapped matters: a reparenting manager copies the client's input shape
+// to its frame only when told of a change (ShapeNotify), and an input shape set before mapping
+// would leave the frame catching every click.
+void setInputPassThrough(xcb_connection_t* connection, xcb_window_t window, bool passThrough);
+
 // The connection Qt's windows live on; none when Qt runs on another platform than xcb.
 xcb_connection_t* qtConnection();
 

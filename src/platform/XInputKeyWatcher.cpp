@@ -1,6 +1,7 @@
 // XInput2 raw key presses on the root window, on a connection of their own, with XKB modifier state.
 #include "XInputKeyWatcher.h"
 
+#include "RawKeyRepeat.h"
 #include "XkbKeyboard.h"
 
 #include <QSocketNotifier>
@@ -41,8 +42,9 @@ std::unique_ptr<XInputKeyWatcher> XInputKeyWatcher::start(Handler handler)
     }
     std::unique_ptr<XInputKeyWatcher> watcher(new XInputKeyWatcher(connection, std::move(handler)));
     watcher->m_keyboard = XkbKeyboard::open(connection);
-    if (!watcher->m_keyboard || !watcher->selectRawKeyPresses())
+    if (!watcher->m_keyboard || !watcher->selectRawKeys())
         return nullptr;
+    watcher->m_repeat = std::make_unique<RawKeyRepeat>([w = watcher.get()](uint32_t keycode) { w->handleRepeat(keycode); });
     watcher->m_notifier = std::make_unique<QSocketNotifier>(xcb_get_file_descriptor(connection), QSocketNotifier::Read);
     QObject::connect(watcher->m_notifier.get(), &QSocketNotifier::activated, [w = watcher.get()] { w->readEvents(); });
     // The set-up round trips may already have queued events the socket will not announce again.
@@ -61,6 +63,7 @@ XInputKeyWatcher::XInputKeyWatcher(xcb_connection_t* connection, Handler handler
 XInputKeyWatcher::~XInputKeyWatcher()
 {
     m_notifier.reset();
+    m_repeat.reset();
     m_keyboard.reset();
     xcb_disconnect(m_connection);
 }
@@ -71,9 +74,9 @@ const ShortcutKeys& XInputKeyWatcher::keys() const
     return m_keyboard->keys();
 }
 
-// XISelectEvents on the root for all master devices: one raw event per press, whichever slave made it.
-// Raw events never grab, so the focused client still gets its key.
-bool XInputKeyWatcher::selectRawKeyPresses()
+// XISelectEvents on the root for all master devices: one raw event per press or release, whichever
+// slave made it. Raw events never grab, so the focused client still gets its key.
+bool XInputKeyWatcher::selectRawKeys()
 {
     auto* screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
     if (!screen)
@@ -81,7 +84,8 @@ bool XInputKeyWatcher::selectRawKeyPresses()
     struct {
         xcb_input_event_mask_t head;
         uint32_t mask;
-    } selection { { XCB_INPUT_DEVICE_ALL_MASTER, 1 }, XCB_INPUT_XI_EVENT_MASK_RAW_KEY_PRESS };
+    } selection { { XCB_INPUT_DEVICE_ALL_MASTER, 1 },
+        XCB_INPUT_XI_EVENT_MASK_RAW_KEY_PRESS | XCB_INPUT_XI_EVENT_MASK_RAW_KEY_RELEASE };
     auto cookie = xcb_input_xi_select_events_checked(m_connection, screen->root, 1, &selection.head);
     auto* error = xcb_request_check(m_connection, cookie);
     std::free(error);
@@ -106,11 +110,35 @@ void XInputKeyWatcher::handleEvent(const xcb_generic_event_t& event)
     if ((event.response_type & 0x7f) != XCB_GE_GENERIC)
         return;
     auto& generic = reinterpret_cast<const xcb_ge_generic_event_t&>(event);
-    if (generic.extension != m_xinputOpcode || generic.event_type != XCB_INPUT_RAW_KEY_PRESS)
+    if (generic.extension != m_xinputOpcode)
+        return;
+    if (generic.event_type != XCB_INPUT_RAW_KEY_PRESS && generic.event_type != XCB_INPUT_RAW_KEY_RELEASE)
         return;
     auto& raw = reinterpret_cast<const xcb_input_raw_key_press_event_t&>(event);
+    handleRawKey(generic.event_type == XCB_INPUT_RAW_KEY_PRESS, raw.time, raw.detail);
+}
+
+void XInputKeyWatcher::handleRawKey(bool pressed, uint32_t time, uint32_t keycode)
+{
+    if (!pressed) {
+        m_repeat->keyReleased(keycode);
+        return;
+    }
     // The modifiers in force are those the XKB state notifies have reported up to this press.
-    KeyPress press { raw.time, raw.detail, m_keyboard->keys().translate(raw.detail, m_keyboard->modifierMask()) };
+    KeyPress press { time, keycode, m_keyboard->keys().translate(keycode, m_keyboard->modifierMask()) };
+    // Only the shortcut keys are worth repeating; any other press ends a repeat, as in the server.
+    auto repeat = press.event.keyCode != KeyEvent().keyCode ? m_keyboard->repeatFor(keycode) : std::nullopt;
+    if (repeat)
+        m_repeat->start(keycode, repeat->delayMs, repeat->intervalMs);
+    else
+        m_repeat->stop();
+    m_handler(press);
+}
+
+// A repeat carries the modifiers held now: letting go of Shift ends the shortcut, not the key.
+void XInputKeyWatcher::handleRepeat(uint32_t keycode)
+{
+    KeyPress press { 0, keycode, m_keyboard->keys().translate(keycode, m_keyboard->modifierMask()), true };
     m_handler(press);
 }
 

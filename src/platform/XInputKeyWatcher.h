@@ -12,6 +12,7 @@ class QSocketNotifier;
 
 namespace tavelin::qt {
 
+class RawKeyRepeat;
 class XkbKeyboard;
 
 // One physical key press as the server reported it; the same press delivered to one of our windows
@@ -20,6 +21,8 @@ struct KeyPress {
     uint32_t time = 0;
     uint32_t keycode = 0;
     KeyEvent event;
+    // A repeat of a held key, made here rather than by the server; it has no server time.
+    bool isRepeat = false;
 };
 
 // Runs on its own xcb connection, read on the main thread whenever its socket has data.
@@ -38,14 +41,17 @@ public:
 
 private:
     XInputKeyWatcher(xcb_connection_t* connection, Handler handler);
-    bool selectRawKeyPresses();
+    bool selectRawKeys();
     void readEvents();
     void handleEvent(const xcb_generic_event_t& event);
+    void handleRawKey(bool pressed, uint32_t time, uint32_t keycode);
+    void handleRepeat(uint32_t keycode);
 
     xcb_connection_t* m_connection;
     Handler m_handler;
     uint8_t m_xinputOpcode = 0;
     std::unique_ptr<XkbKeyboard> m_keyboard;
+    std::unique_ptr<RawKeyRepeat> m_repeat;
     std::unique_ptr<QSocketNotifier> m_notifier;
 };
 

@@ -135,6 +135,22 @@ bool XkbKeyboard::handleEvent(const xcb_generic_event_t& generic)
     return true;
 }
 
+// XkbGetControls: the RepeatKeys control, its delay and interval, and the per-key repeat bits.
+std::optional<XkbKeyboard::Repeat> XkbKeyboard::repeatFor(uint32_t keycode) const
+{
+    std::unique_ptr<xcb_xkb_get_controls_reply_t, decltype(&std::free)> controls(
+        xcb_xkb_get_controls_reply(m_connection,
+            xcb_xkb_get_controls(m_connection, static_cast<xcb_xkb_device_spec_t>(m_deviceId)), nullptr),
+        &std::free);
+    if (!controls || !(controls->enabledControls & XCB_XKB_BOOL_CTRL_REPEAT_KEYS) || keycode > 255)
+        return std::nullopt;
+    if (!(controls->perKeyRepeat[keycode / 8] & (1u << (keycode % 8))))
+        return std::nullopt;
+    if (controls->repeatInterval == 0)
+        return std::nullopt;
+    return Repeat { controls->repeatDelay, controls->repeatInterval };
+}
+
 uint32_t XkbKeyboard::modifierMask() const
 {
     assert(m_state);

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 struct xkb_context;
 struct xkb_keymap;
@@ -28,6 +29,13 @@ public:
     const ShortcutKeys& keys() const { return m_keys; }
     // The effective modifiers now, in the keymap's modifier indices.
     uint32_t modifierMask() const;
+
+    struct Repeat {
+        int delayMs;
+        int intervalMs;
+    };
+    // How the server repeats this key when held; none when repeat is off for it (or unknown).
+    std::optional<Repeat> repeatFor(uint32_t keycode) const;
 
 private:
     XkbKeyboard(xcb_connection_t* connection, uint8_t baseEvent, int32_t deviceId);

@@ -57,6 +57,20 @@ class Image:
             return Image.from_png_bytes(f.read())
 
     @staticmethod
+    def from_ppm(ppm):
+        # The probe writes exactly "P6\n<w> <h>\n255\n" before the pixels.
+        magic, size, maxval, rest = ppm.split(b"\n", 3)
+        width, height = (int(v) for v in size.split())
+        if magic != b"P6" or maxval != b"255" or len(rest) < width * height * 3:
+            raise ValueError("not an 8-bit binary PPM")
+        return Image(width, height, rest, 3)
+
+    def save_png(self, path):
+        mode = "rgb" if self.channels == 3 else "rgba"
+        subprocess.run(["convert", "-size", f"{self.width}x{self.height}", "-depth", "8", f"{mode}:-", path],
+                       input=self.data, check=True)
+
+    @staticmethod
     def from_xwd(xwd):
         # XWD file header: 25 big-endian CARD32 fields, then the window name, then colours.
         fields = struct.unpack(">25I", xwd[:100])
@@ -151,6 +165,9 @@ class Desktop:
             except subprocess.TimeoutExpired:
                 p.kill()
                 p.wait()
+        for p in self.processes:
+            if p.stdout:
+                p.stdout.close()
         self.processes.clear()
         shutil.rmtree(self.home, ignore_errors=True)
 
@@ -181,8 +198,8 @@ class Desktop:
     # --- programs ---
     def start_tavelin(self, extra_env=None):
         env = dict(self.env, **(extra_env or {}))
-        log = open(os.path.join(self.home, "tavelin.log"), "w")
-        p = subprocess.Popen([TAVELIN], env=env, stdout=log, stderr=log)
+        with open(os.path.join(self.home, "tavelin.log"), "w") as log:
+            p = subprocess.Popen([TAVELIN], env=env, stdout=log, stderr=log)
         self.processes.append(p)
         self.tavelin = p
         return p
@@ -191,13 +208,15 @@ class Desktop:
         with open(os.path.join(self.home, "tavelin.log")) as f:
             return f.read()
 
-    def start_xterm(self, x, y, cols=60, rows=15, title="e2e-xterm", command=None):
+    def start_xterm(self, x, y, cols=60, rows=15, title="e2e-xterm", command=None, timeout=15.0):
         argv = ["xterm", "-geometry", f"{cols}x{rows}+{x}+{y}", "-title", title, "-bg", "#203040",
                 "-fg", "white"]
         if command:
             argv += ["-e"] + command
         self.spawn(argv)
-        return wait_until(lambda: self.find_window(title), what=f"xterm {title}")
+        # Now and then, on a fresh desktop, xterm shows its window only after about 5 s: its
+        # toolkit's wait for the window manager's answer runs out first.
+        return wait_until(lambda: self.find_window(title), timeout=timeout, what=f"xterm {title}")
 
     def find_window(self, title):
         out = self.run(["xdotool", "search", "--onlyvisible", "--name", f"^{title}$"]).split()
@@ -260,8 +279,9 @@ class Desktop:
         return self.run([PROBE] + [str(a) for a in args])
 
     def root_image(self):
-        xwd = subprocess.run(["xwd", "-root", "-silent"], env=self.env, capture_output=True, check=True).stdout
-        return Image.from_xwd(xwd)
+        """The whole screen as the compositor shows it (one GetImage of the root)."""
+        ppm = subprocess.run([PROBE, "root-ppm"], env=self.env, capture_output=True, check=True).stdout
+        return Image.from_ppm(ppm)
 
     def root_pixels(self, x, y, width, height):
         """A small part of the screen as rows of (r, g, b), read straight from the root window."""

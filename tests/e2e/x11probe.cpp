@@ -1,12 +1,17 @@
 // Reads what the end-to-end tests need from the X server and xprop/xwininfo do not show:
-// selection owners, input and bounding shapes, and Tavelin's own windows by pid and title.
+// selection owners, input and bounding shapes, Tavelin's own windows by pid and title, window
+// rectangles over time; and plays other clients: EWMH state requests, a pointer grab held.
 #include <xcb/shape.h>
+#include <xcb/xfixes.h>
 #include <xcb/xcb.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <memory>
+#include <poll.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -61,28 +66,62 @@ bool viewable(xcb_window_t w)
 }
 
 // Mapped windows of process pid whose WM_NAME is title.
-int findWindows(long pid, const char* title, bool all)
+std::vector<xcb_window_t> matchingWindows(long pid, const char* title)
 {
     std::vector<xcb_window_t> windows;
     collect(root, windows);
     auto pidAtom = atom("_NET_WM_PID");
     auto nameAtom = atom("_NET_WM_NAME");
-    int found = 0;
+    std::vector<xcb_window_t> found;
     for (auto w : windows) {
         if (cardinal(w, pidAtom) != pid || !viewable(w))
             continue;
         auto name = stringProperty(w, nameAtom);
         if (name.empty())
             name = stringProperty(w, XCB_ATOM_WM_NAME);
-        if (name != title)
-            continue;
+        if (name == title)
+            found.push_back(w);
+    }
+    return found;
+}
+
+int findWindows(long pid, const char* title, bool all)
+{
+    auto found = matchingWindows(pid, title);
+    if (found.empty() && !all)
+        std::printf("0x0\n");
+    for (auto w : found) {
         std::printf("0x%x\n", w);
-        ++found;
         if (!all)
             break;
     }
-    if (!found && !all)
-        std::printf("0x0\n");
+    return 0;
+}
+
+// Watches for seconds, every 2 ms, whether a window of pid titled title is mapped, and prints each
+// change as "<ms> appeared <id> <x> <y> <w> <h>" or "<ms> vanished": catches windows that live
+// only a fraction of a second (the screenshot flash) or must never go away.
+int watchWindows(long pid, const char* title, double seconds)
+{
+    auto start = std::chrono::steady_clock::now();
+    auto elapsed = [&] { return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count(); };
+    xcb_window_t shown = XCB_NONE;
+    while (elapsed() < seconds * 1000) {
+        auto found = matchingWindows(pid, title);
+        xcb_window_t now = found.empty() ? XCB_NONE : found.front();
+        if (now != shown && now != XCB_NONE) {
+            Reply<xcb_get_geometry_reply_t> g(xcb_get_geometry_reply(c, xcb_get_geometry(c, now), nullptr), &free);
+            Reply<xcb_translate_coordinates_reply_t> t(xcb_translate_coordinates_reply(c,
+                xcb_translate_coordinates(c, now, root, 0, 0), nullptr), &free);
+            std::printf("%.0f appeared 0x%x %d %d %u %u\n", elapsed(), now, t ? t->dst_x : 0, t ? t->dst_y : 0,
+                g ? g->width : 0, g ? g->height : 0);
+        } else if (now != shown) {
+            std::printf("%.0f vanished\n", elapsed());
+        }
+        std::fflush(stdout);
+        shown = now;
+        usleep(2000);
+    }
     return 0;
 }
 
@@ -143,6 +182,38 @@ int holdPointerGrab(double seconds)
     return 0;
 }
 
+// Holds an active keyboard grab on the root for a while, as another client's open menu does: keys
+// go to it, and a later grab by anyone else fails. Prints "grabbed" once it has the keyboard.
+int holdKeyboardGrab(double seconds)
+{
+    Reply<xcb_grab_keyboard_reply_t> r(xcb_grab_keyboard_reply(c, xcb_grab_keyboard(c, 0, root, XCB_CURRENT_TIME,
+        XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC), nullptr), &free);
+    if (!r || r->status != XCB_GRAB_STATUS_SUCCESS)
+        return 1;
+    std::printf("grabbed\n");
+    std::fflush(stdout);
+    usleep(static_cast<useconds_t>(seconds * 1e6));
+    xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
+    xcb_flush(c);
+    return 0;
+}
+
+// Whether some client holds the keyboard grab: our own attempt fails with AlreadyGrabbed. When the
+// keyboard is free the attempt succeeds and is undone at once. Prints "taken" or "free".
+int printKeyboardGrabState()
+{
+    Reply<xcb_grab_keyboard_reply_t> r(xcb_grab_keyboard_reply(c, xcb_grab_keyboard(c, 0, root, XCB_CURRENT_TIME,
+        XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC), nullptr), &free);
+    if (!r)
+        return 1;
+    if (r->status == XCB_GRAB_STATUS_SUCCESS) {
+        xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
+        xcb_flush(c);
+    }
+    std::printf("%s\n", r->status == XCB_GRAB_STATUS_ALREADY_GRABBED ? "taken" : "free");
+    return 0;
+}
+
 // Pixels of the root window (what the screen shows, compositor included) as rrggbb hex, one line
 // per row: cheaper than a whole-screen dump when a test watches a few rows change.
 int printRootPixels(int x, int y, int width, int height)
@@ -167,6 +238,140 @@ int printRootPixels(int x, int y, int width, int height)
     return 0;
 }
 
+// Writes the whole root window as a binary PPM: what the screen shows, composited, in one request.
+// (xwd rebuilds multi-visual screens from each window's own pixels, losing the compositor's blend.)
+int writeRootPpm()
+{
+    auto* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    int width = screen->width_in_pixels, height = screen->height_in_pixels;
+    Reply<xcb_get_image_reply_t> image(xcb_get_image_reply(c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, root,
+        0, 0, uint16_t(width), uint16_t(height), ~0u), nullptr), &free);
+    if (!image || xcb_get_image_data_length(image.get()) < width * height * 4)
+        return 1;
+    bool lsbFirst = xcb_get_setup(c)->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST;
+    auto* data = xcb_get_image_data(image.get());
+    int stride = xcb_get_image_data_length(image.get()) / height;
+    std::printf("P6\n%d %d\n255\n", width, height);
+    std::vector<uint8_t> row(size_t(width) * 3);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            auto* p = data + y * stride + x * 4;
+            row[size_t(x) * 3] = lsbFirst ? p[2] : p[1];
+            row[size_t(x) * 3 + 1] = lsbFirst ? p[1] : p[2];
+            row[size_t(x) * 3 + 2] = lsbFirst ? p[0] : p[3];
+        }
+        std::fwrite(row.data(), 1, row.size(), stdout);
+    }
+    return 0;
+}
+
+// Prints "MS WIN X Y W H" each time one of the windows' rectangle on the root changes, reading
+// them every millisecond for a while: how closely one window follows another, over time.
+int watchGeometry(const std::vector<xcb_window_t>& windows, double seconds)
+{
+    auto now = [] {
+        timespec t {};
+        clock_gettime(CLOCK_MONOTONIC, &t);
+        return t.tv_sec * 1000.0 + t.tv_nsec / 1e6;
+    };
+    std::vector<std::string> last(windows.size());
+    double end = now() + seconds * 1000;
+    while (now() < end) {
+        std::vector<xcb_get_geometry_cookie_t> g;
+        std::vector<xcb_translate_coordinates_cookie_t> t;
+        for (auto w : windows) {
+            g.push_back(xcb_get_geometry(c, w));
+            t.push_back(xcb_translate_coordinates(c, w, root, 0, 0));
+        }
+        double at = now();
+        for (size_t i = 0; i < windows.size(); ++i) {
+            Reply<xcb_get_geometry_reply_t> gr(xcb_get_geometry_reply(c, g[i], nullptr), &free);
+            Reply<xcb_translate_coordinates_reply_t> tr(xcb_translate_coordinates_reply(c, t[i], nullptr), &free);
+            std::string rect = gr && tr ? std::to_string(tr->dst_x) + " " + std::to_string(tr->dst_y) + " "
+                    + std::to_string(gr->width) + " " + std::to_string(gr->height)
+                                        : "gone";
+            if (rect != last[i])
+                std::printf("%.3f 0x%x %s\n", at, windows[i], rect.c_str());
+            last[i] = rect;
+        }
+        std::fflush(stdout);
+        usleep(1000);
+    }
+    return 0;
+}
+
+// Maps an ordinary window (solid teal) at X Y, W × H, prints "ready 0xID" once it is mapped, then
+// "press X Y BUTTON" (root coordinates) for every button press it gets, for a while: whether
+// clicks reach a window lying under Tavelin's overlay.
+int clickTarget(int x, int y, int width, int height, double seconds)
+{
+    auto* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    xcb_window_t w = xcb_generate_id(c);
+    uint32_t values[] = { 0x208080, XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_STRUCTURE_NOTIFY };
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, w, root, int16_t(x), int16_t(y), uint16_t(width), uint16_t(height), 0,
+        XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, values);
+    const char title[] = "e2e-click-target";
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, sizeof title - 1, title);
+    // ICCCM WM_NORMAL_HINTS with a user-specified position and size, which window managers keep.
+    uint32_t hints[18] = { 1 | 2, uint32_t(x), uint32_t(y), uint32_t(width), uint32_t(height) };
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 32, 18, hints);
+    xcb_map_window(c, w);
+    xcb_flush(c);
+    auto now = [] { return std::chrono::steady_clock::now(); };
+    auto end = now() + std::chrono::duration<double>(seconds);
+    while (now() < end) {
+        while (auto* event = xcb_poll_for_event(c)) {
+            auto type = event->response_type & 0x7f;
+            if (type == XCB_MAP_NOTIFY)
+                std::printf("ready 0x%x\n", w);
+            if (type == XCB_BUTTON_PRESS) {
+                auto* press = reinterpret_cast<xcb_button_press_event_t*>(event);
+                std::printf("press %d %d %d\n", press->root_x, press->root_y, press->detail);
+            }
+            std::fflush(stdout);
+            free(event);
+        }
+        if (xcb_connection_has_error(c))
+            return 1;
+        usleep(2000);
+    }
+    return 0;
+}
+
+// Prints "<CLOCK_MONOTONIC ms> <owner>" for the owner of selection now and, for up to seconds, when
+// it first changes (XFixes selection notify: no polling load on the server), then ends. Times a
+// clipboard hand-over against other clocks of the same machine.
+int watchSelectionOwner(const char* selection, double seconds)
+{
+    auto now = [] {
+        return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    };
+    auto name = atom(selection);
+    free(xcb_xfixes_query_version_reply(c, xcb_xfixes_query_version(c, 5, 0), nullptr));
+    const auto* xfixes = xcb_get_extension_data(c, &xcb_xfixes_id);
+    if (!xfixes || !xfixes->present)
+        return 1;
+    xcb_xfixes_select_selection_input(c, root, name, XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER);
+    Reply<xcb_get_selection_owner_reply_t> first(xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, name),
+        nullptr), &free);
+    double start = now();
+    std::printf("%.3f 0x%x\n", start, first ? first->owner : 0u);
+    std::fflush(stdout);
+    pollfd fd { xcb_get_file_descriptor(c), POLLIN, 0 };
+    while (now() - start < seconds * 1000) {
+        while (auto* event = xcb_poll_for_event(c)) {
+            bool notify = (event->response_type & 0x7f) == xfixes->first_event + XCB_XFIXES_SELECTION_NOTIFY;
+            auto owner = notify ? reinterpret_cast<xcb_xfixes_selection_notify_event_t*>(event)->owner : 0u;
+            free(event);
+            if (notify) {
+                std::printf("%.3f 0x%x\n", now(), owner);
+                return 0;
+            }
+        }
+        poll(&fd, 1, 10);
+    }
+    return 1;
+}
 }
 
 int main(int argc, char** argv)
@@ -174,7 +379,8 @@ int main(int argc, char** argv)
     if (argc < 2) {
         std::fprintf(stderr, "usage: x11probe selection-owner ATOM | find-overlay PID | find-window PID TITLE | "
                              "input-shape WIN | bounding-shape WIN | geometry WIN | wm-state WIN add|remove STATE_ATOM | "
-                             "hold-grab SECONDS | root-pixels X Y W H\n");
+                             "hold-grab SECONDS | hold-keyboard-grab SECONDS | keyboard-grab-state | root-pixels X Y W H | watch-window PID TITLE SECONDS | "
+                             "click-target X Y W H SECONDS\n");
         return 2;
     }
     c = xcb_connect(nullptr, nullptr);
@@ -202,8 +408,27 @@ int main(int argc, char** argv)
         return changeWmState(window(), std::string(argv[3]) == "add" ? 1 : 0, argv[4]);
     if (command == "hold-grab" && argc == 3)
         return holdPointerGrab(std::strtod(argv[2], nullptr));
+    if (command == "keyboard-grab-state" && argc == 2)
+        return printKeyboardGrabState();
+    if (command == "hold-keyboard-grab" && argc == 3)
+        return holdKeyboardGrab(std::strtod(argv[2], nullptr));
+    if (command == "root-ppm" && argc == 2)
+        return writeRootPpm();
     if (command == "root-pixels" && argc == 6)
         return printRootPixels(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]));
+    if (command == "watch-owner" && argc == 4)
+        return watchSelectionOwner(argv[2], std::strtod(argv[3], nullptr));
+    if (command == "watch-window" && argc == 5)
+        return watchWindows(std::strtol(argv[2], nullptr, 10), argv[3], std::strtod(argv[4], nullptr));
+    if (command == "watch-geometry" && argc >= 4) {
+        std::vector<xcb_window_t> windows;
+        for (int i = 3; i < argc; ++i)
+            windows.push_back(static_cast<xcb_window_t>(std::strtoul(argv[i], nullptr, 0)));
+        return watchGeometry(windows, std::strtod(argv[2], nullptr));
+    }
+    if (command == "click-target" && argc == 7)
+        return clickTarget(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]),
+            std::strtod(argv[6], nullptr));
     std::fprintf(stderr, "x11probe: unknown command\n");
     return 2;
 }

@@ -1,0 +1,77 @@
+# Shared by the run and test commands: packages, building, and a private virtual desktop.
+# shellcheck shell=bash
+
+TOP=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+
+# What building, running and testing Tavelin needs on Debian 12 or Ubuntu 22.04 and later.
+PACKAGES=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins libgl-dev
+  libxcb1-dev libxcb-xinput-dev libxcb-xkb-dev libxkbcommon-dev libxkbcommon-x11-dev
+  libxcb-composite0-dev libxcb-shape0-dev libxcb-xfixes0-dev libxcb-image0-dev libxcb-cursor-dev
+  libxcb-shm0-dev libxcb-randr0-dev
+  libgtest-dev libbenchmark-dev
+  xvfb openbox xcompmgr x11-utils x11-apps xdotool xclip xterm imagemagick dbus dbus-x11
+  fonts-dejavu-core python3
+)
+
+log() { printf '\033[1m[tavelin]\033[0m %s\n' "$*" >&2; }
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+# Installs through apt-get only what is missing, so a second run costs nothing.
+install_packages() {
+  local missing=()
+  for p in "${PACKAGES[@]}" "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  log "installing: ${missing[*]}"
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# build_tree DIR [cmake options…]
+build_tree() {
+  local dir=$1; shift
+  cmake -S "$TOP" -B "$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$dir" -j"$(nproc)"
+}
+
+# A private desktop: Xvfb, openbox, xcompmgr and a session bus, all ended by pid in stop_desktop.
+DESKTOP_PIDS=()
+start_desktop() {
+  local size=${1:-1440x900}
+  local fd_file
+  fd_file=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp +extension COMPOSITE +extension RANDR 3>"$fd_file" \
+    >/dev/null 2>&1 &
+  DESKTOP_PIDS+=($!)
+  for _ in $(seq 100); do [ -s "$fd_file" ] && break; sleep 0.05; done
+  export DISPLAY=":$(head -n1 "$fd_file")"
+  rm -f "$fd_file"
+  local bus
+  bus=$(mktemp)
+  dbus-daemon --session --nofork --print-address=1 >"$bus" 2>/dev/null &
+  DESKTOP_PIDS+=($!)
+  for _ in $(seq 100); do [ -s "$bus" ] && break; sleep 0.05; done
+  DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$bus")
+  export DBUS_SESSION_BUS_ADDRESS
+  rm -f "$bus"
+  openbox --sm-disable >/dev/null 2>&1 &
+  DESKTOP_PIDS+=($!)
+  for _ in $(seq 100); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.05; done
+  xcompmgr -n >/dev/null 2>&1 &
+  DESKTOP_PIDS+=($!)
+  sleep 0.3
+  log "virtual desktop on $DISPLAY"
+}
+
+stop_desktop() {
+  local i
+  for ((i = ${#DESKTOP_PIDS[@]} - 1; i >= 0; i--)); do kill "${DESKTOP_PIDS[i]}" 2>/dev/null || true; done
+  for pid in "${DESKTOP_PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
+  DESKTOP_PIDS=()
+}
