@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tavelin {
 
@@ -81,6 +82,8 @@ private:
     MonitorToken m_localMonitor = 0;
     MonitorToken m_clickMonitor = 0;
     TimerId m_trackingTimer = 0;
+    // Flashes still on screen: a screen capture must not catch the previous shot's flash.
+    std::vector<std::weak_ptr<FlashWindow>> m_flashes;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 

@@ -35,6 +35,10 @@ ImageRef AppDelegate::captureBase(Rect& rect)
     // The main screen's own rectangle: where the overlay lies, wherever that screen is.
     rect = *screen;
     bool hideOverlay = m_overlayWindow && !m_gridState.isSelectingWindow();
+    for (auto& weak : m_flashes) {
+        if (auto flash = weak.lock())
+            flash->orderOut();
+    }
     if (hideOverlay) {
         m_overlayWindow->orderOut();
         m_platform.waitForOverlayGone(*m_overlayWindow, overlayRemovalWait);
@@ -90,6 +94,8 @@ void AppDelegate::showScreenshotFeedback()
     if (!flash)
         return;
     flash->orderFront();
+    std::erase_if(m_flashes, [](auto& weak) { return weak.expired(); });
+    m_flashes.push_back(flash);
     // The task owns the flash window until it has run.
     m_platform.postDelayed(flashDuration, [flash] { flash->orderOut(); });
 }

@@ -77,7 +77,7 @@ void Captures::waitForOverlayGone(OverlayWindow& overlay, double minSeconds)
     }
 }
 
-// GetImage on the root reads what the screen shows, every window and the compositor's work.
+// The root's image is what the screen shows: every window, and a compositing manager's work.
 ImageRef Captures::captureScreen(const Rect& rect)
 {
     TraceTimer timer("screen capture");
