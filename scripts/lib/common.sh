@@ -69,9 +69,13 @@ start_desktop() {
   log "virtual desktop on $DISPLAY"
 }
 
+# Newest first, each one waited for, so programs end before the X server they talk to.
 stop_desktop() {
-  local i
-  for ((i = ${#DESKTOP_PIDS[@]} - 1; i >= 0; i--)); do kill "${DESKTOP_PIDS[i]}" 2>/dev/null || true; done
-  for pid in "${DESKTOP_PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
+  local i pid
+  for ((i = ${#DESKTOP_PIDS[@]} - 1; i >= 0; i--)); do
+    pid=${DESKTOP_PIDS[i]}
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
   DESKTOP_PIDS=()
 }
