@@ -30,6 +30,26 @@ def wait_until(predicate, timeout=5.0, interval=0.02, what="condition"):
         time.sleep(interval)
 
 
+def frame_rect(desktop, window):
+    """What the user sees of a window: the root's child that holds it (the manager's frame,
+    decorations included), found by walking up the window tree."""
+    while True:
+        tree = desktop.run(["xwininfo", "-tree", "-id", str(window)])
+        root = int(tree.split("Root window id: ")[1].split()[0], 16)
+        parent = int(tree.split("Parent window id: ")[1].split()[0], 16)
+        if parent == root:
+            break
+        window = parent
+    info = desktop.run(["xwininfo", "-id", str(window)])
+
+    def field(name):
+        return int(info.split(name + ":")[1].split()[0])
+    # xwininfo's upper-left is the outer corner; its width and height leave the border out.
+    border = field("Border width")
+    return (field("Absolute upper-left X"), field("Absolute upper-left Y"),
+            field("Width") + 2 * border, field("Height") + 2 * border)
+
+
 class Image:
     """Pixels as rows of (r, g, b[, a]) bytes."""
 

@@ -9,7 +9,7 @@ import subprocess
 import time
 import unittest
 
-from harness import PROBE, DesktopTestCase, Image, wait_until
+from harness import PROBE, DesktopTestCase, Image, frame_rect, wait_until
 
 SHOT_KEYS = "super+shift+s"
 SHOT_MENU_ROW = "Screenshot with Grid (\u2318\u21E7S)"
@@ -20,24 +20,6 @@ RED_BG = (0xc0, 0x20, 0x20)
 BAND_TOP, BAND_HEIGHT, BAND_OPACITY = 25, 22, 0.35
 # Bounds only how long a broken build may hang; shots take a fraction of a second.
 SHOT_TIMEOUT = 15.0
-
-
-def frame_rect(desktop, window):
-    """(x, y, width, height) of the root's child that holds window: what the user sees of it."""
-    while True:
-        tree = desktop.run(["xwininfo", "-tree", "-id", str(window)])
-        root = int(tree.split("Root window id: ")[1].split()[0], 16)
-        parent = int(tree.split("Parent window id: ")[1].split()[0], 16)
-        if parent == root:
-            break
-        window = parent
-    info = desktop.run(["xwininfo", "-id", str(window)])
-
-    def field(name):
-        return int(info.split(name + ":")[1].split()[0])
-    border = field("Border width")
-    return (field("Absolute upper-left X"), field("Absolute upper-left Y"),
-            field("Width") + 2 * border, field("Height") + 2 * border)
 
 
 def client_top(desktop, window):

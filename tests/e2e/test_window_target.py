@@ -7,33 +7,13 @@ import subprocess
 import time
 import unittest
 
-from harness import PROBE, DesktopTestCase, wait_until
+from harness import PROBE, DesktopTestCase, frame_rect, wait_until
 
 SELECT_WINDOW = "  Select Window... (\u2318\u21E7W)"
 FULL_SCREEN = "  Full Screen"
 # The tracking timer polls five times a second; these only bound how long a broken build may hang.
 FOLLOW_TIMEOUT = 3.0
 GRAB_GIVE_UP_TIMEOUT = 6.0
-
-
-def frame_rect(desktop, window):
-    """What the user sees of a window: the root's child that holds it (the manager's frame,
-    decorations included), found by walking up the window tree."""
-    while True:
-        tree = desktop.run(["xwininfo", "-tree", "-id", str(window)])
-        root = int(tree.split("Root window id: ")[1].split()[0], 16)
-        parent = int(tree.split("Parent window id: ")[1].split()[0], 16)
-        if parent == root:
-            break
-        window = parent
-    info = desktop.run(["xwininfo", "-id", str(window)])
-
-    def field(name):
-        return int(info.split(name + ":")[1].split()[0])
-    # xwininfo's upper-left is the outer corner; its width and height leave the border out.
-    border = field("Border width")
-    return (field("Absolute upper-left X"), field("Absolute upper-left Y"),
-            field("Width") + 2 * border, field("Height") + 2 * border)
 
 
 def settled_frame(desktop, window):
