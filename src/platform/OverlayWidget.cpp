@@ -1,11 +1,12 @@
 // The overlay window hosting the view, the screenshot flash, and the registry of our own top-levels.
 #include "OverlayWidget.h"
 
+#include "BoundingShape.h"
+#include "CompositorWatch.h"
 #include "FloatingWidget.h"
-#include "QPainterCanvas.h"
-#include "TavelinView.h"
+#include "OverlaySurface.h"
+#include "X11WindowProperties.h"
 
-#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 
@@ -15,8 +16,11 @@ namespace tavelin::qt {
 
 namespace {
 
-constexpr auto overlayTitle = "Tavelin Overlay";
 constexpr auto flashTitle = "Tavelin Flash";
+constexpr float flashAlpha = 0.3f;
+// Without translucency the flash is one opaque white row in this many: about the same share of
+// white as the translucent pane lays on the screen, and the screen still shows between them.
+constexpr int flashRowPeriod = 3;
 
 // Counted, so an id the X server hands out again after one of ours was destroyed stays right.
 std::unordered_map<uint32_t, int>& ownTopLevels()
@@ -25,54 +29,22 @@ std::unordered_map<uint32_t, int>& ownTopLevels()
     return ids;
 }
 
-class OverlaySurface final : public FloatingWidget {
-public:
-    OverlaySurface(x11::X11Connection& x11, const Rect& frame, TavelinView& view)
-        : FloatingWidget(x11, QString::fromLatin1(overlayTitle), frame)
-        , m_view(view)
-    {
-    }
-
-protected:
-    // Repaints everything from the view: it has no notion of partial updates.
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        QPainterCanvas canvas(painter);
-        canvas.clear();
-        m_view.draw(canvas, { double(width()), double(height()) });
-    }
-
-    // Only the left button drags; the events arrive only while the window takes the mouse.
-    void mousePressEvent(QMouseEvent* event) override
-    {
-        if (event->button() == Qt::LeftButton)
-            m_view.mousePressed(viewPoint(event));
-    }
-
-    void mouseMoveEvent(QMouseEvent* event) override
-    {
-        if (event->buttons() & Qt::LeftButton)
-            m_view.mouseMoved(viewPoint(event));
-    }
-
-    void mouseReleaseEvent(QMouseEvent* event) override
-    {
-        if (event->button() == Qt::LeftButton)
-            m_view.mouseReleased(viewPoint(event));
-    }
-
-private:
-    static Point viewPoint(const QMouseEvent* event) { return { event->position().x(), event->position().y() }; }
-
-    TavelinView& m_view;
-};
-
 class FlashSurface final : public FloatingWidget {
 public:
-    FlashSurface(x11::X11Connection& x11, const Rect& frame)
+    FlashSurface(x11::X11Connection& x11, const Rect& frame, bool solid)
         : FloatingWidget(x11, QString::fromLatin1(flashTitle), frame)
     {
+        setSolid(solid);
+    }
+
+    void setSolid(bool solid)
+    {
+        m_solid = solid;
+        if (solid)
+            x11::setBoundingRectangles(x11::qtConnection(), windowId(), rows());
+        else
+            x11::clearBoundingShape(x11::qtConnection(), windowId());
+        update();
     }
 
 protected:
@@ -80,19 +52,34 @@ protected:
     {
         QPainter painter(this);
         painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.fillRect(event->rect(), QColor::fromRgbF(1, 1, 1, 0.3f));
+        painter.fillRect(event->rect(), m_solid ? QColor(Qt::white) : QColor::fromRgbF(1, 1, 1, flashAlpha));
     }
+
+private:
+    // Whole rows of device pixels, banded from the top.
+    std::vector<xcb_rectangle_t> rows() const
+    {
+        QSize pixels = QSizeF(size() * devicePixelRatioF()).toSize().boundedTo(QSize(0x7fff, 0x7fff));
+        std::vector<xcb_rectangle_t> rectangles;
+        for (int y = 0; y < pixels.height(); y += flashRowPeriod)
+            rectangles.push_back({ 0, int16_t(y), uint16_t(pixels.width()), 1 });
+        return rectangles;
+    }
+
+    bool m_solid = false;
 };
 
 class QtOverlayWindow final : public OverlayWindow {
 public:
-    QtOverlayWindow(x11::X11Connection& x11, const Rect& frame, TavelinView& view)
-        : m_surface(x11, frame, view)
+    QtOverlayWindow(x11::X11Connection& x11, const Rect& frame, TavelinView& view, CompositorWatch& compositor)
+        : m_surface(x11, frame, view, !compositor.isCompositing())
     {
+        QObject::connect(&compositor, &CompositorWatch::compositingChanged, &m_surface,
+            [this](bool compositing) { m_surface.setSolid(!compositing); });
     }
 
-    void setIgnoresMouseEvents(bool ignores) override { m_surface.setClickThrough(ignores); }
-    void orderFront() override { m_surface.orderFront(); }
+    void setIgnoresMouseEvents(bool ignores) override { m_surface.setTakesMouse(!ignores); }
+    void orderFront() override { m_surface.bringToFront(); }
     void orderOut() override { m_surface.orderOut(); }
     void setFrame(const Rect& frame) override { m_surface.setFrame(frame); }
     Rect frame() const override { return m_surface.frame(); }
@@ -106,9 +93,11 @@ private:
 
 class QtFlashWindow final : public FlashWindow {
 public:
-    QtFlashWindow(x11::X11Connection& x11, const Rect& frame)
-        : m_surface(x11, frame)
+    QtFlashWindow(x11::X11Connection& x11, const Rect& frame, CompositorWatch& compositor)
+        : m_surface(x11, frame, !compositor.isCompositing())
     {
+        QObject::connect(&compositor, &CompositorWatch::compositingChanged, &m_surface,
+            [this](bool compositing) { m_surface.setSolid(!compositing); });
     }
 
     void orderFront() override { m_surface.orderFront(); }
@@ -120,14 +109,15 @@ private:
 
 }
 
-std::unique_ptr<OverlayWindow> createOverlayWidget(x11::X11Connection& x11, const Rect& frame, TavelinView& view)
+std::unique_ptr<OverlayWindow> createOverlayWidget(x11::X11Connection& x11, const Rect& frame, TavelinView& view,
+    CompositorWatch& compositor)
 {
-    return std::make_unique<QtOverlayWindow>(x11, frame, view);
+    return std::make_unique<QtOverlayWindow>(x11, frame, view, compositor);
 }
 
-std::unique_ptr<FlashWindow> createFlashWidget(x11::X11Connection& x11, const Rect& frame)
+std::unique_ptr<FlashWindow> createFlashWidget(x11::X11Connection& x11, const Rect& frame, CompositorWatch& compositor)
 {
-    return std::make_unique<QtFlashWindow>(x11, frame);
+    return std::make_unique<QtFlashWindow>(x11, frame, compositor);
 }
 
 void registerOwnTopLevel(uint32_t windowId)

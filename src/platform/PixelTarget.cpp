@@ -41,24 +41,32 @@ PixelTarget::PixelTarget(QImage& image, const QRect& area)
 
 // A painter on a widget paints, through redirection, on the backing store's image: the engine's
 // device is that image, and the system clip is the part being repainted.
-std::optional<PixelTarget> PixelTarget::of(QPainter& painter)
+QImage* PixelTarget::imageOf(QPainter& painter)
 {
     auto* engine = painter.paintEngine();
-    if (!painter.isActive() || !engine || engine->type() != QPaintEngine::Raster || painter.hasClipping())
-        return std::nullopt;
+    if (!painter.isActive() || !engine || engine->type() != QPaintEngine::Raster)
+        return nullptr;
     auto* device = engine->paintDevice();
     if (!device || device->devType() != QInternal::Image)
+        return nullptr;
+    auto* image = static_cast<QImage*>(device);
+    if (image->format() != QImage::Format_ARGB32_Premultiplied || image->isNull())
+        return nullptr;
+    return image;
+}
+
+std::optional<PixelTarget> PixelTarget::of(QPainter& painter)
+{
+    QImage* image = imageOf(painter);
+    if (!image || painter.hasClipping())
         return std::nullopt;
-    auto& image = *static_cast<QImage*>(device);
-    if (image.format() != QImage::Format_ARGB32_Premultiplied || image.isNull())
-        return std::nullopt;
-    QRect area = image.rect();
-    QRegion systemClip = engine->systemClip();
+    QRect area = image->rect();
+    QRegion systemClip = painter.paintEngine()->systemClip();
     if (!systemClip.isEmpty())
         area &= systemClip.boundingRect();
     if (area.isEmpty())
         return std::nullopt;
-    return PixelTarget(image, area);
+    return PixelTarget(*image, area);
 }
 
 void PixelTarget::clear()

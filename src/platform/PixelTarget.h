@@ -29,6 +29,9 @@ public:
     // None unless the painter paints with the raster engine on a Format_ARGB32_Premultiplied
     // image and has no clip of its own.
     static std::optional<PixelTarget> of(QPainter& painter);
+    // The premultiplied ARGB image an active raster painter paints on (through any redirection),
+    // or none.
+    static QImage* imageOf(QPainter& painter);
 
     // Every pixel of the area to transparent.
     void clear();

@@ -2,6 +2,7 @@
 #include "QtPlatform.h"
 
 #include "Captures.h"
+#include "CompositorWatch.h"
 #include "ImageOps.h"
 #include "KeyMonitor.h"
 #include "OverlayWidget.h"
@@ -31,6 +32,7 @@ QtPlatform::QtPlatform()
     , m_picker(std::make_unique<WindowPicker>(m_x11))
     , m_captures(std::make_unique<Captures>(m_x11))
     , m_tray(std::make_unique<Tray>())
+    , m_compositor(std::make_unique<CompositorWatch>())
 {
 }
 
@@ -99,12 +101,12 @@ void QtPlatform::stopTimer(TimerId id)
 
 std::unique_ptr<OverlayWindow> QtPlatform::createOverlayWindow(const Rect& frame, TavelinView& view)
 {
-    return createOverlayWidget(m_x11, frame, view);
+    return createOverlayWidget(m_x11, frame, view, *m_compositor);
 }
 
 std::unique_ptr<FlashWindow> QtPlatform::createFlashWindow(const Rect& frame)
 {
-    return createFlashWidget(m_x11, frame);
+    return createFlashWidget(m_x11, frame, *m_compositor);
 }
 
 void QtPlatform::createStatusItem(const std::string& accessibleName) { m_tray->create(accessibleName); }

@@ -16,6 +16,7 @@ class WindowList;
 class WindowPicker;
 class Captures;
 class Tray;
+class CompositorWatch;
 
 class QtPlatform final : public Platform {
 public:
@@ -70,6 +71,7 @@ private:
     std::unique_ptr<WindowPicker> m_picker;
     std::unique_ptr<Captures> m_captures;
     std::unique_ptr<Tray> m_tray;
+    std::unique_ptr<CompositorWatch> m_compositor;
     std::map<TimerId, QTimer*> m_timers;
     TimerId m_nextTimer = 1;
 };

@@ -20,6 +20,7 @@
 #include "XcbReplies.h"
 
 #include <xcb/damage.h>
+#include <xcb/shape.h>
 
 #include <QRegion>
 
@@ -27,6 +28,7 @@
 #include <chrono>
 #include <optional>
 #include <poll.h>
+#include <vector>
 
 namespace tavelin::x11 {
 
@@ -44,6 +46,26 @@ constexpr auto unseenUnmapWait = std::chrono::milliseconds(250);
 // How often the quiet time is looked at while no events come.
 constexpr auto tick = std::chrono::milliseconds(5);
 
+// The Shape extension's rectangles of a window (the whole window when it has no shape).
+QRegion shownRegion(const xcb_shape_get_rectangles_reply_t& reply)
+{
+    auto* rectangles = xcb_shape_get_rectangles_rectangles(&reply);
+    int count = xcb_shape_get_rectangles_rectangles_length(&reply);
+    std::vector<QRect> rects;
+    rects.reserve(size_t(std::max(count, 0)));
+    for (int i = 0; i < count; ++i)
+        rects.emplace_back(rectangles[i].x, rectangles[i].y, rectangles[i].width, rectangles[i].height);
+    QRegion region;
+    // setRects takes a banded list as it is; any other order goes through the unions.
+    if (reply.ordering == XCB_CLIP_ORDERING_YX_BANDED) {
+        region.setRects(rects.data(), count);
+        return region;
+    }
+    for (const QRect& r : rects)
+        region += r;
+    return region;
+}
+
 double secondsSince(Clock::time_point start)
 {
     return std::chrono::duration<double>(Clock::now() - start).count();
@@ -59,6 +81,7 @@ struct RemovalWatch::Session {
     bool unmapped = false;    // its UnmapNotify or DestroyNotify has arrived
     bool unmapUnseen = false; // it was off the screen before we watched
     QRegion repainted;        // drawings inside area since the unmap
+    bool coverToCheck = false; // drawings came in since the cover was last worked out
     std::optional<Clock::time_point> coveredAt;
     Clock::time_point lastDrawing = start;
 
@@ -72,14 +95,22 @@ struct RemovalWatch::Session {
         return unmapUnseen && quiet && now - start >= unseenUnmapWait;
     }
 
+    // A shaped window's area may hold thousands of rectangles, and its repaint comes as as many
+    // events: drawings are gathered per event, the cover is worked out once per batch.
     void noteDrawing(const QRect& rect, Clock::time_point now)
     {
-        if (!unmapped || !area.intersects(rect))
+        if (!unmapped || !area.boundingRect().intersects(rect))
             return;
         repainted += rect.intersected(area.boundingRect());
         lastDrawing = now;
-        if (!coveredAt && (area - repainted).isEmpty())
+        coverToCheck = true;
+    }
+
+    void noteCover(Clock::time_point now)
+    {
+        if (coverToCheck && !coveredAt && (area - repainted).isEmpty())
             coveredAt = now;
+        coverToCheck = false;
     }
 };
 
@@ -117,6 +148,7 @@ RemovalWatch::Outcome RemovalWatch::waitUntilGone(xcb_window_t window, const std
             free(event);
         }
         auto now = Clock::now();
+        session.noteCover(now);
         bool gone = watching && session.isGone(now);
         if (gone && !outcome.seen) {
             outcome.seen = true;
@@ -156,8 +188,12 @@ bool RemovalWatch::prepare(Session& session, xcb_window_t window)
     // Answered after the two requests above took effect: from here on nothing is missed.
     auto geometryCookie = xcb_get_geometry(c, session.topLevel);
     auto attributesCookie = xcb_get_window_attributes(c, session.topLevel);
+    auto shownCookie = xcb_shape_get_rectangles(c, window, XCB_SHAPE_SK_BOUNDING);
+    auto originCookie = xcb_translate_coordinates(c, window, m_x11.root(), 0, 0);
     auto geometry = takeReply(c, geometryCookie, &xcb_get_geometry_reply);
     auto attributes = takeReply(c, attributesCookie, &xcb_get_window_attributes_reply);
+    auto shown = takeReply(c, shownCookie, &xcb_shape_get_rectangles_reply);
+    auto origin = takeReply(c, originCookie, &xcb_translate_coordinates_reply);
     const auto* screen = m_x11.screen();
     QRect rootRect(0, 0, screen->width_in_pixels, screen->height_in_pixels);
     if (geometry) {
@@ -167,6 +203,10 @@ bool RemovalWatch::prepare(Session& session, xcb_window_t window)
     } else {
         session.area = rootRect;
     }
+    // Only what the window showed is repainted: a window shaped to a drawing (no compositing
+    // manager) leaves the rest of its frame's rectangle untouched.
+    if (shown && origin)
+        session.area &= shownRegion(*shown).translated(origin->dst_x, origin->dst_y);
     session.unmapUnseen = !attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE;
     session.unmapped = session.unmapUnseen;
     return true;

@@ -204,8 +204,11 @@ class Desktop:
     def compositor_running(self):
         return self.probe("selection-owner", "_NET_WM_CM_S0").strip() not in ("", "0x0")
 
-    def start_compositor(self):
-        argv = ["xcompmgr", "-n"] if self.compositor_name == "xcompmgr" else \
+    def start_compositor(self, name=None):
+        """Starts the desktop's compositor, or the one named ("xcompmgr" or "picom") on a desktop
+        that started without one."""
+        name = name or self.compositor_name
+        argv = ["xcompmgr", "-n"] if name == "xcompmgr" else \
                ["picom", "--backend", "xrender", "--no-vsync"]
         self.compositor = self.spawn(argv)
         wait_until(self.compositor_running, what="compositor")

@@ -125,6 +125,37 @@ int watchWindows(long pid, const char* title, double seconds)
     return 0;
 }
 
+// Like watchWindows, but on each appearance prints the window's bounding shape as the server
+// holds it then: "<ms> appeared <id> <count> <x> <y> <w> <h>" with the first rectangle (or
+// "<ms> appeared <id> 0"), so the shape of a window living a fraction of a second is caught.
+int watchShape(long pid, const char* title, double seconds)
+{
+    auto start = std::chrono::steady_clock::now();
+    auto elapsed = [&] { return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count(); };
+    xcb_window_t shown = XCB_NONE;
+    while (elapsed() < seconds * 1000) {
+        auto found = matchingWindows(pid, title);
+        xcb_window_t now = found.empty() ? XCB_NONE : found.front();
+        if (now != shown && now != XCB_NONE) {
+            Reply<xcb_shape_get_rectangles_reply_t> r(xcb_shape_get_rectangles_reply(c,
+                xcb_shape_get_rectangles(c, now, XCB_SHAPE_SK_BOUNDING), nullptr), &free);
+            int n = r ? xcb_shape_get_rectangles_rectangles_length(r.get()) : 0;
+            std::printf("%.0f appeared 0x%x %d", elapsed(), now, n);
+            if (n > 0) {
+                auto* first = xcb_shape_get_rectangles_rectangles(r.get());
+                std::printf(" %d %d %u %u", first->x, first->y, first->width, first->height);
+            }
+            std::printf("\n");
+        } else if (now != shown) {
+            std::printf("%.0f vanished\n", elapsed());
+        }
+        std::fflush(stdout);
+        shown = now;
+        usleep(2000);
+    }
+    return 0;
+}
+
 int printShape(xcb_window_t w, xcb_shape_kind_t kind)
 {
     Reply<xcb_shape_get_rectangles_reply_t> r(xcb_shape_get_rectangles_reply(c, xcb_shape_get_rectangles(c, w, kind), nullptr), &free);
@@ -338,6 +369,62 @@ int clickTarget(int x, int y, int width, int height, double seconds)
     return 0;
 }
 
+// Maps a screen-sized window of type _NET_WM_WINDOW_TYPE_DESKTOP (what a desktop's wallpaper
+// is: the window manager keeps it below everything) painted in vertical stripes of equal width,
+// one per colour (rrggbb), and keeps it for a while. Prints "ready 0xID" once it is mapped. Its
+// background pixmap lets the server repaint it on every expose, with or without a compositor.
+int desktopWindow(double seconds, const std::vector<uint32_t>& colours)
+{
+    auto* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    int width = screen->width_in_pixels, height = screen->height_in_pixels;
+    xcb_pixmap_t pixmap = xcb_generate_id(c);
+    xcb_create_pixmap(c, screen->root_depth, pixmap, root, uint16_t(width), uint16_t(height));
+    xcb_gcontext_t gc = xcb_generate_id(c);
+    xcb_create_gc(c, gc, pixmap, 0, nullptr);
+    for (size_t i = 0; i < colours.size(); ++i) {
+        uint32_t colour = colours[i];
+        xcb_change_gc(c, gc, XCB_GC_FOREGROUND, &colour);
+        int left = int(width * i / colours.size()), right = int(width * (i + 1) / colours.size());
+        xcb_rectangle_t stripe { int16_t(left), 0, uint16_t(right - left), uint16_t(height) };
+        xcb_poly_fill_rectangle(c, pixmap, gc, 1, &stripe);
+    }
+    xcb_window_t w = xcb_generate_id(c);
+    uint32_t values[] = { pixmap, XCB_EVENT_MASK_STRUCTURE_NOTIFY };
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, w, root, 0, 0, uint16_t(width), uint16_t(height), 0,
+        XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_BACK_PIXMAP | XCB_CW_EVENT_MASK, values);
+    const char title[] = "e2e-desktop";
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, sizeof title - 1, title);
+    xcb_atom_t type = atom("_NET_WM_WINDOW_TYPE_DESKTOP");
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, atom("_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 32, 1, &type);
+    xcb_map_window(c, w);
+    xcb_flush(c);
+    // A window manager just started now and then lets a first map request go unanswered: ask
+    // again every half second until the window is up.
+    auto now = [] { return std::chrono::steady_clock::now(); };
+    auto end = now() + std::chrono::duration<double>(seconds);
+    auto nextRequest = now() + std::chrono::milliseconds(500);
+    bool mapped = false;
+    while (now() < end) {
+        while (auto* event = xcb_poll_for_event(c)) {
+            if ((event->response_type & 0x7f) == XCB_MAP_NOTIFY && !mapped) {
+                mapped = true;
+                std::printf("ready 0x%x\n", w);
+                std::fflush(stdout);
+            }
+            free(event);
+        }
+        if (xcb_connection_has_error(c))
+            return 1;
+        if (!mapped && now() > nextRequest) {
+            xcb_map_window(c, w);
+            xcb_flush(c);
+            nextRequest = now() + std::chrono::milliseconds(500);
+        }
+        usleep(10000);
+    }
+    return 0;
+}
+
 // Prints "<CLOCK_MONOTONIC ms> <owner>" for the owner of selection now and, for up to seconds, when
 // it first changes (XFixes selection notify: no polling load on the server), then ends. Times a
 // clipboard hand-over against other clocks of the same machine.
@@ -380,7 +467,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: x11probe selection-owner ATOM | find-overlay PID | find-window PID TITLE | "
                              "input-shape WIN | bounding-shape WIN | geometry WIN | wm-state WIN add|remove STATE_ATOM | "
                              "hold-grab SECONDS | hold-keyboard-grab SECONDS | keyboard-grab-state | root-pixels X Y W H | watch-window PID TITLE SECONDS | "
-                             "click-target X Y W H SECONDS\n");
+                             "click-target X Y W H SECONDS | desktop-window SECONDS RRGGBB... | watch-shape PID TITLE SECONDS\n");
         return 2;
     }
     c = xcb_connect(nullptr, nullptr);
@@ -429,6 +516,14 @@ int main(int argc, char** argv)
     if (command == "click-target" && argc == 7)
         return clickTarget(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]),
             std::strtod(argv[6], nullptr));
+    if (command == "watch-shape" && argc == 5)
+        return watchShape(std::strtol(argv[2], nullptr, 10), argv[3], std::strtod(argv[4], nullptr));
+    if (command == "desktop-window" && argc >= 4) {
+        std::vector<uint32_t> colours;
+        for (int i = 3; i < argc; ++i)
+            colours.push_back(uint32_t(std::strtoul(argv[i], nullptr, 16)));
+        return desktopWindow(std::strtod(argv[2], nullptr), colours);
+    }
     std::fprintf(stderr, "x11probe: unknown command\n");
     return 2;
 }
