@@ -40,7 +40,7 @@ def shoot(d):
         os.remove(old)
     xclip = subprocess.Popen(["xclip", "-quiet", "-selection", "clipboard", "-i", "/dev/null"], env=d.env,
                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    wait_until(lambda: d.probe("selection-owner", "CLIPBOARD").strip() not in ("", "0x0", d.tavelin_owner),
+    wait_until(lambda: d.probe("watch-owner", "CLIPBOARD", 0).split()[1] not in ("0x0", d.tavelin_owner),
                what="xclip owning the clipboard")
     owner = subprocess.Popen([PROBE, "watch-owner", "CLIPBOARD", "20"], env=d.env, stdout=subprocess.PIPE, text=True)
     owner.stdout.readline()  # armed
@@ -120,12 +120,9 @@ for width, height in SIZES:
         report("tavelin screen mode: xdotool start to file", [s[0] for s in screen])
         report("                     ... to clipboard", [s[1] for s in screen], traced_steps(d, since))
 
-        d.key("super+shift+w")
-        wait_until(lambda: subprocess.run([PROBE, "hold-grab", "0"], env=d.env).returncode != 0,
-                   what="pointer taken for the selection")
-        d.run(["xdotool", "mousemove", str(width // 2), str(height // 2), "click", "1"], check=True)
+        d.pick(width // 2, height // 2)
         time.sleep(1.0)
-        geometry = d.probe("geometry", d.probe("find-overlay", d.tavelin.pid).strip()).split()
+        geometry = d.overlay_rect()
         since = len(d.tavelin_log())
         window = [shoot(d) for _ in range(RUNS)]
         report(f"tavelin window mode ({geometry[2]}x{geometry[3]}): to file", [s[0] for s in window])

@@ -20,17 +20,6 @@ DRAG_FRAME_MS = 16
 DRAG_SPEED = 500  # pixels per second
 
 
-def top_level(desktop, window):
-    """The root's child holding window: the window manager's frame."""
-    while True:
-        tree = desktop.run(["xwininfo", "-tree", "-id", str(window)])
-        root = int(tree.split("Root window id: ")[1].split()[0], 16)
-        parent = int(tree.split("Parent window id: ")[1].split()[0], 16)
-        if parent == root:
-            return window
-        window = parent
-
-
 def parse_watch(lines, frame, overlay):
     """Per window, the list of (ms, (x, y, w, h)) the watcher saw, in time order."""
     seen = {frame: [], overlay: []}
@@ -77,13 +66,6 @@ def bounce(travelled, low, high):
     return int(low + (phase if phase < span else 2 * span - phase))
 
 
-def pick(desktop, tavelin, x, y):
-    desktop.key("super+shift+w")
-    wait_until(lambda: subprocess.run([PROBE, "hold-grab", "0"], env=desktop.env).returncode != 0,
-               what="pointer taken for the selection")
-    desktop.run(["xdotool", "mousemove", str(x), str(y), "click", "1"], check=True)
-
-
 def summary(name, values, unit):
     if not values:
         print(f"{name}: no samples")
@@ -98,13 +80,12 @@ def main():
     desktop = Desktop()
     try:
         desktop.start()
-        xterm = desktop.start_xterm(100, 100, title="followed")
-        tavelin = desktop.start_tavelin()
+        _, xterm = desktop.start_xterm(100, 100, title="followed")
+        desktop.start_tavelin()
         desktop.overlay_window()
-        frame = top_level(desktop, xterm)
-        pick(desktop, tavelin, 200, 150)
-        frame_rect = desktop.probe("geometry", frame).split()[:4]
-        wait_until(lambda: desktop.probe("geometry", desktop.overlay_window()).split()[:4] == frame_rect,
+        frame = desktop.frame_window(xterm)
+        desktop.pick(200, 150)
+        wait_until(lambda: desktop.overlay_rect() == desktop.geometry(frame),
                    what="overlay on the xterm")
         overlay = desktop.overlay_window()
 

@@ -12,7 +12,7 @@ PACKAGES=(
   libxcb-shm0-dev libxcb-randr0-dev libxcb-damage0-dev zlib1g-dev
   libgtest-dev libbenchmark-dev
   xvfb openbox xcompmgr picom tint2 maim x11-xkb-utils x11-utils x11-apps xdotool xclip xterm imagemagick dbus dbus-x11
-  fonts-dejavu-core xfonts-base python3
+  fonts-dejavu-core xfonts-base python3 python3-gi
 )
 
 log() { printf '\033[1m[tavelin]\033[0m %s\n' "$*" >&2; }

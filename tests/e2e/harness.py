@@ -1,22 +1,48 @@
-"""A private X desktop for end-to-end tests: Xvfb, openbox, a compositor and a session bus,
-the real tavelin binary, and readers for windows, pixels and the clipboard.
+"""A private X desktop for end-to-end tests: Xvfb, openbox, a compositor, a session bus and panels,
+the real tavelin binary, and readers for windows, pixels, the tray and the clipboard; with what
+the tests share about the grid's geometry and pixels. Everything started here is ended by pid."""
 
-Everything started here is ended by pid when the desktop stops."""
-
-import json
 import os
+import select
 import shutil
-import signal
-import struct
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
 
+from pixels import Image
+from traybus import Panel
+
 BUILD_DIR = os.environ.get("TAVELIN_BUILD_DIR", os.path.join(os.path.dirname(__file__), "..", "..", "build"))
 TAVELIN = os.environ.get("TAVELIN_BIN", os.path.join(BUILD_DIR, "src", "app", "tavelin"))
 PROBE = os.environ.get("TAVELIN_PROBE", os.path.join(BUILD_DIR, "tests", "e2e", "x11probe"))
-TRAYBUS = os.environ.get("TAVELIN_TRAYBUS", os.path.join(BUILD_DIR, "tests", "e2e", "traybus"))
+
+# The full-screen grid at launch on the default screen: a clear strip for a menu bar, the top ruler
+# band, the left one (laid on twice), both black at 0.35, and 80 px cells from their edges.
+SCREEN = (1440, 900)
+TOP_INSET, TOP_BAND, LEFT_BAND, CELL = 25, 22, 26, 80
+GRID_TOP = TOP_INSET + TOP_BAND
+COLS, ROWS = (SCREEN[0] - LEFT_BAND) // CELL, (SCREEN[1] - GRID_TOP) // CELL   # 17 (A..Q) and 10
+BAND_ALPHA = 0.35
+
+# Tray menu rows the tests click.
+TOGGLE_GRID = "Toggle Grid (\u2318\u21e7G)"
+FULL_SCREEN = "  Full Screen"
+SELECT_WINDOW = "  Select Window... (\u2318\u21e7W)"
+CELL_LABELS = "Show Cell Labels (\u2318\u21e7L)"
+SCREENSHOT = "Screenshot with Grid (\u2318\u21e7S)"
+ADJUST_MODE = "Adjust Mode (\u2318\u21e7A)"
+
+# A panel along the top, in the strip the full-screen grid leaves clear, as a menu bar would be.
+TINT2_CONFIG = """\
+panel_items = S
+panel_size = 100% 24
+panel_position = top center horizontal
+panel_layer = top
+systray_padding = 2 2 2
+systray_icon_size = 20
+"""
 
 
 def wait_until(predicate, timeout=5.0, interval=0.02, what="condition"):
@@ -30,114 +56,49 @@ def wait_until(predicate, timeout=5.0, interval=0.02, what="condition"):
         time.sleep(interval)
 
 
-def frame_rect(desktop, window):
-    """What the user sees of a window: the root's child that holds it (the manager's frame,
-    decorations included), found by walking up the window tree."""
-    while True:
-        tree = desktop.run(["xwininfo", "-tree", "-id", str(window)])
-        root = int(tree.split("Root window id: ")[1].split()[0], 16)
-        parent = int(tree.split("Parent window id: ")[1].split()[0], 16)
-        if parent == root:
-            break
-        window = parent
-    info = desktop.run(["xwininfo", "-id", str(window)])
-
-    def field(name):
-        return int(info.split(name + ":")[1].split()[0])
-    # xwininfo's upper-left is the outer corner; its width and height leave the border out.
-    border = field("Border width")
-    return (field("Absolute upper-left X"), field("Absolute upper-left Y"),
-            field("Width") + 2 * border, field("Height") + 2 * border)
+def end(process):
+    if process.poll() is None:
+        process.terminate()
+        try:
+            process.wait(timeout=5)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
+    if process.stdout:
+        process.stdout.close()
 
 
-class Image:
-    """Pixels as rows of (r, g, b[, a]) bytes."""
+class LineReader:
+    """Lines a child process prints, read with a timeout."""
 
-    def __init__(self, width, height, data, channels):
-        self.width, self.height, self.data, self.channels = width, height, data, channels
+    def __init__(self, process):
+        self.process, self.buffer = process, b""
 
-    def pixel(self, x, y):
-        i = (y * self.width + x) * self.channels
-        return tuple(self.data[i:i + 3])
-
-    def alpha(self, x, y):
-        return self.data[(y * self.width + x) * self.channels + 3] if self.channels == 4 else 255
-
-    @staticmethod
-    def from_png_bytes(png):
-        size = subprocess.run(["identify", "-format", "%w %h", "png:-"], input=png,
-                              capture_output=True, check=True).stdout.split()
-        raw = subprocess.run(["convert", "png:-", "-depth", "8", "rgba:-"], input=png,
-                             capture_output=True, check=True).stdout
-        return Image(int(size[0]), int(size[1]), raw, 4)
-
-    @staticmethod
-    def from_png_file(path):
-        with open(path, "rb") as f:
-            return Image.from_png_bytes(f.read())
-
-    @staticmethod
-    def from_ppm(ppm):
-        # The probe writes exactly "P6\n<w> <h>\n255\n" before the pixels.
-        magic, size, maxval, rest = ppm.split(b"\n", 3)
-        width, height = (int(v) for v in size.split())
-        if magic != b"P6" or maxval != b"255" or len(rest) < width * height * 3:
-            raise ValueError("not an 8-bit binary PPM")
-        return Image(width, height, rest, 3)
-
-    def save_png(self, path):
-        mode = "rgb" if self.channels == 3 else "rgba"
-        subprocess.run(["convert", "-size", f"{self.width}x{self.height}", "-depth", "8", f"{mode}:-", path],
-                       input=self.data, check=True)
-
-    @staticmethod
-    def from_xwd(xwd):
-        # XWD file header: 25 big-endian CARD32 fields, then the window name, then colours.
-        fields = struct.unpack(">25I", xwd[:100])
-        header_size, width, height = fields[0], fields[4], fields[5]
-        byte_order, bits_per_pixel, bytes_per_line = fields[7], fields[11], fields[12]
-        ncolors = fields[19]
-        if bits_per_pixel != 32:
-            raise ValueError(f"unsupported XWD depth {bits_per_pixel}")
-        offset = header_size + ncolors * 12
-        rgb = bytearray(width * height * 3)
-        fmt = "<" if byte_order == 0 else ">"
-        for y in range(height):
-            row = xwd[offset + y * bytes_per_line: offset + y * bytes_per_line + width * 4]
-            for x, (value,) in enumerate(struct.iter_unpack(fmt + "I", row)):
-                i = (y * width + x) * 3
-                rgb[i], rgb[i + 1], rgb[i + 2] = (value >> 16) & 255, (value >> 8) & 255, value & 255
-        return Image(width, height, bytes(rgb), 3)
-
-
-class MenuRow:
-    """One row of the tray menu as a StatusNotifier panel reads it over com.canonical.dbusmenu."""
-
-    def __init__(self, node):
-        self.id, props = node[0], node[1]
-        self.separator = props.get("type") == "separator"
-        self.label = props.get("label", "")
-        self.enabled = props.get("enabled", True)
-        self.visible = props.get("visible", True)
-        self.toggle_type = props.get("toggle-type", "")
-        self.checked = props.get("toggle-state", 0) == 1
-        self.shortcut = props.get("shortcut", [])
-
-    def __repr__(self):
-        if self.separator:
-            return "MenuRow(separator)"
-        mark = {"checkmark": "[x]" if self.checked else "[ ]"}.get(self.toggle_type, "")
-        return f"MenuRow({self.id} {self.label!r}{mark}{'' if self.enabled else ' disabled'})"
+    def next_matching(self, prefix, timeout=10.0):
+        deadline = time.monotonic() + timeout
+        while True:
+            while b"\n" in self.buffer:
+                line, self.buffer = self.buffer.split(b"\n", 1)
+                if line.decode().startswith(prefix):
+                    return line.decode()
+            left = deadline - time.monotonic()
+            if left <= 0 or not select.select([self.process.stdout], [], [], left)[0]:
+                raise AssertionError(f"no line starting with {prefix!r} within {timeout}s")
+            chunk = os.read(self.process.stdout.fileno(), 4096)
+            if not chunk:
+                raise AssertionError(f"process ended before printing {prefix!r}")
+            self.buffer += chunk
 
 
 class Desktop:
-    """One virtual X desktop with its own session bus."""
+    """One virtual X desktop with its own session bus, and the panels asked for: a StatusNotifier
+    host (tray_watcher) or tint2's XEmbed tray (xembed_tray)."""
 
-    def __init__(self, width=1440, height=900, compositor="xcompmgr", window_manager=True, tray_watcher=False):
+    def __init__(self, width=SCREEN[0], height=SCREEN[1], compositor=True, window_manager=True,
+                 tray_watcher=False, xembed_tray=False):
         self.width, self.height = width, height
-        self.tray_watcher = tray_watcher
-        self.compositor_name = compositor
-        self.window_manager = window_manager
+        self.with_compositor, self.window_manager = compositor, window_manager
+        self.tray_watcher, self.xembed_tray = tray_watcher, xembed_tray
         self.processes = []
         self.home = tempfile.mkdtemp(prefix="tavelin-home-")
         os.makedirs(os.path.join(self.home, "Desktop"))
@@ -165,14 +126,23 @@ class Desktop:
                         HOME=self.home, QT_QPA_PLATFORM="xcb", XDG_RUNTIME_DIR=self.home,
                         NO_AT_BRIDGE="1")
         self.env.pop("WAYLAND_DISPLAY", None)
+        self.panel = Panel(self.bus_address)
         if self.tray_watcher:
-            self.start_tray_watcher()
+            # Qt picks its tray kind once, at the first icon: the host is there before tavelin.
+            self.spawn([sys.executable, os.path.join(os.path.dirname(__file__), "traybus.py"), "watch"])
+            wait_until(lambda: self.panel.items() is not None, what="StatusNotifierWatcher")
         if self.window_manager:
             self.spawn(["openbox", "--sm-disable"])
             wait_until(lambda: "_NET_SUPPORTING_WM_CHECK(WINDOW)" in self.run(["xprop", "-root"]),
                        what="window manager")
-        if self.compositor_name:
+        if self.with_compositor:
             self.start_compositor()
+        if self.xembed_tray:
+            config = os.path.join(self.home, "tint2rc")
+            with open(config, "w") as f:
+                f.write(TINT2_CONFIG)
+            self.spawn(["tint2", "-c", config])
+            wait_until(lambda: self.has_owner("_NET_SYSTEM_TRAY_S0"), what="tint2 system tray")
         return self
 
     def stop(self):
@@ -180,19 +150,12 @@ class Desktop:
             if p.poll() is None:
                 p.terminate()
         for p in reversed(self.processes):
-            try:
-                p.wait(timeout=3)
-            except subprocess.TimeoutExpired:
-                p.kill()
-                p.wait()
-        for p in self.processes:
-            if p.stdout:
-                p.stdout.close()
+            end(p)
         self.processes.clear()
         shutil.rmtree(self.home, ignore_errors=True)
 
     def spawn(self, argv, **kwargs):
-        p = subprocess.Popen(argv, env=self.env, stdout=kwargs.pop("stdout", subprocess.DEVNULL),
+        p = subprocess.Popen([str(a) for a in argv], env=self.env, stdout=kwargs.pop("stdout", subprocess.DEVNULL),
                              stderr=kwargs.pop("stderr", subprocess.DEVNULL), **kwargs)
         self.processes.append(p)
         return p
@@ -201,87 +164,160 @@ class Desktop:
         return subprocess.run(argv, env=self.env, capture_output=True, text=kwargs.pop("text", True),
                               check=check, **kwargs).stdout
 
-    def compositor_running(self):
-        return self.probe("selection-owner", "_NET_WM_CM_S0").strip() not in ("", "0x0")
+    def has_owner(self, selection):
+        return self.probe("watch-owner", selection, 0).split()[1:] not in ([], ["0x0"])
 
-    def start_compositor(self, name=None):
-        """Starts the desktop's compositor, or the one named ("xcompmgr" or "picom") on a desktop
-        that started without one."""
-        name = name or self.compositor_name
-        argv = ["xcompmgr", "-n"] if name == "xcompmgr" else \
-               ["picom", "--backend", "xrender", "--no-vsync"]
-        self.compositor = self.spawn(argv)
-        wait_until(self.compositor_running, what="compositor")
+    def start_compositor(self):
+        self.compositor = self.spawn(["xcompmgr", "-n"])
+        wait_until(lambda: self.has_owner("_NET_WM_CM_S0"), what="compositor")
 
     def stop_compositor(self):
-        self.compositor.terminate()
-        self.compositor.wait(timeout=3)
-        wait_until(lambda: not self.compositor_running(), what="compositor to stop")
+        end(self.compositor)
+        wait_until(lambda: not self.has_owner("_NET_WM_CM_S0"), what="compositor to stop")
 
     # --- programs ---
     def start_tavelin(self, extra_env=None):
-        env = dict(self.env, **(extra_env or {}))
         with open(os.path.join(self.home, "tavelin.log"), "w") as log:
-            p = subprocess.Popen([TAVELIN], env=env, stdout=log, stderr=log)
-        self.processes.append(p)
-        self.tavelin = p
-        return p
+            self.tavelin = subprocess.Popen([TAVELIN], env=dict(self.env, **(extra_env or {})), stdout=log, stderr=log)
+        self.processes.append(self.tavelin)
+        return self.tavelin
 
     def tavelin_log(self):
         with open(os.path.join(self.home, "tavelin.log")) as f:
             return f.read()
 
-    def start_xterm(self, x, y, cols=60, rows=15, title="e2e-xterm", command=None, timeout=15.0):
-        argv = ["xterm", "-geometry", f"{cols}x{rows}+{x}+{y}", "-title", title, "-bg", "#203040",
-                "-fg", "white"]
-        if command:
-            argv += ["-e"] + command
-        self.spawn(argv)
+    def start_xterm(self, x, y, cols=60, rows=15, title="e2e-xterm", bg=(0x20, 0x30, 0x40), text=None,
+                    command=None, timeout=15.0):
+        """(process, window) of an xterm framed and placed by the window manager. With text, it shows
+        that and echoes nothing typed into it."""
+        if text is not None:
+            command = ["sh", "-c", f"stty -echo; printf '{text}'; exec sleep 600"]
+        p = self.spawn(["xterm", "-geometry", f"{cols}x{rows}+{x}+{y}", "-title", title,
+                        "-bg", "#%02x%02x%02x" % bg, "-fg", "white"] + (["-e"] + command if command else []))
         # Now and then, on a fresh desktop, xterm shows its window only after about 5 s: its
         # toolkit's wait for the window manager's answer runs out first.
-        return wait_until(lambda: self.find_window(title), timeout=timeout, what=f"xterm {title}")
+        window = wait_until(lambda: self.find_window(title), timeout=timeout, what=f"xterm {title}")
+        self.settled_frame(window)
+        return p, window
 
     def find_window(self, title):
         out = self.run(["xdotool", "search", "--onlyvisible", "--name", f"^{title}$"]).split()
         return int(out[0]) if out else None
 
+    # --- windows ---
+    def probe(self, *args):
+        return self.run([PROBE] + [str(a) for a in args])
+
+    def window_info(self, window):
+        """xwininfo's numeric fields of a window ("Width", "Depth"...), or {} once it is gone."""
+        fields = (line.split(":", 1) for line in self.run(["xwininfo", "-id", str(window)]).splitlines() if ":" in line)
+        return {name.strip(): int(value) for name, value in fields if value.strip().lstrip("-").isdigit()}
+
+    def geometry(self, window):
+        """(x, y, width, height) of a window on the root, border included, or None once it is gone."""
+        info = self.window_info(window)
+        # xwininfo's upper-left is the outer corner; its width and height leave the border out.
+        border = info.get("Border width", 0) * 2
+        return (info["Absolute upper-left X"], info["Absolute upper-left Y"], info["Width"] + border,
+                info["Height"] + border) if info else None
+
+    def shape(self, window, kind="bounding"):
+        """The rectangle count of a window's input or bounding shape, and its first 50 rectangles."""
+        lines = self.probe("shape", window, kind).splitlines()
+        return int(lines[0]), [tuple(int(v) for v in line.split()) for line in lines[1:]]
+
+    def frame_window(self, window):
+        """The root's child that holds a window: the window manager's frame, or the window itself."""
+        while True:
+            tree = self.run(["xwininfo", "-tree", "-id", str(window)])
+            root = int(tree.split("Root window id: ")[1].split()[0], 16)
+            parent = int(tree.split("Parent window id: ")[1].split()[0], 16)
+            if parent == root:
+                return window
+            window = parent
+
+    def frame(self, window):
+        """What the user sees of a window: its frame, decorations and border included."""
+        return self.geometry(self.frame_window(window))
+
+    def settled_frame(self, window):
+        """The frame once the window manager has framed and placed the window (two equal readings)."""
+        def read():
+            first = self.frame(window)
+            time.sleep(0.1)
+            return first if first == self.frame(window) else None
+        return wait_until(read, what="window framed and placed")
+
+    def overlay_id(self):
+        """Tavelin's mapped overlay window, or None."""
+        out = self.probe("find-window", self.tavelin.pid, "Tavelin Overlay").split()
+        return int(out[0], 16) if out else None
+
+    def overlay_window(self, timeout=5.0):
+        return wait_until(self.overlay_id, timeout=timeout, what="overlay window")
+
+    def overlay_rect(self):
+        """The mapped overlay's rectangle on the root, or None while it is not shown."""
+        overlay = self.overlay_id()
+        return self.geometry(overlay) if overlay else None
+
+    def takes_mouse(self):
+        """Whether the overlay has an input shape (adjust mode) rather than an empty one."""
+        overlay = self.overlay_id()
+        return bool(overlay) and self.shape(overlay, "input")[0] > 0
+
+    def docked_icon(self):
+        """Tavelin's tray icon window if it is docked in tint2's panel (held in the panel's frame)."""
+        panels, icons = self.run(["xdotool", "search", "--class", "tint2"]).split(), self.probe(
+            "find-window", self.tavelin.pid, "Tavelin").split()
+        icon = int(icons[0], 16) if icons else None
+        return icon if icon and panels and self.frame_window(icon) == self.frame_window(panels[0]) else None
+
+    def docked_icon_rect(self):
+        return self.geometry(wait_until(self.docked_icon, timeout=10, what="the icon docked in tint2"))
+
+    def open_docked_menu(self, button, across=0.5):
+        """Clicks the docked icon (through the grid over the panel) a fraction across it; the menu's window."""
+        x, y, w, h = self.docked_icon_rect()
+        self.click(x + int(w * across), y + h // 2, button)
+        return wait_until(self.menu_windows, timeout=10, what="tray menu on screen")[0]
+
+    def menu_windows(self):
+        """Tavelin's mapped windows besides the overlay and the tray icon: an open menu."""
+        ours = self.run(["xdotool", "search", "--onlyvisible", "--pid", str(self.tavelin.pid)]).split()
+        return [int(w) for w in ours if int(w) not in (self.overlay_id(), self.docked_icon())]
+
+    # --- input ---
+    def key(self, *keys):
+        self.run(["xdotool", "key", "--clearmodifiers"] + list(keys), check=True)
+
+    def click(self, x, y, button=1):
+        self.run(["xdotool", "mousemove", str(x), str(y), "click", str(button)], check=True)
+
+    def grabbed(self, device="pointer"):
+        """True while some client holds the pointer (or keyboard): a grab of our own is refused."""
+        return subprocess.run([PROBE, "hold-grab", device, "0"], env=self.env, capture_output=True).returncode != 0
+
+    def wait_selecting(self):
+        # The selection hides the grid and takes the pointer while it waits for the click.
+        wait_until(lambda: self.overlay_id() is None, what="overlay hidden for the selection")
+        wait_until(self.grabbed, what="pointer taken for the selection")
+
+    def pick(self, x, y):
+        """Picks the window at x, y with Super+Shift+W and a click."""
+        self.key("super+shift+w")
+        self.wait_selecting()
+        self.click(x, y)
+
     # --- tray over D-Bus ---
-    def start_tray_watcher(self):
-        """Serves org.kde.StatusNotifierWatcher with a host on this desktop's bus, as a panel does.
-        Qt picks its tray kind once, at the first icon: start this before tavelin."""
-        self.spawn([TRAYBUS, "watch"])
-        wait_until(lambda: self.traybus_call("items") is not None, what="StatusNotifierWatcher")
-
-    def traybus_call(self, *args):
-        out = subprocess.run([TRAYBUS] + [str(a) for a in args], env=self.env, capture_output=True, text=True,
-                             timeout=20)
-        return out.stdout if out.returncode == 0 else None
-
-    def tray_item(self, pid=None, timeout=10.0):
-        """(bus name, object path) of the StatusNotifierItem that process pid (tavelin) registered."""
-        pid = pid or self.tavelin.pid
-
-        def find():
-            for line in (self.traybus_call("items") or "").splitlines():
-                service, path, owner = line.split()
-                if int(owner) == pid:
-                    return service, path
-            return None
-        return wait_until(find, timeout=timeout, what=f"tray item of pid {pid}")
-
-    def tray_properties(self):
-        """The item's org.kde.StatusNotifierItem properties (pixmap data shown as byte counts)."""
-        return json.loads(self.traybus_call("props", *self.tray_item()))
+    def tray_item(self, timeout=10.0):
+        """(bus name, object path) of the StatusNotifierItem that tavelin registered."""
+        return wait_until(lambda: self.panel.item_of(self.tavelin.pid), timeout=timeout, what="tavelin's tray item")
 
     def menu_rows(self, timeout=10.0):
         """The top-level rows of tavelin's tray menu, read the way a panel opens it."""
         item = self.tray_item(timeout=timeout)
-
-        def read():
-            out = self.traybus_call("menu", *item)
-            children = json.loads(out)["layout"][2] if out else []
-            return [MenuRow(child) for child in children] or None
-        return wait_until(read, timeout=timeout, what="tray menu rows")
+        return wait_until(lambda: self.panel.rows(*item), timeout=timeout, what="tray menu rows")
 
     def menu_row(self, label):
         rows = [r for r in self.menu_rows() if r.label == label and not r.separator]
@@ -290,41 +326,30 @@ class Desktop:
         return rows[0]
 
     def menu_click(self, label):
-        """Clicks a row of the tray menu by its exact title, as a panel does (Event "clicked")."""
+        """Clicks an enabled row of the tray menu by its exact title, as a panel does."""
         row = self.menu_row(label)
-        if not row.enabled:
-            raise AssertionError(f"menu row {label!r} is disabled")
-        if self.traybus_call("click", *self.tray_item(), row.id) is None:
+        if not row.enabled or not self.panel.click(*self.tray_item(), row.id):
             raise AssertionError(f"clicking menu row {label!r} failed")
 
-    # --- reading ---
-    def probe(self, *args):
-        return self.run([PROBE] + [str(a) for a in args])
+    # --- pixels and the clipboard ---
+    def root_ppm(self, *rect):
+        return subprocess.run([PROBE, "root-ppm"] + [str(v) for v in rect], env=self.env, capture_output=True,
+                              check=True).stdout
 
     def root_image(self):
         """The whole screen as the compositor shows it (one GetImage of the root)."""
-        ppm = subprocess.run([PROBE, "root-ppm"], env=self.env, capture_output=True, check=True).stdout
-        return Image.from_ppm(ppm)
+        return Image.from_ppm(self.root_ppm())
 
     def root_pixels(self, x, y, width, height):
-        """A small part of the screen as rows of (r, g, b), read straight from the root window."""
-        out = self.run([PROBE, "root-pixels", str(x), str(y), str(width), str(height)], check=True)
-        return [[((v >> 16) & 255, (v >> 8) & 255, v & 255) for v in (int(h, 16) for h in line.split())]
-                for line in out.splitlines()]
+        """A part of the screen as rows of (r, g, b)."""
+        return Image.from_ppm(self.root_ppm(x, y, width, height)).rows()
+
+    def pixel(self, x, y):
+        return self.root_pixels(x, y, 1, 1)[0][0]
 
     def clipboard_png(self):
         return subprocess.run(["xclip", "-selection", "clipboard", "-t", "image/png", "-o"], env=self.env,
                               capture_output=True, timeout=10).stdout
-
-    def key(self, *keys):
-        self.run(["xdotool", "key", "--clearmodifiers"] + list(keys), check=True)
-
-    def overlay_window(self, timeout=5.0):
-        """The id of Tavelin's mapped overlay window (found by its WM_CLASS and size)."""
-        def find():
-            out = self.probe("find-overlay", self.tavelin.pid).strip()
-            return int(out, 16) if out and out != "0x0" else None
-        return wait_until(find, timeout=timeout, what="overlay window")
 
 
 class DesktopTestCase(unittest.TestCase):
@@ -347,6 +372,31 @@ class DesktopTestCase(unittest.TestCase):
             self.overlay = self.desktop.overlay_window()
 
     def tearDown(self):
-        if self.start_tavelin and self.tavelin.poll() is None:
-            self.tavelin.terminate()
-            self.tavelin.wait(timeout=5)
+        if self.start_tavelin:
+            end(self.tavelin)
+
+    def spawn(self, argv, **kwargs):
+        """A process that ends with the test."""
+        p = self.desktop.spawn(argv, **kwargs)
+        self.addCleanup(end, p)
+        return p
+
+    def xterm(self, x, y, title, **options):
+        """An xterm that closes with the test: (process, window)."""
+        p, window = self.desktop.start_xterm(x, y, title=title, **options)
+        self.addCleanup(end, p)
+        return p, window
+
+    def click_target(self, x, y, width, height):
+        """A window at x, y that logs the presses it gets: (LineReader of "press X Y BUTTON", id)."""
+        presses = LineReader(self.spawn([PROBE, "click-target", x, y, width, height, 60], stdout=subprocess.PIPE))
+        return presses, int(presses.next_matching("ready").split()[1], 16)
+
+    def assert_click_reaches(self, presses, x, y, msg=None):
+        """Clicks at x, y: the click target's next press is that click (not one taken before)."""
+        self.desktop.click(x, y)
+        self.assertEqual(presses.next_matching("press"), f"press {x} {y} 1", msg)
+
+    def set_adjust_mode(self, on):
+        self.desktop.key("super+shift+a")
+        wait_until(lambda: self.desktop.takes_mouse() == on, what="adjust mode " + ("on" if on else "off"))

@@ -10,53 +10,32 @@ import subprocess
 import time
 import unittest
 
-import harness
-from harness import DesktopTestCase, Image, wait_until
-from test_overlay import LineReader
-
-SCREEN = (1440, 900)
-LEFT_BAND = 26
-TOP_INSET = 25
-GRID_TOP = TOP_INSET + 22
-CELL = 80
-COLS = (SCREEN[0] - LEFT_BAND) // CELL              # 17
-ROWS = (SCREEN[1] - GRID_TOP) // CELL               # 10
+from harness import (BAND_ALPHA, CELL, COLS, GRID_TOP, LEFT_BAND, PROBE, ROWS, SCREEN, TOP_INSET, DesktopTestCase,
+                     LineReader, wait_until)
+from pixels import Image, luma, near, over
 
 # The desktop beneath: a light stripe on the left half, a dark one on the right.
 LIGHT, DARK = (0xe8, 0xe4, 0xd8), (0x20, 0x30, 0x40)
 SPLIT = SCREEN[0] // 2
-BAND_ALPHA = 0.35
 # Points of the top band between headers and lines, over the light and the dark half.
 BAND_PROBES = (LEFT_BAND + 3 * CELL + 10, LEFT_BAND + 11 * CELL + 10)
-WHITE, BLACK, RED = (255, 255, 255), (0, 0, 0), (255, 0, 0)
+WHITE, BLACK, RED, TEAL = (255, 255, 255), (0, 0, 0), (255, 0, 0), (0x20, 0x80, 0x80)
+WHOLE_WINDOW = (0, 0, SCREEN[0], SCREEN[1])
 
 
 def wallpaper(x):
     return LIGHT if x < SPLIT else DARK
 
 
-def luma(pixel):
-    return sum(pixel) / 3
-
-
-def over(pixel, alpha, colour=(0, 0, 0)):
-    return tuple(p * (1 - alpha) + c * alpha for p, c in zip(pixel, colour))
-
-
-def near(a, b, tolerance=3):
-    return all(abs(x - y) <= tolerance for x, y in zip(a, b))
-
-
 class NoCompositorTest(DesktopTestCase):
-    desktop_options = {"compositor": None}
-    start_tavelin = False
+    desktop_options = {"compositor": False}
 
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
         try:
-            wall = cls.desktop.spawn([harness.PROBE, "desktop-window", "3600", "%02x%02x%02x" % LIGHT,
-                                      "%02x%02x%02x" % DARK], stdout=subprocess.PIPE)
+            wall = cls.desktop.spawn([PROBE, "desktop-window", "3600", "%02x%02x%02x" % LIGHT, "%02x%02x%02x" % DARK],
+                                     stdout=subprocess.PIPE)
             LineReader(wall).next_matching("ready")
             wait_until(lambda: cls.desktop.root_pixels(SPLIT - 1, 5, 2, 1)[0] == [LIGHT, DARK], what="the wallpaper")
         except BaseException:
@@ -64,40 +43,29 @@ class NoCompositorTest(DesktopTestCase):
             raise
 
     def setUp(self):
-        self.assertFalse(self.desktop.compositor_running())
+        self.assertFalse(self.desktop.has_owner("_NET_WM_CM_S0"))
         self.tavelin = self.desktop.start_tavelin(extra_env={"TAVELIN_TRACE": "1"})
         self.overlay = self.desktop.overlay_window()
         self.wait_for_solid()
 
-    def tearDown(self):
-        if self.tavelin.poll() is None:
-            self.tavelin.terminate()
-            self.tavelin.wait(timeout=5)
-
-    # --- reading the screen ---
-    def pixel(self, x, y):
-        return self.desktop.root_pixels(x, y, 1, 1)[0][0]
-
-    def bounding_rectangles(self):
-        lines = self.desktop.probe("bounding-shape", self.overlay).splitlines()
-        return int(lines[0]), [tuple(int(v) for v in line.split()) for line in lines[1:]]
+    def band_pixels(self):
+        return [self.desktop.pixel(x, TOP_INSET + 5) for x in BAND_PROBES]
 
     def is_solid(self):
         """Rulers opaque: the same grey over the light and the dark half."""
-        left, right = (self.pixel(x, TOP_INSET + 5) for x in BAND_PROBES)
+        left, right = self.band_pixels()
         return left == right and luma(left) < 100
-
-    def is_translucent(self):
-        """Rulers a translucent black over whatever lies beneath."""
-        left, right = (self.pixel(x, TOP_INSET + 5) for x in BAND_PROBES)
-        return near(left, over(LIGHT, BAND_ALPHA)) and near(right, over(DARK, BAND_ALPHA))
 
     def wait_for_solid(self):
         wait_until(self.is_solid, timeout=10, what="the grid drawn solid")
 
+    def assert_cut_to_the_drawing(self):
+        count, rectangles = self.desktop.shape(self.overlay)
+        self.assertGreater(count, 2 * (COLS + ROWS))
+        self.assertNotIn(WHOLE_WINDOW, rectangles)
+
     def test_desktop_shows_around_opaque_lines_rulers_and_headers(self):
-        image = self.desktop.root_image()
-        px = image.pixel
+        px = self.desktop.root_image().pixel
 
         # Away from what is drawn the desktop itself shows, on both halves: never black.
         for x in range(0, SCREEN[0], 7):
@@ -143,17 +111,13 @@ class NoCompositorTest(DesktopTestCase):
         self.assertEqual(brightest(LEFT_BAND + COLS * CELL + 20, TOP_INSET + 11), luma(top), "past the last column")
         for r in (0, ROWS - 1):
             self.assertGreater(brightest(LEFT_BAND // 2, GRID_TOP + r * CELL + CELL // 2), 200, f"row header {r}")
-
-        # The window is cut to that drawing: a shape of many rectangles, none the whole window.
-        count, rectangles = self.bounding_rectangles()
-        self.assertGreater(count, 2 * (COLS + ROWS))
-        self.assertNotIn((0, 0, SCREEN[0], SCREEN[1]), rectangles)
+        self.assert_cut_to_the_drawing()
 
         # Cell labels stand on small dark chips in the middle of their cells, on light and dark
         # halves; switched off, the desktop shows there again.
         self.desktop.key("super+shift+l")
         centres = [(LEFT_BAND + c * CELL + CELL // 2, GRID_TOP + r * CELL + CELL // 2) for c, r in ((0, 0), (16, 9))]
-        wait_until(lambda: all(self.pixel(x - 9, y) != wallpaper(x) for x, y in centres), what="cell labels")
+        wait_until(lambda: all(self.desktop.pixel(x - 9, y) != wallpaper(x) for x, y in centres), what="cell labels")
         image = self.desktop.root_image()
         for x, y in centres:
             chip = [image.pixel(cx, cy) for cx in range(x - 8, x + 8) for cy in range(y - 6, y + 6)]
@@ -162,13 +126,14 @@ class NoCompositorTest(DesktopTestCase):
             self.assertNotIn(wallpaper(x), chip, f"the chip covers the label's middle at {x},{y}")
             self.assertEqual(image.pixel(x - 30, y), wallpaper(x), f"desktop beside the label at {x},{y}")
         self.desktop.key("super+shift+l")
-        wait_until(lambda: all(self.pixel(x - 9, y) == wallpaper(x) for x, y in centres), what="labels gone")
+        wait_until(lambda: all(self.desktop.pixel(x - 9, y) == wallpaper(x) for x, y in centres), what="labels gone")
 
     def test_a_compositor_starting_and_stopping_switches_the_drawing(self):
-        self.desktop.start_compositor("xcompmgr")
+        self.desktop.start_compositor()
         try:
-            wait_until(self.is_translucent, timeout=10, what="translucent rulers with the compositor")
-            self.assertEqual(self.bounding_rectangles(), (1, [(0, 0, SCREEN[0], SCREEN[1])]), "no shape cut")
+            wait_until(lambda: all(near(p, over(wallpaper(x), BAND_ALPHA)) for p, x in zip(self.band_pixels(), BAND_PROBES)),
+                       timeout=10, what="translucent rulers with the compositor")
+            self.assertEqual(self.desktop.shape(self.overlay), (1, [WHOLE_WINDOW]), "no shape cut")
             image = self.desktop.root_image()
             for x in BAND_PROBES:
                 self.assertTrue(near(image.pixel(x, 3), wallpaper(x)), "above the rulers, with the compositor")
@@ -176,102 +141,68 @@ class NoCompositorTest(DesktopTestCase):
             line_x = LEFT_BAND + 4 * CELL
             self.assertNotEqual(image.pixel(line_x, 300), BLACK, "no shadow beside translucent lines")
             self.assertNotEqual(image.pixel(line_x - 1, 300), WHITE, "translucent lines are faint")
-
-            # Adjust mode on while composited, then the compositor goes: the overlay still takes
-            # the mouse everywhere, the undrawn middle of a cell included.
-            self.desktop.key("super+shift+a")
-            wait_until(lambda: self.desktop.probe("input-shape", self.overlay).split()[0] != "0", what="adjust mode")
+            # Adjust mode on while composited, then the compositor goes.
+            self.set_adjust_mode(True)
         finally:
             self.desktop.stop_compositor()
         self.wait_for_solid()
-        count, rectangles = self.bounding_rectangles()
-        self.assertGreater(count, 1)
-        self.assertNotIn((0, 0, SCREEN[0], SCREEN[1]), rectangles)
+        self.assert_cut_to_the_drawing()
         image = self.desktop.root_image()
         for x in BAND_PROBES:
             self.assertEqual(image.pixel(x, 3), wallpaper(x), "above the rulers, solid again")
             self.assertEqual(image.pixel(x + 40, GRID_TOP + 130), wallpaper(x + 40), "inside a cell, solid again")
-        self.assert_pointer_taken_at(LEFT_BAND + 2 * CELL + 40, GRID_TOP + 3 * CELL + 40)
 
-    def assert_pointer_taken_at(self, x, y):
-        """A click at x, y (an undrawn point) does not reach a window placed under it."""
-        target = self.desktop.spawn([harness.PROBE, "click-target", str(x - 50), str(y - 50), "100", "100", "30"],
-                                    stdout=subprocess.PIPE)
-        presses = LineReader(target)
-        try:
-            presses.next_matching("ready")
-            wait_until(lambda: self.pixel(x, y) == (0x20, 0x80, 0x80), what="the click target on screen")
-            self.desktop.run(["xdotool", "mousemove", str(x), str(y), "click", "1"], check=True)
-            self.desktop.key("super+shift+a")
-            wait_until(lambda: self.desktop.probe("input-shape", self.overlay).split()[0] == "0", what="adjust mode off")
-            self.desktop.run(["xdotool", "mousemove", str(x + 1), str(y), "click", "1"], check=True)
-            self.assertEqual(presses.next_matching("press"), f"press {x + 1} {y} 1",
-                             "the click in adjust mode stayed with the overlay")
-        finally:
-            target.terminate()
-            target.wait(timeout=5)
+        # The overlay still takes the mouse everywhere, the undrawn middle of a cell included.
+        x, y = LEFT_BAND + 2 * CELL + 40, GRID_TOP + 3 * CELL + 40
+        presses, _ = self.click_target(x - 50, y - 50, 100, 100)
+        wait_until(lambda: self.desktop.pixel(x, y) == TEAL, what="the click target on screen")
+        self.desktop.click(x, y)
+        self.set_adjust_mode(False)
+        self.assert_click_reaches(presses, x + 1, y, "the click in adjust mode stayed with the overlay")
 
     def test_clicks_pass_through_and_adjust_mode_takes_and_drags_everywhere(self):
-        target = self.desktop.spawn([harness.PROBE, "click-target", "300", "300", "400", "300", "60"],
-                                    stdout=subprocess.PIPE)
-        presses = LineReader(target)
-        try:
-            window = int(presses.next_matching("ready").split()[1], 16)
-            left, top, width, height, _ = (int(v) for v in self.desktop.probe("geometry", window).split())
-            line_x = LEFT_BAND + 4 * CELL                   # 346: its pixel column is 345
-            wait_until(lambda: self.pixel(line_x - 1, 450) == WHITE and self.pixel(line_x + 20, 450) == (0x20, 0x80, 0x80),
-                       what="the grid drawn over the click target")
+        presses, window = self.click_target(300, 300, 400, 300)
+        left, top, _, _ = self.desktop.geometry(window)
+        line_x = LEFT_BAND + 4 * CELL                   # 346: its pixel column is 345
+        wait_until(lambda: self.desktop.pixel(line_x - 1, 450) == WHITE and self.desktop.pixel(line_x + 20, 450) == TEAL,
+                   what="the grid drawn over the click target")
 
-            def click(x, y):
-                self.desktop.run(["xdotool", "mousemove", str(x), str(y), "click", "1"], check=True)
+        # On a drawn pixel and between them alike, clicks reach the window beneath.
+        self.assert_click_reaches(presses, line_x - 1, 450)
+        self.assert_click_reaches(presses, line_x + 20, 450)
 
-            # On a drawn pixel and between them alike, clicks reach the window beneath.
-            for point in ((line_x - 1, 450), (line_x + 20, 450)):
-                click(*point)
-                self.assertEqual(presses.next_matching("press"), f"press {point[0]} {point[1]} 1")
+        # Adjust mode: a press in the undrawn middle of a cell stays with the overlay, and a
+        # drag from there widens the cells.
+        self.set_adjust_mode(True)
+        start = (line_x + 30, 460)
+        wait_until(lambda: self.desktop.pixel(line_x - 1, 520) == RED, what="red lines in adjust mode")
+        self.assertEqual(self.desktop.pixel(*start), TEAL, "nothing drawn where the drag starts")
+        self.desktop.run(["xdotool", "mousemove", str(start[0]), str(start[1]), "mousedown", "1"], check=True)
+        for step in range(1, 21):
+            self.desktop.run(["xdotool", "mousemove", str(start[0] + 5 * step), str(start[1])], check=True)
+        self.desktop.run(["xdotool", "mouseup", "1"], check=True)
+        wait_until(lambda: self.desktop.pixel(line_x - 1, 520) != RED, what="the lines moved by the drag")
+        self.assertIn(RED, self.desktop.root_pixels(line_x, 520, 199, 1)[0], "the line further right")
 
-            # Adjust mode: a press in the undrawn middle of a cell stays with the overlay, and a
-            # drag from there widens the cells.
-            self.desktop.key("super+shift+a")
-            wait_until(lambda: self.desktop.probe("input-shape", self.overlay).split()[0] != "0", what="adjust mode")
-            start = (line_x + 30, 460)
-            wait_until(lambda: self.pixel(line_x - 1, 520) == RED, what="red lines in adjust mode")
-            self.assertEqual(self.pixel(*start), (0x20, 0x80, 0x80), "nothing drawn where the drag starts")
-            self.desktop.run(["xdotool", "mousemove", str(start[0]), str(start[1]), "mousedown", "1"], check=True)
-            for step in range(1, 21):
-                self.desktop.run(["xdotool", "mousemove", str(start[0] + 5 * step), str(start[1])], check=True)
-            self.desktop.run(["xdotool", "mouseup", "1"], check=True)
-            wait_until(lambda: self.pixel(line_x - 1, 520) != RED, what="the lines moved by the drag")
-            row = self.desktop.root_pixels(line_x - 1, 520, 200, 1)[0]
-            self.assertIn(RED, row[1:], "the line further right")
-
-            # Off again: clicks reach the window beneath, and the press in adjust mode never did.
-            self.desktop.key("super+shift+a")
-            wait_until(lambda: self.desktop.probe("input-shape", self.overlay).split()[0] == "0", what="adjust mode off")
-            click(left + 10, top + 10)
-            self.assertEqual(presses.next_matching("press"), f"press {left + 10} {top + 10} 1",
-                             "the drag in adjust mode stayed with the overlay")
-        finally:
-            target.terminate()
-            target.wait(timeout=5)
+        # Off again: clicks reach the window beneath, and the press in adjust mode never did.
+        self.set_adjust_mode(False)
+        self.assert_click_reaches(presses, left + 10, top + 10, "the drag in adjust mode stayed with the overlay")
 
     def test_screenshot_shows_the_translucent_grid_over_the_desktop_alone(self):
-        shots = os.path.join(self.desktop.home, "Desktop")
-        flash_watch = self.desktop.spawn([harness.PROBE, "watch-shape", str(self.tavelin.pid), "Tavelin Flash", "8"],
-                                         stdout=subprocess.PIPE)
-        flash = LineReader(flash_watch)
+        flash = LineReader(self.spawn([PROBE, "watch-window", self.tavelin.pid, "Tavelin Flash", 8, "shape"],
+                                      stdout=subprocess.PIPE))
         self.desktop.key("super+shift+s")
-        png = wait_until(lambda: glob.glob(os.path.join(shots, "Tavelin_*.png")), timeout=10, what="the PNG")[0]
+        png = wait_until(lambda: glob.glob(os.path.join(self.desktop.home, "Desktop", "Tavelin_*.png")),
+                         timeout=10, what="the PNG")[0]
 
-        # The flash: white rows a few pixels apart over the whole screen, gone again soon.
+        # The flash: over the whole screen, white rows a few pixels apart, gone again soon.
         appeared = flash.next_matching("", timeout=10).split()
         self.assertEqual(appeared[1], "appeared")
-        count, first = int(appeared[3]), [int(v) for v in appeared[4:]]
+        self.assertEqual([int(v) for v in appeared[3:7]], list(WHOLE_WINDOW))
+        count, first = int(appeared[7]), [int(v) for v in appeared[8:]]
         self.assertEqual(first, [0, 0, SCREEN[0], 1], "whole rows")
         self.assertTrue(SCREEN[1] // 4 <= count <= SCREEN[1] // 2, f"{count} rows: some, not all")
         self.assertEqual(flash.next_matching("").split()[1], "vanished")
-        flash_watch.terminate()
-        flash_watch.wait(timeout=5)
 
         # The overlay left the screen before the capture (seen, not timed out) and came back.
         wait_until(lambda: "overlay-gone wait" in self.desktop.tavelin_log(), what="the removal trace")
@@ -282,7 +213,7 @@ class NoCompositorTest(DesktopTestCase):
         # the solid drawing (opaque rulers, black shadows) captured from the screen.
         wait_until(lambda: os.path.getsize(png) > 0, what="the PNG written")
         time.sleep(0.2)
-        image = Image.from_png_file(png)
+        image = Image.from_png(png)
         self.assertEqual((image.width, image.height), SCREEN)
         for x in BAND_PROBES:
             self.assertTrue(near(image.pixel(x, TOP_INSET + 5), over(wallpaper(x), BAND_ALPHA)),

@@ -3,35 +3,15 @@ after it was hidden), what it puts on the screen (bands, lines, headers), that c
 it to the window beneath except in adjust mode, and that it rests while nothing changes."""
 
 import os
-import select
-import subprocess
 import time
 import unittest
 
-import harness
-from harness import DesktopTestCase, wait_until
+from harness import BAND_ALPHA, CELL, COLS, GRID_TOP, LEFT_BAND, ROWS, SCREEN, TOP_INSET, DesktopTestCase, wait_until
+from pixels import luma, near, over
 
-SCREEN = (1440, 900)
-LEFT_BAND = 26
-TOP_INSET = 25
-TOP_BAND = 22
-GRID_TOP = TOP_INSET + TOP_BAND
-CELL = 80
-COLS = (SCREEN[0] - LEFT_BAND) // CELL             # 17: headers A..Q
-ROWS = (SCREEN[1] - GRID_TOP) // CELL               # 10: headers 1..10
-
-BAND_ALPHA = round(0.35 * 255) / 255                # black over the desktop
-# A 0.5 pt line centred on a pixel edge covers a quarter of each pixel beside it.
-LINE_ALPHA = round(0.25 * 255 * 0.25) / 255         # white at 0.25, a quarter covered
-
-
-def luma(pixel):
-    return sum(pixel) / 3
-
-
-def over(background, alpha, colour=0):
-    """A grey level seen through a layer of colour at alpha."""
-    return background * (1 - alpha) + colour * alpha
+STORED_BAND_ALPHA = round(BAND_ALPHA * 255) / 255   # in 8 bits
+# A 0.5 pt white line at 0.25, centred on a pixel edge, covers a quarter of each pixel beside it.
+LINE_ALPHA = round(0.25 * 255 * 0.25) / 255
 
 
 class OverlayTest(DesktopTestCase):
@@ -39,42 +19,42 @@ class OverlayTest(DesktopTestCase):
     def setUp(self):
         super().setUp()
         # The first paint has reached the screen once the top band darkens the desktop.
-        wait_until(lambda: self.desktop.root_pixels(40, 30, 1, 1)[0][0] != self.desktop.root_pixels(40, 10, 1, 1)[0][0],
-                   what="the grid on screen")
+        wait_until(lambda: self.desktop.pixel(40, 30) != self.desktop.pixel(40, 10), what="the grid on screen")
 
-    def xprop(self, window):
+    def props(self, window):
         return self.desktop.run(["xprop", "-id", str(window)])
 
     def assertNear(self, actual, expected, tolerance=2.5, what=""):
-        self.assertLessEqual(abs(actual - expected), tolerance, f"{what}: {actual} is not about {expected}")
+        self.assertTrue(near(actual, expected, tolerance), f"{what}: {actual} is not about {expected}")
 
     def test_window_covers_the_screen_above_others_on_every_desktop_untouchable(self):
-        overlay = self.overlay
-        self.assertEqual(self.desktop.probe("geometry", overlay).split(),
-                         ["0", "0", str(SCREEN[0]), str(SCREEN[1]), "32"], "screen-sized, 32-bit ARGB")
-        self.assertEqual(self.desktop.probe("input-shape", overlay).split()[0], "0", "an empty input shape")
+        self.assertEqual(self.desktop.geometry(self.overlay), (0, 0) + SCREEN, "screen-sized")
+        self.assertEqual(self.desktop.window_info(self.overlay)["Depth"], 32, "ARGB")
+        self.assertEqual(self.desktop.shape(self.overlay, "input"), (0, []), "an empty input shape")
 
         # Another virtual desktop still shows it: the window manager keeps it on all of them.
         self.desktop.run(["xdotool", "set_desktop", "1"], check=True)
         try:
             wait_until(lambda: self.desktop.run(["xdotool", "get_desktop"]).strip() == "1", what="desktop 1")
             time.sleep(0.3)
-            self.assertEqual(self.desktop.overlay_window(timeout=1), overlay, "the overlay is viewable on desktop 1")
+            self.assertEqual(self.desktop.overlay_window(timeout=1), self.overlay, "viewable on desktop 1")
         finally:
             self.desktop.run(["xdotool", "set_desktop", "0"], check=True)
+        self.assert_kept_by_the_window_manager(self.overlay)
 
-        props = {line.split(" = ")[0]: line.split(" = ", 1)[1]
-                 for line in self.xprop(overlay).splitlines() if " = " in line and not line.startswith("\t")}
+    def assert_kept_by_the_window_manager(self, overlay):
+        props = self.props(overlay)
         for wanted in ("_NET_WM_STATE_ABOVE", "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"):
-            self.assertIn(wanted, props["_NET_WM_STATE(ATOM)"])
-        self.assertEqual(props["_NET_WM_DESKTOP(CARDINAL)"], "4294967295", "on all desktops")
-        self.assertIn("Client accepts input or input focus: False", self.xprop(overlay), "never focused")
+            self.assertRegex(props, r"_NET_WM_STATE\(ATOM\) = .*" + wanted)
+        self.assertIn("_NET_WM_DESKTOP(CARDINAL) = 4294967295", props, "on all desktops")
+        self.assertIn("Client accepts input or input focus: False", props, "never focused")
 
     def test_screen_shows_bands_lines_and_headers_where_they_belong(self):
         image = self.desktop.root_image()
         px = lambda x, y: luma(image.pixel(x, y))
         desktop = px(700, 10)                           # the inset strip stays clear
-        band, left_band = over(desktop, BAND_ALPHA), over(over(desktop, BAND_ALPHA), BAND_ALPHA)
+        band = over(desktop, STORED_BAND_ALPHA)
+        left_band = over(band, STORED_BAND_ALPHA)
 
         for x in (0, 400, SCREEN[0] - 1):
             self.assertNear(px(x, 0), desktop, 0, "clear above the top band")
@@ -92,9 +72,7 @@ class OverlayTest(DesktopTestCase):
             """What the grid lines are drawn on at a pixel."""
             if y < TOP_INSET:
                 return desktop
-            if y < GRID_TOP:
-                return band
-            return left_band if x < LEFT_BAND else desktop
+            return band if y < GRID_TOP else left_band if x < LEFT_BAND else desktop
 
         # Vertical lines at x = 26 + 80c, c = 0..17, from the top band down to the bottom edge.
         for c in range(COLS + 1):
@@ -119,8 +97,7 @@ class OverlayTest(DesktopTestCase):
         for y in range(GRID_TOP + ROWS * CELL + 2, SCREEN[1]):
             self.assertNear(px(500, y), desktop, what=f"no closing line in the bottom strip at y={y}")
 
-        # Headers: light text in the bands, centred in their column or row, and only as many as
-        # there are whole cells.
+        # Headers: light text in the bands, centred in their column or row, only over whole cells.
         def brightest(cx, cy, half=7):
             return max(px(x, y) for x in range(cx - half, cx + half) for y in range(cy - half, cy + half))
         header_colour = over(band, 0.4, 255)
@@ -136,58 +113,35 @@ class OverlayTest(DesktopTestCase):
                         what="no header past the last whole row")
 
     def test_clicks_go_through_to_the_window_beneath_unless_adjust_mode_takes_them(self):
-        target = self.desktop.spawn([harness.PROBE, "click-target", "300", "300", "400", "300", "60"],
-                                    stdout=subprocess.PIPE)
-        presses = LineReader(target)
-        try:
-            window = int(presses.next_matching("ready").split()[1], 16)
-            x, y, width, height, _ = (int(v) for v in self.desktop.probe("geometry", window).split())
-            # The line crossing the window is drawn over it: the overlay lies above the window.
-            line_x = next(LEFT_BAND + c * CELL for c in range(COLS + 1) if LEFT_BAND + c * CELL > x + 10)
-            inside_y = y + height // 2
-            wait_until(lambda: luma(self.desktop.root_pixels(line_x, inside_y, 1, 1)[0][0])
-                       > luma(self.desktop.root_pixels(line_x + 5, inside_y, 1, 1)[0][0]) + 3,
-                       what="the grid drawn over the window")
+        presses, window = self.click_target(300, 300, 400, 300)
+        x, y, width, height = self.desktop.geometry(window)
+        # The line crossing the window is drawn over it: the overlay lies above the window.
+        line_x = next(LEFT_BAND + c * CELL for c in range(COLS + 1) if LEFT_BAND + c * CELL > x + 10)
+        inside_y = y + height // 2
+        wait_until(lambda: luma(self.desktop.pixel(line_x, inside_y)) > luma(self.desktop.pixel(line_x + 5, inside_y)) + 3,
+                   what="the grid drawn over the window")
+        self.assert_click_reaches(presses, line_x, inside_y)
+        self.assert_click_reaches(presses, x + width // 2 + 7, y + 15)
 
-            def click(px, py):
-                self.desktop.run(["xdotool", "mousemove", str(px), str(py), "click", "1"], check=True)
+        # Hidden and shown again: the window manager has forgotten the window, and is told again.
+        self.desktop.key("super+shift+g")
+        wait_until(lambda: self.desktop.overlay_id() is None, what="the overlay hidden")
+        self.desktop.key("super+shift+g")
+        self.assert_kept_by_the_window_manager(self.desktop.overlay_window())
+        self.assert_click_reaches(presses, x + 20, y + 20)
 
-            for point in ((line_x, inside_y), (x + width // 2 + 7, y + 15)):
-                click(*point)
-                self.assertEqual(presses.next_matching("press"), f"press {point[0]} {point[1]} 1")
-
-            # Hidden and shown again: the window manager has forgotten the window, and is told again.
-            self.desktop.key("super+shift+g")
-            wait_until(lambda: self.desktop.probe("find-overlay", self.tavelin.pid).strip() == "0x0",
-                       what="the overlay hidden")
-            self.desktop.key("super+shift+g")
-            overlay = self.desktop.overlay_window()
-            props = self.xprop(overlay)
-            self.assertIn("_NET_WM_DESKTOP(CARDINAL) = 4294967295", props)
-            self.assertIn("_NET_WM_STATE_SKIP_TASKBAR", props)
-            click(x + 20, y + 20)
-            self.assertEqual(presses.next_matching("press"), f"press {x + 20} {y + 20} 1")
-
-            # Adjust mode: the overlay takes the click; leaving it, clicks go through again.
-            self.desktop.key("super+shift+a")
-            wait_until(lambda: self.desktop.probe("input-shape", overlay).split()[0] != "0", what="adjust mode")
-            click(x + 30, y + 30)
-            self.desktop.key("super+shift+a")
-            wait_until(lambda: self.desktop.probe("input-shape", overlay).split()[0] == "0", what="adjust mode off")
-            click(x + 40, y + 40)
-            self.assertEqual(presses.next_matching("press"), f"press {x + 40} {y + 40} 1",
-                             "the click in adjust mode stayed with the overlay")
-        finally:
-            target.terminate()
-            target.wait(timeout=5)
+        # Adjust mode: the overlay takes the click; leaving it, clicks go through again.
+        self.set_adjust_mode(True)
+        self.desktop.click(x + 30, y + 30)
+        self.set_adjust_mode(False)
+        self.assert_click_reaches(presses, x + 40, y + 40, "the click in adjust mode stayed with the overlay")
 
     def test_rests_while_nothing_changes(self):
         time.sleep(1.0)  # launch and first paint are over
         before = cpu_ticks(self.tavelin.pid)
         time.sleep(2.0)
         used = cpu_ticks(self.tavelin.pid) - before
-        ticks_per_second = os.sysconf("SC_CLK_TCK")
-        self.assertLessEqual(used / ticks_per_second / 2.0, 0.02, f"{used} ticks of CPU in 2 s of rest")
+        self.assertLessEqual(used / os.sysconf("SC_CLK_TCK") / 2.0, 0.02, f"{used} ticks of CPU in 2 s of rest")
 
 
 def cpu_ticks(pid):
@@ -195,28 +149,6 @@ def cpu_ticks(pid):
     with open(f"/proc/{pid}/stat") as f:
         fields = f.read().rsplit(")", 1)[1].split()
     return int(fields[11]) + int(fields[12])
-
-
-class LineReader:
-    """Lines a child process prints, read with a timeout."""
-
-    def __init__(self, process):
-        self.process, self.buffer = process, b""
-
-    def next_matching(self, prefix, timeout=10.0):
-        deadline = time.monotonic() + timeout
-        while True:
-            while b"\n" in self.buffer:
-                line, self.buffer = self.buffer.split(b"\n", 1)
-                if line.decode().startswith(prefix):
-                    return line.decode()
-            left = deadline - time.monotonic()
-            if left <= 0 or not select.select([self.process.stdout], [], [], left)[0]:
-                raise AssertionError(f"no line starting with {prefix!r} within {timeout}s")
-            chunk = os.read(self.process.stdout.fileno(), 4096)
-            if not chunk:
-                raise AssertionError(f"process ended before printing {prefix!r}")
-            self.buffer += chunk
 
 
 if __name__ == "__main__":

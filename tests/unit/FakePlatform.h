@@ -8,6 +8,7 @@
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tavelin::test {
@@ -18,28 +19,26 @@ public:
     void setIgnoresMouseEvents(bool ignores) override { ignoresMouse = ignores; log.push_back(ignores ? "ignoreMouse" : "takeMouse"); }
     void orderFront() override { shown = true; log.push_back("front"); }
     void orderOut() override { shown = false; log.push_back("out"); }
-    void setFrame(const Rect& frame) override { frameValue = frame; ++frameSets; }
+    void setFrame(const Rect& frame) override { frameValue = frame; }
     Rect frame() const override { return frameValue; }
     uint32_t windowNumber() const override { return 0x0E00001; }
-    void setNeedsDisplay() override { ++needsDisplay; }
+    void setNeedsDisplay() override { }
 
     Rect frameValue;
     bool ignoresMouse = false;
     bool shown = false;
-    int frameSets = 0;
-    int needsDisplay = 0;
     std::vector<std::string> log;
 };
 
 class FakeFlash final : public FlashWindow {
 public:
-    FakeFlash(Rect frame, std::vector<std::string>& log) : frame(frame), log(log) { }
+    explicit FakeFlash(std::vector<std::string>& log) : log(log) { }
     void orderFront() override { log.push_back("flash front"); }
     void orderOut() override { log.push_back("flash out"); }
-    Rect frame;
     std::vector<std::string>& log;
 };
 
+// An image is its size and how it was made ("screen", "screen+overlay"); its PNG is that text.
 class FakeImage final : public Image {
 public:
     FakeImage(int w, int h, std::string what) : w(w), h(h), what(std::move(what)) { }
@@ -49,6 +48,8 @@ public:
     std::string what;
 };
 
+inline const std::string& made(const ImageRef& image) { return static_cast<const FakeImage&>(*image).what; }
+
 class FakePlatform final : public Platform {
 public:
     // --- what tests set ---
@@ -56,12 +57,8 @@ public:
     int32_t pid = 4242;
     std::vector<WindowRecord> windows; // frontmost first
     std::optional<Point> pointer = Point { 0, 0 };
-    bool keyMonitorsAvailable = true;
-    bool clickMonitorAvailable = true;
-    bool screenCaptureWorks = true;
-    bool windowCaptureWorks = true;
-    bool overlayRenderWorks = true;
-    bool encodeWorks = true;
+    bool keyMonitorsAvailable = true, clickMonitorAvailable = true;
+    bool screenCaptureWorks = true, windowCaptureWorks = true, overlayRenderWorks = true, encodeWorks = true;
     std::string home = "/nonexistent";
     std::tm now {};
     std::vector<uint32_t> ownWindows;
@@ -73,12 +70,13 @@ public:
     std::function<void(const MenuItem&)> menuTrigger;
     std::function<void(const KeyEvent&)> globalKeys;
     std::function<bool(const KeyEvent&)> localKeys;
-    std::function<void()> clickHandler;
-    std::function<void()> clickFailed;
+    std::function<void()> clickHandler, clickFailed;
     int cursorDepth = 0;
     std::vector<uint32_t> targetChanges;
     std::string clipboard;
     std::vector<std::string> problems;
+    std::vector<Rect> flashFrames;
+    Rect capturedRect;
     Size renderedOverlaySize;
     int renderedPixelsWide = 0;
 
@@ -100,7 +98,7 @@ public:
             work();
         }
     }
-    // Fires every running timer once, as one interval passing.
+    // Fires every running timer once, as one interval passing; a timer stopped meanwhile does not fire.
     void tickTimers()
     {
         auto copy = timers;
@@ -111,22 +109,19 @@ public:
     }
     void runDelayed()
     {
-        auto copy = std::move(delayed);
-        delayed.clear();
+        auto copy = std::exchange(delayed, {});
         for (auto& [seconds, work] : copy)
             work();
     }
-    const MenuModel& lastMenu() const { return menus.back(); }
-    void trigger(const std::string& title)
+    const MenuItem& row(const std::string& title) const
     {
-        for (auto& item : lastMenu().items) {
-            if (item.title == title) {
-                menuTrigger(item);
-                return;
-            }
+        for (auto& item : menus.back().items) {
+            if (item.title == title)
+                return item;
         }
         throw std::runtime_error("no menu row " + title);
     }
+    void trigger(const std::string& title) { menuTrigger(row(title)); }
 
     // --- Platform ---
     void setAccessoryActivationPolicy() override { log.push_back("accessory"); }
@@ -144,18 +139,17 @@ public:
 
     std::unique_ptr<OverlayWindow> createOverlayWindow(const Rect& frame, TavelinView&) override
     {
+        log.push_back("create overlay");
         auto window = std::make_unique<FakeOverlay>(frame);
         overlay = window.get();
-        log.push_back("create overlay");
         return window;
     }
     std::unique_ptr<FlashWindow> createFlashWindow(const Rect& frame) override
     {
         log.push_back("create flash");
         flashFrames.push_back(frame);
-        return std::make_unique<FakeFlash>(frame, log);
+        return std::make_unique<FakeFlash>(log);
     }
-    std::vector<Rect> flashFrames;
 
     void createStatusItem(const std::string& name) override { log.push_back("status item " + name); }
     void setStatusMenu(const MenuModel& menu, std::function<void(const MenuItem&)> onTrigger) override
@@ -165,10 +159,8 @@ public:
     }
     MonitorToken addGlobalKeyMonitor(std::function<void(const KeyEvent&)> handler) override
     {
-        if (!keyMonitorsAvailable)
-            return 0;
-        globalKeys = std::move(handler);
-        return 1;
+        globalKeys = keyMonitorsAvailable ? std::move(handler) : nullptr;
+        return keyMonitorsAvailable ? 1 : 0;
     }
     MonitorToken addLocalKeyMonitor(std::function<bool(const KeyEvent&)> handler) override
     {
@@ -192,67 +184,53 @@ public:
     std::vector<WindowRecord> onScreenWindows() override { return windows; }
     std::vector<WindowRecord> windowInfo(uint32_t number) override
     {
-        ++windowInfoQueries;
-        for (auto& w : windows) {
-            if (w.number == number)
-                return { w };
-        }
-        return {};
+        auto w = std::find_if(windows.begin(), windows.end(), [&](auto& w) { return w.number == number; });
+        return w == windows.end() ? std::vector<WindowRecord> {} : std::vector { *w };
     }
-    int windowInfoQueries = 0;
-    bool isOwnWindow(uint32_t number) const override
-    {
-        return std::find(ownWindows.begin(), ownWindows.end(), number) != ownWindows.end();
-    }
+    bool isOwnWindow(uint32_t number) const override { return std::count(ownWindows.begin(), ownWindows.end(), number); }
     void targetWindowChanged(uint32_t number) override { targetChanges.push_back(number); }
 
     void waitForOverlayGone(OverlayWindow& window, double minSeconds) override
     {
-        log.push_back(std::string("wait ") + (static_cast<FakeOverlay&>(window).shown ? "shown" : "hidden") + " "
+        log.push_back(std::string("wait ") + (static_cast<FakeOverlay&>(window).shown ? "shown " : "hidden ")
             + std::to_string(minSeconds).substr(0, 3));
+    }
+    ImageRef capture(const char* what, const Rect& rect, bool works)
+    {
+        capturedRect = rect;
+        return works ? std::make_shared<FakeImage>(int(rect.width), int(rect.height), what) : nullptr;
     }
     ImageRef captureScreen(const Rect& rect) override
     {
         log.push_back("capture screen");
-        capturedRect = rect;
-        if (!screenCaptureWorks)
-            return nullptr;
-        return std::make_shared<FakeImage>(int(rect.width), int(rect.height), "screen");
+        return capture("screen", rect, screenCaptureWorks);
     }
     ImageRef captureWindow(uint32_t number, const Rect& rect) override
     {
         log.push_back("capture window " + std::to_string(number));
-        capturedRect = rect;
-        if (!windowCaptureWorks)
-            return nullptr;
-        return std::make_shared<FakeImage>(int(rect.width), int(rect.height), "window");
+        return capture("window", rect, windowCaptureWorks);
     }
-    Rect capturedRect;
     ImageRef renderOverlay(TavelinView&, Size points, int pixelWidth, int pixelHeight) override
     {
         renderedOverlaySize = points;
         renderedPixelsWide = pixelWidth;
-        if (!overlayRenderWorks)
-            return nullptr;
-        return std::make_shared<FakeImage>(pixelWidth, pixelHeight, "overlay");
+        return overlayRenderWorks ? std::make_shared<FakeImage>(pixelWidth, pixelHeight, "overlay") : nullptr;
     }
     ImageRef compose(const ImageRef& base, const ImageRef& layer) override
     {
-        auto& b = static_cast<const FakeImage&>(*base);
-        std::string what = b.what + (layer ? "+" + static_cast<const FakeImage&>(*layer).what : "");
+        std::string what = made(base) + (layer ? "+" + made(layer) : "");
         log.push_back("compose " + what);
-        return std::make_shared<FakeImage>(b.w, b.h, what);
+        return std::make_shared<FakeImage>(base->pixelWidth(), base->pixelHeight(), what);
     }
     std::optional<std::vector<uint8_t>> encodePng(const ImageRef& image) override
     {
         if (!encodeWorks)
             return std::nullopt;
-        auto& what = static_cast<const FakeImage&>(*image).what;
-        return std::vector<uint8_t>(what.begin(), what.end());
+        return std::vector<uint8_t>(made(image).begin(), made(image).end());
     }
     void setClipboardImage(const ImageRef& image, const std::vector<uint8_t>&) override
     {
-        clipboard = static_cast<const FakeImage&>(*image).what;
+        clipboard = made(image);
         log.push_back("clipboard");
     }
     std::string homeDirectory() const override { return home; }

@@ -9,6 +9,11 @@ using namespace tavelin::test;
 namespace {
 constexpr uint64_t superShift = KeyEvent::shiftFlag | KeyEvent::commandFlag;
 KeyEvent key(uint16_t code, uint64_t flags = superShift) { return { flags, code }; }
+void press(Launched& l, uint16_t code)
+{
+    l.app->handleKeyEvent(key(code));
+    l.platform.runPosted();
+}
 }
 
 TEST(Shortcuts, EachOfTheFiveKeysQueuesItsCommandAndRunsItLater)
@@ -21,27 +26,19 @@ TEST(Shortcuts, EachOfTheFiveKeysQueuesItsCommandAndRunsItLater)
     EXPECT_TRUE(l.state().isVisible()) << "nothing runs inside the handler";
     l.platform.runPosted();
     EXPECT_FALSE(l.state().isVisible());
-    l.app->handleKeyEvent(key(KeyEvent::keyG));
-    l.platform.runPosted();
+    press(l, KeyEvent::keyG);
 
     auto builds = l.platform.menus.size();
-    l.app->handleKeyEvent(key(KeyEvent::keyL));
-    l.platform.runPosted();
+    press(l, KeyEvent::keyL);
     EXPECT_TRUE(l.state().showCellLabels());
     EXPECT_EQ(l.platform.menus.size(), builds + 1);
     EXPECT_TRUE(l.row("Show Cell Labels (\u2318\u21E7L)").checked);
-
-    l.app->handleKeyEvent(key(KeyEvent::keyA));
-    l.platform.runPosted();
+    press(l, KeyEvent::keyA);
     EXPECT_TRUE(l.state().isAdjusting());
-
-    l.app->handleKeyEvent(key(KeyEvent::keyW));
-    l.platform.runPosted();
+    press(l, KeyEvent::keyW);
     EXPECT_TRUE(l.state().isSelectingWindow());
     l.platform.clickHandler();
-
-    l.app->handleKeyEvent(key(KeyEvent::keyS));
-    l.platform.runPosted();
+    press(l, KeyEvent::keyS);
     EXPECT_EQ(l.platform.clipboard, "screen+overlay");
 }
 

@@ -18,14 +18,7 @@ struct Launched {
     }
     GridState& state() { return app->gridState(); }
     FakeOverlay& overlay() { return *platform.overlay; }
-    const MenuItem& row(const std::string& title)
-    {
-        for (auto& item : platform.lastMenu().items) {
-            if (item.title == title)
-                return item;
-        }
-        throw std::runtime_error("no menu row " + title);
-    }
+    const MenuItem& row(const std::string& title) { return platform.row(title); }
 };
 
 }

@@ -14,7 +14,7 @@ TEST(Menu, HasTheTwentySixRowsInOrder)
         "  Select Window... (\u2318\u21E7W)", "", "Grid Color", "  White", "  Blue", "  Green", "  Cyan",
         "  Yellow", "  Red", "  Orange", "  Pink", "", "Show Cell Labels (\u2318\u21E7L)",
         "Screenshot with Grid (\u2318\u21E7S)", "Adjust Mode (\u2318\u21E7A)", "", "Quit" };
-    auto& items = l.platform.lastMenu().items;
+    auto& items = l.platform.menus.back().items;
     ASSERT_EQ(items.size(), 26u);
     for (size_t i = 0; i < 26; ++i) {
         EXPECT_EQ(items[i].title, expected[i]) << "row " << i + 1;
@@ -39,7 +39,7 @@ TEST(Menu, CheckMarksAfterLaunchAndAfterEachCommand)
     Launched l;
     auto checked = [&] {
         std::vector<std::string> titles;
-        for (auto& item : l.platform.lastMenu().items) {
+        for (auto& item : l.platform.menus.back().items) {
             if (item.checked)
                 titles.push_back(item.title);
         }

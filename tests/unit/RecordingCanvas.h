@@ -48,6 +48,16 @@ public:
         }
         return out;
     }
+    // The x of each vertical line, or the y of each horizontal one, in drawing order.
+    std::vector<double> lines(bool vertical) const
+    {
+        std::vector<double> out;
+        for (auto& l : of(Step::Line)) {
+            if ((l.a.x == l.b.x) == vertical)
+                out.push_back(vertical ? l.a.x : l.a.y);
+        }
+        return out;
+    }
     std::vector<Step> steps;
 };
 

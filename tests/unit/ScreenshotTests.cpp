@@ -13,6 +13,24 @@ using namespace tavelin::test;
 namespace fs = std::filesystem;
 
 namespace {
+std::tm march7At130509()
+{
+    std::tm t {};
+    t.tm_year = 2027 - 1900;
+    t.tm_mon = 2;
+    t.tm_mday = 7;
+    t.tm_hour = 13;
+    t.tm_min = 5;
+    t.tm_sec = 9;
+    return t;
+}
+
+std::string contents(const fs::path& path)
+{
+    std::ifstream file(path);
+    return std::string((std::istreambuf_iterator<char>(file)), {});
+}
+
 struct TempHome {
     fs::path path;
     TempHome()
@@ -37,14 +55,9 @@ struct Shooting : Launched {
     Shooting()
     {
         platform.home = home.path.string();
-        platform.now = {};
-        platform.now.tm_year = 2027 - 1900;
-        platform.now.tm_mon = 2;
-        platform.now.tm_mday = 7;
-        platform.now.tm_hour = 13;
-        platform.now.tm_min = 5;
-        platform.now.tm_sec = 9;
+        platform.now = march7At130509();
         platform.log.clear();
+        overlay().log.clear();
     }
     bool flashed() const { return std::count(platform.log.begin(), platform.log.end(), "create flash") > 0; }
 };
@@ -52,36 +65,20 @@ struct Shooting : Launched {
 
 TEST(ScreenshotName, LocalTimeOnA24HourClock)
 {
-    std::tm t {};
-    t.tm_year = 2027 - 1900;
-    t.tm_mon = 2;
-    t.tm_mday = 7;
-    t.tm_hour = 13;
-    t.tm_min = 5;
-    t.tm_sec = 9;
-    EXPECT_EQ(AppDelegate::screenshotFileName(t), "Tavelin_2027-03-07_13.05.09.png");
+    EXPECT_EQ(AppDelegate::screenshotFileName(march7At130509()), "Tavelin_2027-03-07_13.05.09.png");
 }
 
 TEST(Screenshot, ScreenModeHidesTheOverlayWaitsCapturesShowsItAgainThenFileClipboardFlash)
 {
     Shooting s;
     s.app->takeScreenshot();
-    std::vector<std::string> expected { "out", "front" };
-    EXPECT_EQ(s.overlay().log.size() >= 2 ? std::vector<std::string>(s.overlay().log.end() - 2, s.overlay().log.end())
-                                          : std::vector<std::string> {},
-        expected);
-    auto& log = s.platform.log;
-    ASSERT_GE(log.size(), 5u);
-    EXPECT_EQ(log[0], "wait hidden 0.1");
-    EXPECT_EQ(log[1], "capture screen");
-    EXPECT_EQ(log[2], "compose screen+overlay");
-    EXPECT_EQ(log[3], "clipboard");
-    EXPECT_EQ(log[4], "create flash");
+    EXPECT_EQ(s.overlay().log, (std::vector<std::string> { "out", "front" }));
+    EXPECT_EQ(s.platform.log, (std::vector<std::string> { "wait hidden 0.1", "capture screen", "compose screen+overlay",
+                                  "clipboard", "create flash", "flash front" }));
     EXPECT_EQ(s.platform.capturedRect, (Rect { 0, 0, 1440, 900 }));
     EXPECT_EQ(s.home.desktopFiles(), (std::vector<std::string> { "Tavelin_2027-03-07_13.05.09.png" }));
-    std::ifstream file(s.home.path / "Desktop" / "Tavelin_2027-03-07_13.05.09.png");
-    std::string content((std::istreambuf_iterator<char>(file)), {});
-    EXPECT_EQ(content, "screen+overlay") << "the file holds exactly the composed image";
+    EXPECT_EQ(contents(s.home.path / "Desktop" / "Tavelin_2027-03-07_13.05.09.png"), "screen+overlay")
+        << "the file holds exactly the composed image";
     EXPECT_EQ(s.platform.clipboard, "screen+overlay");
 }
 
@@ -98,7 +95,6 @@ TEST(Screenshot, WindowModeCapturesTheWindowAloneAndNeverHidesTheOverlay)
     Shooting s;
     s.platform.windows = { { 42, 100, 0, Rect { 100, 50, 800, 600 } } };
     s.state().setTargetMode(TargetMode::window(42));
-    s.overlay().log.clear();
     s.app->takeScreenshot();
     EXPECT_TRUE(s.overlay().log.empty()) << "overlay untouched";
     EXPECT_EQ(s.platform.log[0], "capture window 42");
@@ -130,7 +126,6 @@ TEST(Screenshot, FailureTable)
         s.platform.windows = { { 42, 100, 0, Rect { 0, 0, 100, 100 } } };
         s.platform.windowCaptureWorks = false;
         s.state().setTargetMode(TargetMode::window(42));
-        s.overlay().log.clear();
         s.app->takeScreenshot();
         EXPECT_TRUE(s.overlay().log.empty());
         EXPECT_TRUE(s.platform.clipboard.empty());
@@ -147,7 +142,6 @@ TEST(Screenshot, FailureTable)
     { // no main screen: stop before hiding
         Shooting s;
         s.platform.screen.reset();
-        s.overlay().log.clear();
         s.app->takeScreenshot();
         EXPECT_TRUE(s.overlay().log.empty());
         EXPECT_FALSE(s.flashed());
@@ -215,8 +209,7 @@ TEST(ScreenshotFile, SecondShotInTheSameSecondGetsASuffixAndNothingIsOverwritten
     EXPECT_EQ(std::get<WrittenFile>(second).path, folder + "/Tavelin_x-2.png");
     EXPECT_EQ(home.desktopFiles(), (std::vector<std::string> { "Tavelin_x-2.png", "Tavelin_x-3.png", "Tavelin_x.png" }))
         << "no temporary files left behind";
-    std::ifstream f(folder + "/Tavelin_x.png");
-    EXPECT_EQ(f.get(), 'a');
+    EXPECT_EQ(contents(folder + "/Tavelin_x.png"), "a");
 }
 
 TEST(ScreenshotFile, NeverFollowsALinkPlantedAtTheName)
@@ -229,10 +222,7 @@ TEST(ScreenshotFile, NeverFollowsALinkPlantedAtTheName)
     auto result = writeNewFile(folder, "Tavelin_y", { 'x' });
     ASSERT_TRUE(std::holds_alternative<WrittenFile>(result));
     EXPECT_EQ(std::get<WrittenFile>(result).path, folder + "/Tavelin_y-2.png");
-    std::ifstream v(victim);
-    std::string kept;
-    v >> kept;
-    EXPECT_EQ(kept, "keep");
+    EXPECT_EQ(contents(victim), "keep");
 }
 
 TEST(ScreenshotFile, AnUnwritableFolderIsAnErrorNotAPartialFile)

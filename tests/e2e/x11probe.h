@@ -1,0 +1,44 @@
+// Shared by x11probe's commands: the one connection, owned replies and the command entry points.
+#pragma once
+
+#include <xcb/xcb.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+namespace probe {
+
+extern xcb_connection_t* c;
+extern xcb_window_t root;
+
+template<typename T>
+using Reply = std::unique_ptr<T, decltype(&free)>;
+
+// Every xcb reply may be null (an X error, a window gone): callers test before use.
+template<typename T>
+Reply<T> own(T* reply) { return Reply<T>(reply, &free); }
+
+xcb_atom_t atom(const char* name);
+xcb_screen_t* screen();
+// CLOCK_MONOTONIC in milliseconds, the clock Python's time.monotonic() reads.
+double nowMs();
+
+// Windows and shapes (x11probe_windows.cpp).
+int findWindows(long pid, const char* title);
+int watchWindow(long pid, const char* title, double seconds, bool withShape);
+int printShape(xcb_window_t w, const char* kind);
+int watchGeometry(const std::vector<xcb_window_t>& windows, double seconds);
+int changeWmState(xcb_window_t w, bool add, const char* state);
+
+// Input and selections (x11probe_input.cpp).
+int holdGrab(const char* device, double seconds);
+int clickTarget(int x, int y, int width, int height, double seconds);
+int watchSelectionOwner(const char* selection, double seconds);
+
+// Pixels (x11probe_pixels.cpp).
+int writeRootPpm(int x, int y, int width, int height);
+int desktopWindow(double seconds, const std::vector<uint32_t>& colours);
+
+}

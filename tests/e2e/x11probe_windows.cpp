@@ -1,0 +1,183 @@
+// x11probe's window commands: windows by pid and title, shapes, rectangles over time, EWMH requests.
+#include "x11probe.h"
+
+#include <xcb/shape.h>
+
+#include <cstdio>
+#include <string>
+#include <unistd.h>
+
+namespace probe {
+
+namespace {
+
+std::string stringProperty(xcb_window_t w, xcb_atom_t property)
+{
+    auto r = own(xcb_get_property_reply(c, xcb_get_property(c, 0, w, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024), nullptr));
+    if (!r || r->format != 8)
+        return {};
+    return std::string(static_cast<const char*>(xcb_get_property_value(r.get())), xcb_get_property_value_length(r.get()));
+}
+
+long cardinal(xcb_window_t w, xcb_atom_t property)
+{
+    auto r = own(xcb_get_property_reply(c, xcb_get_property(c, 0, w, property, XCB_ATOM_CARDINAL, 0, 1), nullptr));
+    if (!r || r->format != 32 || xcb_get_property_value_length(r.get()) < 4)
+        return -1;
+    return *static_cast<const uint32_t*>(xcb_get_property_value(r.get()));
+}
+
+void collect(xcb_window_t w, std::vector<xcb_window_t>& out)
+{
+    out.push_back(w);
+    auto tree = own(xcb_query_tree_reply(c, xcb_query_tree(c, w), nullptr));
+    if (!tree)
+        return;
+    auto* children = xcb_query_tree_children(tree.get());
+    for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i)
+        collect(children[i], out);
+}
+
+bool viewable(xcb_window_t w)
+{
+    auto a = own(xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, w), nullptr));
+    return a && a->map_state == XCB_MAP_STATE_VIEWABLE;
+}
+
+// Viewable windows of process pid (_NET_WM_PID) whose _NET_WM_NAME, or else WM_NAME, is title.
+std::vector<xcb_window_t> matchingWindows(long pid, const char* title)
+{
+    std::vector<xcb_window_t> windows, found;
+    collect(root, windows);
+    auto pidAtom = atom("_NET_WM_PID");
+    auto nameAtom = atom("_NET_WM_NAME");
+    for (auto w : windows) {
+        if (cardinal(w, pidAtom) != pid || !viewable(w))
+            continue;
+        auto name = stringProperty(w, nameAtom);
+        if ((name.empty() ? stringProperty(w, XCB_ATOM_WM_NAME) : name) == title)
+            found.push_back(w);
+    }
+    return found;
+}
+
+// " X Y W H": where a window lies on the root, or zeros once it is gone.
+void printRootRectangle(xcb_window_t w)
+{
+    auto g = own(xcb_get_geometry_reply(c, xcb_get_geometry(c, w), nullptr));
+    auto t = own(xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, w, root, 0, 0), nullptr));
+    std::printf(" %d %d %u %u", t ? t->dst_x : 0, t ? t->dst_y : 0, g ? g->width : 0u, g ? g->height : 0u);
+}
+
+// " N X Y W H" with the first rectangle of the window's bounding shape, or " 0".
+void printFirstBoundingRectangle(xcb_window_t w)
+{
+    auto r = own(xcb_shape_get_rectangles_reply(c, xcb_shape_get_rectangles(c, w, XCB_SHAPE_SK_BOUNDING), nullptr));
+    int n = r ? xcb_shape_get_rectangles_rectangles_length(r.get()) : 0;
+    std::printf(" %d", n);
+    if (n > 0) {
+        auto* first = xcb_shape_get_rectangles_rectangles(r.get());
+        std::printf(" %d %d %u %u", first->x, first->y, first->width, first->height);
+    }
+}
+
+}
+
+int findWindows(long pid, const char* title)
+{
+    for (auto w : matchingWindows(pid, title))
+        std::printf("0x%x\n", w);
+    return 0;
+}
+
+// Looks every 2 ms for seconds whether a window of pid titled title is mapped and prints each change
+// as "<ms> appeared <id> <x> <y> <w> <h>" (with shape: then the bounding shape's rectangle count and
+// first rectangle, as the server holds it then) or "<ms> vanished": catches windows that live only
+// a fraction of a second (the screenshot flash) or must never go away.
+int watchWindow(long pid, const char* title, double seconds, bool withShape)
+{
+    double start = nowMs();
+    xcb_window_t shown = XCB_NONE;
+    while (nowMs() - start < seconds * 1000) {
+        auto found = matchingWindows(pid, title);
+        xcb_window_t now = found.empty() ? XCB_NONE : found.front();
+        if (now != shown && now != XCB_NONE) {
+            std::printf("%.0f appeared 0x%x", nowMs() - start, now);
+            printRootRectangle(now);
+            if (withShape)
+                printFirstBoundingRectangle(now);
+            std::printf("\n");
+        } else if (now != shown) {
+            std::printf("%.0f vanished\n", nowMs() - start);
+        }
+        std::fflush(stdout);
+        shown = now;
+        usleep(2000);
+    }
+    return 0;
+}
+
+// The rectangle count, then up to 50 rectangles, of the window's input or bounding shape.
+int printShape(xcb_window_t w, const char* kind)
+{
+    auto sk = std::string(kind) == "input" ? XCB_SHAPE_SK_INPUT : XCB_SHAPE_SK_BOUNDING;
+    auto r = own(xcb_shape_get_rectangles_reply(c, xcb_shape_get_rectangles(c, w, sk), nullptr));
+    if (!r)
+        return 1;
+    auto* rects = xcb_shape_get_rectangles_rectangles(r.get());
+    int n = xcb_shape_get_rectangles_rectangles_length(r.get());
+    std::printf("%d\n", n);
+    for (int i = 0; i < n && i < 50; ++i)
+        std::printf("%d %d %u %u\n", rects[i].x, rects[i].y, rects[i].width, rects[i].height);
+    return 0;
+}
+
+// Prints "MS WIN X Y W H" (or "MS WIN gone") each time one of the windows' rectangle on the root
+// changes, reading all of them every millisecond: how closely one window follows another.
+int watchGeometry(const std::vector<xcb_window_t>& windows, double seconds)
+{
+    std::vector<std::string> last(windows.size());
+    double end = nowMs() + seconds * 1000;
+    while (nowMs() < end) {
+        std::vector<xcb_get_geometry_cookie_t> g;
+        std::vector<xcb_translate_coordinates_cookie_t> t;
+        for (auto w : windows) {
+            g.push_back(xcb_get_geometry(c, w));
+            t.push_back(xcb_translate_coordinates(c, w, root, 0, 0));
+        }
+        double at = nowMs();
+        for (size_t i = 0; i < windows.size(); ++i) {
+            auto gr = own(xcb_get_geometry_reply(c, g[i], nullptr));
+            auto tr = own(xcb_translate_coordinates_reply(c, t[i], nullptr));
+            char rect[64] = "gone";
+            if (gr && tr)
+                std::snprintf(rect, sizeof rect, "%d %d %u %u", tr->dst_x, tr->dst_y, gr->width, gr->height);
+            if (rect != last[i])
+                std::printf("%.3f 0x%x %s\n", at, windows[i], rect);
+            last[i] = rect;
+        }
+        std::fflush(stdout);
+        usleep(1000);
+    }
+    return 0;
+}
+
+// EWMH _NET_WM_STATE on a mapped window: a client message to the root, which the window manager
+// carries out (setting the property directly is not seen by it).
+int changeWmState(xcb_window_t w, bool add, const char* state)
+{
+    xcb_client_message_event_t message {};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = w;
+    message.type = atom("_NET_WM_STATE");
+    message.data.data32[0] = add ? 1 : 0;
+    message.data.data32[1] = atom(state);
+    message.data.data32[3] = 1; // source: a normal application
+    xcb_send_event(c, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+        reinterpret_cast<const char*>(&message));
+    free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr)); // a round trip: the request is out
+    return 0;
+}
+
+}
