@@ -1,6 +1,7 @@
 // Images as QImage: composing the screenshot, PNG encoding and the clipboard.
 #include "ImageOps.h"
 
+#include "PixelMath.h"
 #include "PngEncoder.h"
 #include "Trace.h"
 
@@ -17,16 +18,6 @@
 namespace tavelin::qt {
 
 namespace {
-
-// x's four 8-bit channels times a/255, rounded (each channel pair at once, as in Qt's drawhelper).
-inline uint32_t multiplyChannels(uint32_t x, uint32_t a)
-{
-    uint32_t redBlue = (x & 0xff00ff) * a;
-    redBlue = ((redBlue + ((redBlue >> 8) & 0xff00ff) + 0x800080) >> 8) & 0xff00ff;
-    uint32_t alphaGreen = ((x >> 8) & 0xff00ff) * a;
-    alphaGreen = (alphaGreen + ((alphaGreen >> 8) & 0xff00ff) + 0x800080) & 0xff00ff00;
-    return alphaGreen | redBlue;
-}
 
 inline uint32_t swapRedAndBlue(uint32_t pixel)
 {

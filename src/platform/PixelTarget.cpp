@@ -1,5 +1,6 @@
 // Blending straight into the pixels a raster QPainter paints on, for the overlay's many small shapes.
 #include "PixelTarget.h"
+#include "PixelMath.h"
 
 #include <QPaintEngine>
 #include <QPainter>
@@ -12,19 +13,9 @@ namespace tavelin::qt {
 
 namespace {
 
-// x · a / 255 on all four 8-bit channels at once, rounded (two channels per multiply).
-inline uint32_t scaleChannels(uint32_t x, uint32_t a)
-{
-    uint32_t redBlue = (x & 0xff00ff) * a;
-    redBlue = ((redBlue + ((redBlue >> 8) & 0xff00ff) + 0x800080) >> 8) & 0xff00ff;
-    uint32_t alphaGreen = ((x >> 8) & 0xff00ff) * a;
-    alphaGreen = (alphaGreen + ((alphaGreen >> 8) & 0xff00ff) + 0x800080) & 0xff00ff00;
-    return alphaGreen | redBlue;
-}
-
 // Porter–Duff source-over on premultiplied pixels: s + d · (1 − αs). Most of the overlay lies on
 // cleared (transparent) pixels, where that is s alone.
-inline uint32_t sourceOver(uint32_t s, uint32_t d) { return d ? s + scaleChannels(d, 255 - qAlpha(s)) : s; }
+inline uint32_t sourceOver(uint32_t s, uint32_t d) { return d ? s + multiplyChannels(d, 255 - qAlpha(s)) : s; }
 
 // Tall fills no wider than this (grid lines, the row ruler) are held back and done row by row.
 constexpr int maxHeldWidth = 64;
