@@ -21,7 +21,8 @@ private:
 ImageRef makeImage(QImage image); // null for a null QImage
 const QImage* qimageOf(const ImageRef& image);
 
-ImageRef renderOverlayImage(TavelinView& view, Size points, int pixelWidth, int pixelHeight);
+// solid: the drawing a window without translucency shows (no compositing manager), as on screen.
+ImageRef renderOverlayImage(TavelinView& view, Size points, int pixelWidth, int pixelHeight, bool solid = false);
 ImageRef composeImages(const ImageRef& base, const ImageRef& layer);
 std::optional<std::vector<uint8_t>> encodePngImage(const ImageRef& image);
 void putImageOnClipboard(const ImageRef& image, const std::vector<uint8_t>& png);

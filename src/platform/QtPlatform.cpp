@@ -159,7 +159,7 @@ ImageRef QtPlatform::captureWindow(uint32_t number, const Rect& rect) { return m
 
 ImageRef QtPlatform::renderOverlay(TavelinView& view, Size points, int pixelWidth, int pixelHeight)
 {
-    return renderOverlayImage(view, points, pixelWidth, pixelHeight);
+    return renderOverlayImage(view, points, pixelWidth, pixelHeight, !m_compositor->isCompositing());
 }
 
 ImageRef QtPlatform::compose(const ImageRef& base, const ImageRef& layer) { return composeImages(base, layer); }
