@@ -3,7 +3,6 @@
 #include "QPainterCanvas.h"
 #include "TavelinView.h"
 
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 
@@ -78,17 +77,3 @@ BENCHMARK(frame3840x2160At20Labels)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecon
 BENCHMARK(frame3840x2160At20)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(frame1440x900At80Adjusting)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(clearOnly)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
-
-int main(int argc, char** argv)
-{
-    // Fonts need a GUI application; no screen is needed to paint into an image.
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

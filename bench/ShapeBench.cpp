@@ -7,7 +7,6 @@
 #include "SolidCanvas.h"
 #include "TavelinView.h"
 
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 
@@ -142,17 +141,3 @@ BENCHMARK(trace3840x2160At80)->Unit(benchmark::kMillisecond);
 BENCHMARK(send1440x900At80Labels)->Unit(benchmark::kMillisecond);
 BENCHMARK(send3840x2160At80Labels)->Unit(benchmark::kMillisecond);
 BENCHMARK(send3840x2160At20Labels)->Unit(benchmark::kMillisecond);
-
-int main(int argc, char** argv)
-{
-    // Fonts need a GUI application; painting into an image needs no screen. The X server for
-    // the send benchmarks is the one $DISPLAY names, reached over xcb directly.
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
