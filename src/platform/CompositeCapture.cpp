@@ -1,6 +1,7 @@
 // One window's own pixels through the Composite extension, whatever covers it on screen.
 #include "CompositeCapture.h"
 
+#include "TopLevelWindows.h"
 #include "XcbReplies.h"
 
 #include <xcb/composite.h>
@@ -11,9 +12,6 @@ namespace tavelin::x11 {
 
 namespace {
 
-// Deeper than any window manager nests its frames; guards against a tree that changes under us.
-constexpr int maxTreeDepth = 64;
-
 // A void request whose error, if any, is taken here instead of reaching an event queue.
 bool succeeded(xcb_connection_t* c, xcb_void_cookie_t cookie)
 {
@@ -22,21 +20,6 @@ bool succeeded(xcb_connection_t* c, xcb_void_cookie_t cookie)
     return error == nullptr;
 }
 
-}
-
-// Compositors and the Composite extension work on the root's children.
-std::optional<xcb_window_t> topLevelOf(X11Connection& x11, xcb_window_t window)
-{
-    auto* c = x11.connection();
-    for (int depth = 0; c && window != XCB_NONE && depth < maxTreeDepth; ++depth) {
-        auto tree = takeReply(c, xcb_query_tree(c, window), &xcb_query_tree_reply);
-        if (!tree || tree->parent == XCB_NONE)
-            return std::nullopt;
-        if (tree->parent == x11.root())
-            return window;
-        window = tree->parent;
-    }
-    return std::nullopt;
 }
 
 // Composite 0.2 brought NameWindowPixmap; QueryVersion must come before any other Composite

@@ -11,10 +11,6 @@
 
 namespace tavelin::x11 {
 
-// The ancestor of window that is a child of the root (a window manager's frame, or the window
-// itself); none once it is gone.
-std::optional<xcb_window_t> topLevelOf(X11Connection& x11, xcb_window_t window);
-
 class CompositeCapture {
 public:
     CompositeCapture(X11Connection& x11, DrawableReader& reader);

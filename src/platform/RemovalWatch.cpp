@@ -16,7 +16,7 @@
 // screen when we looked, the repaint may have passed already: a short bounded wait stands in.
 #include "RemovalWatch.h"
 
-#include "CompositeCapture.h"
+#include "TopLevelWindows.h"
 #include "XcbReplies.h"
 
 #include <xcb/damage.h>

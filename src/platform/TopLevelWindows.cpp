@@ -95,24 +95,30 @@ std::vector<TopLevel> viewableTopLevels(X11Connection& x11, const EwmhAtoms& a)
     return topLevels;
 }
 
-std::optional<Rect> topLevelRect(X11Connection& x11, xcb_window_t window)
+std::optional<xcb_window_t> topLevelOf(X11Connection& x11, xcb_window_t window)
 {
     auto* c = x11.connection();
-    if (!c || window == XCB_NONE)
-        return std::nullopt;
     // Window trees are shallow; the bound only guards against a server that answers nonsense.
     constexpr int deepestNesting = 32;
-    for (int depth = 0; depth < deepestNesting; ++depth) {
+    for (int depth = 0; c && window != XCB_NONE && depth < deepestNesting; ++depth) {
         auto tree = takeReply(c, xcb_query_tree(c, window), &xcb_query_tree_reply);
         if (!tree || tree->parent == XCB_NONE)
             return std::nullopt;
-        if (tree->parent == x11.root()) {
-            auto geometry = takeReply(c, xcb_get_geometry(c, window), &xcb_get_geometry_reply);
-            return geometry ? std::optional(outerRect(*geometry)) : std::nullopt;
-        }
+        if (tree->parent == x11.root())
+            return window;
         window = tree->parent;
     }
     return std::nullopt;
+}
+
+std::optional<Rect> topLevelRect(X11Connection& x11, xcb_window_t window)
+{
+    auto topLevel = topLevelOf(x11, window);
+    if (!topLevel)
+        return std::nullopt;
+    auto* c = x11.connection();
+    auto geometry = takeReply(c, xcb_get_geometry(c, *topLevel), &xcb_get_geometry_reply);
+    return geometry ? std::optional(outerRect(*geometry)) : std::nullopt;
 }
 
 }

@@ -14,6 +14,9 @@ struct TopLevel {
 // stands for the client inside it (the child below it carrying WM_STATE, ICCCM 4.1.3.1).
 std::vector<TopLevel> viewableTopLevels(X11Connection& x11, const EwmhAtoms& atoms);
 
+// The root's child that holds window (the window itself, or its manager's frame); none once it is gone.
+std::optional<xcb_window_t> topLevelOf(X11Connection& x11, xcb_window_t window);
+
 // The rectangle of the root's child that holds window; none once it is gone.
 std::optional<Rect> topLevelRect(X11Connection& x11, xcb_window_t window);
 

@@ -1,8 +1,7 @@
-// Tavelin's own xcb connection: atoms, property reads and error-safe replies.
+// Tavelin's own xcb connection: the screen, its root and cached atoms.
 #include "X11Connection.h"
 
-#include <cstdlib>
-#include <memory>
+#include "XcbReplies.h"
 
 namespace tavelin::x11 {
 
@@ -34,30 +33,11 @@ xcb_atom_t X11Connection::atom(const std::string& name)
     if (auto it = m_atoms.find(name); it != m_atoms.end())
         return it->second;
     auto cookie = xcb_intern_atom(m_connection, 0, static_cast<uint16_t>(name.size()), name.c_str());
-    std::unique_ptr<xcb_intern_atom_reply_t, decltype(&free)> reply(
-        xcb_intern_atom_reply(m_connection, cookie, nullptr), &free);
+    auto reply = takeReply(m_connection, cookie, &xcb_intern_atom_reply);
     xcb_atom_t result = reply ? reply->atom : XCB_NONE;
     if (result != XCB_NONE)
         m_atoms.emplace(name, result);
     return result;
-}
-
-// ICCCM/EWMH CARDINAL, WINDOW and ATOM properties are lists of 32-bit items; anything else
-// (wrong type, 8- or 16-bit format, missing) reads as absent.
-std::optional<std::vector<uint32_t>> X11Connection::cardinals(xcb_window_t window, xcb_atom_t property, xcb_atom_t type)
-{
-    if (!m_connection || property == XCB_NONE)
-        return std::nullopt;
-    auto cookie = xcb_get_property(m_connection, 0, window, property, type, 0, 1 << 16);
-    xcb_generic_error_t* error = nullptr;
-    std::unique_ptr<xcb_get_property_reply_t, decltype(&free)> reply(
-        xcb_get_property_reply(m_connection, cookie, &error), &free);
-    free(error);
-    if (!reply || reply->type != type || reply->format != 32)
-        return std::nullopt;
-    auto* data = static_cast<const uint32_t*>(xcb_get_property_value(reply.get()));
-    auto count = static_cast<size_t>(xcb_get_property_value_length(reply.get())) / 4;
-    return std::vector<uint32_t>(data, data + count);
 }
 
 void X11Connection::flush()

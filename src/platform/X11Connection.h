@@ -1,13 +1,11 @@
-// Tavelin's own xcb connection: atoms, property reads and error-safe replies for the X11 layer.
+// Tavelin's own xcb connection for the X11 layer: the screen, its root and cached atoms.
 #pragma once
 
 #include <xcb/xcb.h>
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <unordered_map>
-#include <vector>
 
 namespace tavelin::x11 {
 
@@ -27,14 +25,6 @@ public:
 
     // Interned once, cached; XCB_NONE on failure.
     xcb_atom_t atom(const std::string& name);
-
-    // A property read with its type and format checked; none when missing, of another type or
-    // format, or when the window has gone (the BadWindow error is taken and dropped).
-    std::optional<std::vector<uint32_t>> cardinals(xcb_window_t window, xcb_atom_t property, xcb_atom_t type);
-    std::optional<std::vector<uint32_t>> cardinals(xcb_window_t window, const std::string& property, xcb_atom_t type)
-    {
-        return cardinals(window, atom(property), type);
-    }
 
     void flush();
 
