@@ -67,7 +67,9 @@ private:
     void setupKeyMonitors();
     void setSize(double value);
     void stopTrackingTimer();
-    void endWindowSelection(bool showOverlay);
+    void endWindowSelection();
+    void stopSelecting();
+    void showOverlayAfterSelection();
     void showScreenshotFeedback();
     void runShortcut(uint16_t keyCode);
     ImageRef captureBase(Rect& rect);

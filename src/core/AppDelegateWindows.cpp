@@ -29,43 +29,50 @@ void AppDelegate::startWindowSelection()
         },
         [this, alive] {
             if (alive.lock())
-                endWindowSelection(true);
+                endWindowSelection();
         });
     // Without a monitor no click could ever end the selection and the grid would stay hidden.
     if (!m_clickMonitor)
-        endWindowSelection(true);
+        endWindowSelection();
 }
 
-// Ends a selection that got no click: the target stays as it was.
-void AppDelegate::endWindowSelection(bool showOverlay)
+// Undoes what starting a selection set up: the click monitor, the cursor, the flag.
+void AppDelegate::stopSelecting()
 {
-    if (!m_gridState.isSelectingWindow())
-        return;
     if (m_clickMonitor) {
         m_platform.removeMonitor(m_clickMonitor);
         m_clickMonitor = 0;
     }
     m_platform.popCursor();
     m_gridState.setIsSelectingWindow(false);
-    if (showOverlay && m_overlayWindow && m_gridState.isVisible()) {
-        m_overlayWindow->setIgnoresMouseEvents(!m_gridState.isAdjusting());
-        m_overlayWindow->orderFront();
-    }
+}
+
+// Brings the grid back after a selection, unless it was hidden meanwhile. Adjust mode survives a
+// selection: the overlay takes the mouse again if it was taking it.
+void AppDelegate::showOverlayAfterSelection()
+{
+    if (!m_overlayWindow || !m_gridState.isVisible())
+        return;
+    m_overlayWindow->setIgnoresMouseEvents(!m_gridState.isAdjusting());
+    m_overlayWindow->orderFront();
+}
+
+// Ends a selection that got no click: the target stays as it was.
+void AppDelegate::endWindowSelection()
+{
+    if (!m_gridState.isSelectingWindow())
+        return;
+    stopSelecting();
+    showOverlayAfterSelection();
 }
 
 void AppDelegate::handleWindowSelectionClick()
 {
-    if (m_clickMonitor) {
-        m_platform.removeMonitor(m_clickMonitor);
-        m_clickMonitor = 0;
-    }
-    m_platform.popCursor();
-    m_gridState.setIsSelectingWindow(false);
+    stopSelecting();
     auto location = m_platform.pointerLocation();
     if (!m_platform.mainScreenFrame() || !location) {
         // Nothing to hit-test against: keep the target, but never leave the grid hidden.
-        if (m_overlayWindow && m_gridState.isVisible())
-            m_overlayWindow->orderFront();
+        showOverlayAfterSelection();
         return;
     }
     auto hit = findWindowAt(coordinates::screenToWindowServer(*location));
@@ -79,11 +86,7 @@ void AppDelegate::handleWindowSelectionClick()
     } else {
         setTargetFullScreen();
     }
-    if (m_overlayWindow && m_gridState.isVisible()) {
-        // Adjust mode survives a selection: the overlay takes the mouse again if it was taking it.
-        m_overlayWindow->setIgnoresMouseEvents(!m_gridState.isAdjusting());
-        m_overlayWindow->orderFront();
-    }
+    showOverlayAfterSelection();
     rebuildMenu();
 }
 
