@@ -1,7 +1,7 @@
 // One overlay frame, drawn by the view through the QPainter canvas into an image, as on screen.
-#include "GridState.h"
-#include "QPainterCanvas.h"
-#include "TavelinView.h"
+#include "core/GridState.h"
+#include "core/TavelinView.h"
+#include "shared/paint/QPainterCanvas.h"
 
 #include <QImage>
 #include <QPainter>
@@ -27,18 +27,18 @@ struct Scene {
 void drawFrames(benchmark::State& state, Scene scene)
 {
     const double ratio = double(state.range(0));
-    GridState grid;
+    core::GridState grid;
     grid.setCellWidth(scene.cellSize);
     grid.setCellHeight(scene.cellSize);
     grid.setShowCellLabels(scene.labels);
     grid.setIsAdjusting(scene.adjusting);
-    TavelinView view(grid);
+    core::TavelinView view(grid);
     QImage image(int(scene.width * ratio), int(scene.height * ratio), QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(ratio);
     for (auto _ : state) {
         QPainter painter(&image);
         {
-            qt::QPainterCanvas canvas(painter);
+            shared::paint::QPainterCanvas canvas(painter);
             canvas.clear();
             view.draw(canvas, { scene.width, scene.height });
         }

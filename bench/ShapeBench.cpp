@@ -1,11 +1,11 @@
 // The overlay without a compositing manager: painting opaque, tracing the window shape from the
 // pixels, and the X server taking that shape.
-#include "BoundingShape.h"
-#include "GridState.h"
-#include "PaintedRegion.h"
-#include "QPainterCanvas.h"
-#include "SolidCanvas.h"
-#include "TavelinView.h"
+#include "core/GridState.h"
+#include "core/TavelinView.h"
+#include "shared/paint/PaintedRegion.h"
+#include "shared/paint/QPainterCanvas.h"
+#include "shared/paint/SolidCanvas.h"
+#include "x11/overlay/BoundingShape.h"
 
 #include <QImage>
 #include <QPainter>
@@ -21,7 +21,7 @@ namespace {
 
 using namespace tavelin;
 
-constexpr qt::PaintedRegion::Style overlayStyle = qt::SolidCanvas::shapeStyle;
+constexpr shared::paint::PaintedRegion::Style overlayStyle = shared::paint::SolidCanvas::shapeStyle;
 
 struct Scene {
     int width;
@@ -33,17 +33,17 @@ struct Scene {
 // One solid frame as the overlay paints it without a compositing manager.
 QImage paintSolid(const Scene& scene)
 {
-    GridState grid;
+    core::GridState grid;
     grid.setCellWidth(scene.cellSize);
     grid.setCellHeight(scene.cellSize);
     grid.setShowCellLabels(scene.labels);
-    TavelinView view(grid);
+    core::TavelinView view(grid);
     QImage image(scene.width, scene.height, QImage::Format_ARGB32_Premultiplied);
     QPainter painter(&image);
     {
-        qt::QPainterCanvas canvas(painter);
+        shared::paint::QPainterCanvas canvas(painter);
         canvas.clear();
-        qt::SolidCanvas solid(canvas, 1);
+        shared::paint::SolidCanvas solid(canvas, 1);
         view.draw(solid, { double(scene.width), double(scene.height) });
     }
     painter.end();
@@ -68,7 +68,7 @@ void traceShape(benchmark::State& state, Scene scene)
         state.PauseTiming();
         std::memcpy(work.bits(), painted.constBits(), size_t(painted.sizeInBytes()));
         state.ResumeTiming();
-        auto region = qt::PaintedRegion::trace(work, work.rect(), overlayStyle);
+        auto region = shared::paint::PaintedRegion::trace(work, work.rect(), overlayStyle);
         rectangles = region.rectangles().size();
         benchmark::DoNotOptimize(region.rectangles().data());
     }
@@ -86,7 +86,7 @@ void sendShape(benchmark::State& state, Scene scene)
         return;
     }
     QImage image = paintSolid(scene);
-    auto region = qt::PaintedRegion::trace(image, image.rect(), overlayStyle);
+    auto region = shared::paint::PaintedRegion::trace(image, image.rect(), overlayStyle);
     auto* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
     xcb_window_t window = xcb_generate_id(c);
     uint32_t values[] = { 1 };
@@ -94,19 +94,19 @@ void sendShape(benchmark::State& state, Scene scene)
         uint16_t(scene.height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_OVERRIDE_REDIRECT,
         values);
     xcb_map_window(c, window);
-    std::vector<xcb_rectangle_t> line { { 0, 0, uint16_t(scene.width), 1 } };
+    std::vector<shared::paint::ShapeRect> line { { 0, 0, uint16_t(scene.width), 1 } };
     for (auto _ : state) {
-        x11::setBoundingRectangles(c, window, region.rectangles());
+        x11::overlay::setBoundingRectangles(c, window, region.rectangles());
         free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
         state.PauseTiming();
-        x11::setBoundingRectangles(c, window, line);
+        x11::overlay::setBoundingRectangles(c, window, line);
         free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
         state.ResumeTiming();
     }
     state.counters["rectangles"] = double(region.rectangles().size());
     // The region as the server holds it, sent once more: a broken connection would have made
     // every pass a no-op.
-    x11::setBoundingRectangles(c, window, region.rectangles());
+    x11::overlay::setBoundingRectangles(c, window, region.rectangles());
     auto* held = xcb_shape_get_rectangles_reply(c, xcb_shape_get_rectangles(c, window, XCB_SHAPE_SK_BOUNDING), nullptr);
     state.counters["held"] = held ? double(xcb_shape_get_rectangles_rectangles_length(held)) : -1;
     free(held);

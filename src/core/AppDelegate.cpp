@@ -1,9 +1,9 @@
 // Launch, the overlay window, teardown, and the grid commands of the menu and shortcuts.
-#include "AppDelegate.h"
+#include "core/AppDelegate.h"
 
 #include <cassert>
 
-namespace tavelin {
+namespace tavelin::core {
 
 AppDelegate::AppDelegate(Platform& platform)
     : m_platform(platform)
@@ -13,31 +13,28 @@ AppDelegate::AppDelegate(Platform& platform)
 AppDelegate::~AppDelegate()
 {
     *m_alive = false;
-    if (m_globalMonitor)
-        m_platform.removeMonitor(m_globalMonitor);
-    if (m_localMonitor)
-        m_platform.removeMonitor(m_localMonitor);
+    if (m_desktopKeys)
+        m_platform.stopWatching(m_desktopKeys);
+    if (m_ownKeys)
+        m_platform.stopWatching(m_ownKeys);
     stopTrackingTimer();
-    if (m_clickMonitor) {
-        m_platform.removeMonitor(m_clickMonitor);
-        m_platform.popCursor();
-    }
+    if (m_clickGrab)
+        m_platform.stopWatching(m_clickGrab);
     // The view unsubscribes from the state; the window goes before the view it hosts.
     m_overlayWindow.reset();
     m_view.reset();
 }
 
-void AppDelegate::applicationDidFinishLaunching()
+void AppDelegate::launch()
 {
-    m_platform.setAccessoryActivationPolicy();
     setupOverlayWindow();
-    setupMenuBar();
-    setupKeyMonitors();
+    setupTray();
+    setupShortcuts();
 }
 
 void AppDelegate::setupOverlayWindow()
 {
-    auto screen = m_platform.mainScreenFrame();
+    auto screen = m_platform.primaryScreenFrame();
     if (!screen)
         return;
     m_view = std::make_unique<TavelinView>(m_gridState);
@@ -47,9 +44,9 @@ void AppDelegate::setupOverlayWindow()
         return;
     }
     auto* window = m_overlayWindow.get();
-    m_view->setNeedsDisplayHandler([window] { window->setNeedsDisplay(); });
-    window->setIgnoresMouseEvents(true);
-    window->orderFront();
+    m_view->setUpdateHandler([window] { window->update(); });
+    window->setClickThrough(true);
+    window->show();
 }
 
 void AppDelegate::toggleGrid()
@@ -58,26 +55,21 @@ void AppDelegate::toggleGrid()
     if (!m_gridState.isVisible()) {
         m_gridState.setIsAdjusting(false);
         if (m_overlayWindow) {
-            m_overlayWindow->setIgnoresMouseEvents(true);
-            m_overlayWindow->orderOut();
+            m_overlayWindow->setClickThrough(true);
+            m_overlayWindow->hide();
         }
         stopTrackingTimer();
         return;
     }
     if (m_overlayWindow)
-        m_overlayWindow->orderFront();
+        m_overlayWindow->show();
     if (m_gridState.targetMode().isWindow())
         startTrackingWindow();
 }
 
-void AppDelegate::setGridColor(const std::optional<std::string>& representedObject)
+void AppDelegate::setGridColor(GridColor color)
 {
-    if (!representedObject)
-        return;
-    auto color = gridColorFromRawValue(*representedObject);
-    if (!color)
-        return;
-    m_gridState.setGridColor(*color);
+    m_gridState.setGridColor(color);
     rebuildMenu();
 }
 
@@ -93,7 +85,7 @@ void AppDelegate::toggleAdjustMode()
         return;
     m_gridState.setIsAdjusting(!m_gridState.isAdjusting());
     if (m_overlayWindow)
-        m_overlayWindow->setIgnoresMouseEvents(!m_gridState.isAdjusting());
+        m_overlayWindow->setClickThrough(!m_gridState.isAdjusting());
 }
 
 void AppDelegate::setSize(double value)
@@ -102,7 +94,7 @@ void AppDelegate::setSize(double value)
     m_gridState.setCellHeight(value);
 }
 
-void AppDelegate::quitApp() { m_platform.terminate(); }
+void AppDelegate::quitApp() { m_platform.quit(); }
 
 void AppDelegate::perform(const MenuItem& item)
 {
@@ -114,7 +106,10 @@ void AppDelegate::perform(const MenuItem& item)
     case Command::setSizeSmall: return setSizeSmall();
     case Command::setTargetFullScreen: return setTargetFullScreen();
     case Command::startWindowSelection: return startWindowSelection();
-    case Command::setGridColor: return setGridColor(item.representedObject);
+    case Command::setGridColor:
+        if (item.color)
+            setGridColor(*item.color);
+        return;
     case Command::toggleCellLabels: return toggleCellLabels();
     case Command::takeScreenshot: return takeScreenshot();
     case Command::toggleAdjustMode: return toggleAdjustMode();

@@ -1,17 +1,17 @@
 // Owns everything that lives for the whole run and carries every command the user can give.
 #pragma once
 
-#include "GridState.h"
-#include "MenuModel.h"
-#include "Platform.h"
-#include "TavelinView.h"
+#include "core/GridState.h"
+#include "core/MenuModel.h"
+#include "core/Platform.h"
+#include "core/TavelinView.h"
 
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-namespace tavelin {
+namespace tavelin::core {
 
 class AppDelegate {
 public:
@@ -20,11 +20,11 @@ public:
     AppDelegate(const AppDelegate&) = delete;
     AppDelegate& operator=(const AppDelegate&) = delete;
 
-    void applicationDidFinishLaunching();
+    void launch();
 
     // Commands (menu rows and shortcuts).
     void toggleGrid();
-    void setGridColor(const std::optional<std::string>& representedObject);
+    void setGridColor(GridColor color);
     void toggleCellLabels();
     void toggleAdjustMode();
     void setSizeLarge() { setSize(160); }
@@ -62,16 +62,16 @@ public:
 
 private:
     void setupOverlayWindow();
-    void setupMenuBar();
+    void setupTray();
     void rebuildMenu();
-    void setupKeyMonitors();
+    void setupShortcuts();
     void setSize(double value);
     void stopTrackingTimer();
     void endWindowSelection();
     void stopSelecting();
     void showOverlayAfterSelection();
     void showScreenshotFeedback();
-    void runShortcut(uint16_t keyCode);
+    void runShortcut(ShortcutKey key);
     ImageRef captureBase(Rect& rect);
     void saveScreenshot(const std::vector<uint8_t>& png);
 
@@ -79,10 +79,10 @@ private:
     std::unique_ptr<OverlayWindow> m_overlayWindow;
     GridState m_gridState;
     std::unique_ptr<TavelinView> m_view;
-    bool m_hasStatusItem = false;
-    MonitorToken m_globalMonitor = 0;
-    MonitorToken m_localMonitor = 0;
-    MonitorToken m_clickMonitor = 0;
+    bool m_hasTrayIcon = false;
+    WatchId m_desktopKeys = 0;
+    WatchId m_ownKeys = 0;
+    WatchId m_clickGrab = 0;
     TimerId m_trackingTimer = 0;
     // Flashes still on screen: a screen capture must not catch the previous shot's flash.
     std::vector<std::weak_ptr<FlashWindow>> m_flashes;

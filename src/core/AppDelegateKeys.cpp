@@ -1,53 +1,43 @@
 // The five shortcuts: Super+Shift with G, W, L, S or A, matched by physical key.
-#include "AppDelegate.h"
+#include "core/AppDelegate.h"
 
-namespace tavelin {
+namespace tavelin::core {
 
-void AppDelegate::setupKeyMonitors()
+void AppDelegate::setupShortcuts()
 {
     std::weak_ptr<bool> alive = m_alive;
-    m_globalMonitor = m_platform.addGlobalKeyMonitor([this, alive](const KeyEvent& event) {
+    m_desktopKeys = m_platform.watchDesktopKeys([this, alive](const KeyEvent& event) {
         if (alive.lock())
             handleKeyEvent(event);
     });
-    m_localMonitor = m_platform.addLocalKeyMonitor([this, alive](const KeyEvent& event) {
+    m_ownKeys = m_platform.watchOwnKeys([this, alive](const KeyEvent& event) {
         return alive.lock() && handleKeyEvent(event);
     });
 }
 
 bool AppDelegate::handleKeyEvent(const KeyEvent& event)
 {
-    constexpr uint64_t required = KeyEvent::shiftFlag | KeyEvent::commandFlag;
-    if ((event.modifierFlags & required) != required)
+    constexpr uint32_t required = modifiers::shift | modifiers::super;
+    if ((event.modifiers & required) != required || event.key == ShortcutKey::none)
         return false;
-    switch (event.keyCode) {
-    case KeyEvent::keyG:
-    case KeyEvent::keyW:
-    case KeyEvent::keyL:
-    case KeyEvent::keyS:
-    case KeyEvent::keyA:
-        break;
-    default:
-        return false;
-    }
-    // Never run a command inside the monitor: it runs on a later turn of the event loop.
+    // Never run a command inside the key handler: it runs on a later turn of the event loop.
     std::weak_ptr<bool> alive = m_alive;
-    m_platform.post([this, alive, code = event.keyCode] {
+    m_platform.post([this, alive, key = event.key] {
         if (alive.lock())
-            runShortcut(code);
+            runShortcut(key);
     });
     return true;
 }
 
-void AppDelegate::runShortcut(uint16_t keyCode)
+void AppDelegate::runShortcut(ShortcutKey key)
 {
-    switch (keyCode) {
-    case KeyEvent::keyG: return toggleGrid();
-    case KeyEvent::keyW: return startWindowSelection();
-    case KeyEvent::keyL: return toggleCellLabels();
-    case KeyEvent::keyS: return takeScreenshot();
-    case KeyEvent::keyA: return toggleAdjustMode();
-    default: return;
+    switch (key) {
+    case ShortcutKey::g: return toggleGrid();
+    case ShortcutKey::w: return startWindowSelection();
+    case ShortcutKey::l: return toggleCellLabels();
+    case ShortcutKey::s: return takeScreenshot();
+    case ShortcutKey::a: return toggleAdjustMode();
+    case ShortcutKey::none: return;
     }
 }
 

@@ -1,7 +1,7 @@
 // The tray menu: its 26 rows, built afresh from the grid state whenever a check mark may move.
-#include "AppDelegate.h"
+#include "core/AppDelegate.h"
 
-namespace tavelin {
+namespace tavelin::core {
 
 namespace {
 MenuItem separator()
@@ -20,11 +20,18 @@ MenuItem heading(std::string title)
     return item;
 }
 
-MenuItem action(std::string title, Command command, bool checked = false)
+MenuItem action(std::string title, Command command)
 {
     MenuItem item;
     item.title = std::move(title);
     item.action = command;
+    return item;
+}
+
+MenuItem checkable(std::string title, Command command, bool checked)
+{
+    auto item = action(std::move(title), command);
+    item.checkable = true;
     item.checked = checked;
     return item;
 }
@@ -43,40 +50,39 @@ MenuModel AppDelegate::buildMenu() const
     items.push_back(action("  Small (40\u00D740)", Command::setSizeSmall));
     items.push_back(separator());
     items.push_back(heading("Target"));
-    items.push_back(action("  Full Screen", Command::setTargetFullScreen, s.targetMode().isFullScreen()));
-    items.push_back(action("  Select Window... (\u2318\u21E7W)", Command::startWindowSelection, s.targetMode().isWindow()));
+    items.push_back(checkable("  Full Screen", Command::setTargetFullScreen, s.targetMode().isFullScreen()));
+    items.push_back(checkable("  Select Window... (\u2318\u21E7W)", Command::startWindowSelection, s.targetMode().isWindow()));
     items.push_back(separator());
     items.push_back(heading("Grid Color"));
     for (auto color : allGridColors) {
-        auto raw = std::string(rawValue(color));
-        auto item = action("  " + raw, Command::setGridColor, rawValue(s.gridColor()) == raw);
-        item.representedObject = raw;
+        auto item = checkable("  " + std::string(rawValue(color)), Command::setGridColor, s.gridColor() == color);
+        item.color = color;
         items.push_back(std::move(item));
     }
     items.push_back(separator());
-    items.push_back(action("Show Cell Labels (\u2318\u21E7L)", Command::toggleCellLabels, s.showCellLabels()));
+    items.push_back(checkable("Show Cell Labels (\u2318\u21E7L)", Command::toggleCellLabels, s.showCellLabels()));
     items.push_back(action("Screenshot with Grid (\u2318\u21E7S)", Command::takeScreenshot));
     items.push_back(action("Adjust Mode (\u2318\u21E7A)", Command::toggleAdjustMode));
     items.push_back(separator());
     auto quit = action("Quit", Command::quitApp);
-    quit.keyEquivalent = "q";
+    quit.shortcut = "Ctrl+Q";
     items.push_back(std::move(quit));
     return menu;
 }
 
-void AppDelegate::setupMenuBar()
+void AppDelegate::setupTray()
 {
-    m_platform.createStatusItem("Tavelin");
-    m_hasStatusItem = true;
+    m_platform.createTrayIcon("Tavelin");
+    m_hasTrayIcon = true;
     rebuildMenu();
 }
 
 void AppDelegate::rebuildMenu()
 {
-    if (!m_hasStatusItem)
+    if (!m_hasTrayIcon)
         return;
     std::weak_ptr<bool> alive = m_alive;
-    m_platform.setStatusMenu(buildMenu(), [this, alive](const MenuItem& item) {
+    m_platform.setTrayMenu(buildMenu(), [this, alive](const MenuItem& item) {
         if (alive.lock())
             perform(item);
     });

@@ -1,10 +1,9 @@
 // The screenshot: what lies under the grid, with the grid on it, to a PNG file and the clipboard.
-#include "AppDelegate.h"
-#include "ScreenshotFile.h"
+#include "core/AppDelegate.h"
 
 #include <cstdio>
 
-namespace tavelin {
+namespace tavelin::core {
 
 namespace {
 constexpr double overlayRemovalWait = 0.1;
@@ -23,13 +22,13 @@ std::string AppDelegate::screenshotFileName(const std::tm& t)
 // rect receives the captured rectangle in global coordinates.
 ImageRef AppDelegate::captureBase(Rect& rect)
 {
-    if (auto target = m_gridState.targetMode().windowNumber()) {
+    if (auto target = m_gridState.targetMode().windowId()) {
         if (auto bounds = getWindowBounds(*target)) {
             rect = *bounds;
             return m_platform.captureWindow(*target, rect);
         }
     }
-    auto screen = m_platform.mainScreenFrame();
+    auto screen = m_platform.primaryScreenFrame();
     if (!screen)
         return nullptr;
     // The main screen's own rectangle: where the overlay lies, wherever that screen is.
@@ -37,15 +36,15 @@ ImageRef AppDelegate::captureBase(Rect& rect)
     bool hideOverlay = m_overlayWindow && !m_gridState.isSelectingWindow();
     for (auto& weak : m_flashes) {
         if (auto flash = weak.lock())
-            flash->orderOut();
+            flash->hide();
     }
     if (hideOverlay) {
-        m_overlayWindow->orderOut();
+        m_overlayWindow->hide();
         m_platform.waitForOverlayGone(*m_overlayWindow, overlayRemovalWait);
     }
     auto base = m_platform.captureScreen(rect);
     if (hideOverlay)
-        m_overlayWindow->orderFront();
+        m_overlayWindow->show();
     return base;
 }
 
@@ -74,14 +73,14 @@ void AppDelegate::takeScreenshot()
 // A failed write loses only the file: the clipboard and the flash still follow.
 void AppDelegate::saveScreenshot(const std::vector<uint8_t>& png)
 {
-    auto home = m_platform.homeDirectory();
-    if (home.empty()) {
+    auto desktop = m_platform.desktopDirectory();
+    if (desktop.empty()) {
         m_platform.reportProblem("screenshot not saved: no home directory");
         return;
     }
     auto name = screenshotFileName(m_platform.localTimeNow());
     auto stem = name.substr(0, name.size() - 4);
-    auto result = writeNewFile(home + "/Desktop", stem, png);
+    auto result = m_platform.writeNewFile(desktop, stem, png);
     if (auto* error = std::get_if<WriteError>(&result))
         m_platform.reportProblem("screenshot not saved: " + error->message);
 }
@@ -93,11 +92,11 @@ void AppDelegate::showScreenshotFeedback()
     std::shared_ptr<FlashWindow> flash = m_platform.createFlashWindow(m_overlayWindow->frame());
     if (!flash)
         return;
-    flash->orderFront();
+    flash->show();
     std::erase_if(m_flashes, [](auto& weak) { return weak.expired(); });
     m_flashes.push_back(flash);
     // The task owns the flash window until it has run.
-    m_platform.postDelayed(flashDuration, [flash] { flash->orderOut(); });
+    m_platform.postDelayed(flashDuration, [flash] { flash->hide(); });
 }
 
 }

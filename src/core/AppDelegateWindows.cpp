@@ -1,7 +1,7 @@
 // Window targeting: picking a window by clicking it, following it, and returning to the full screen.
-#include "AppDelegate.h"
+#include "core/AppDelegate.h"
 
-namespace tavelin {
+namespace tavelin::core {
 
 namespace {
 constexpr double trackingInterval = 0.2;
@@ -12,17 +12,16 @@ void AppDelegate::startWindowSelection()
 {
     if (!m_gridState.isVisible())
         return;
-    // One pending selection at a time: a second monitor and cursor could never both be undone.
+    // One pending selection at a time: a second pointer grab could never be undone with the first.
     if (m_gridState.isSelectingWindow())
         return;
     m_gridState.setIsSelectingWindow(true);
     if (m_overlayWindow) {
-        m_overlayWindow->setIgnoresMouseEvents(true);
-        m_overlayWindow->orderOut();
+        m_overlayWindow->setClickThrough(true);
+        m_overlayWindow->hide();
     }
-    m_platform.pushCrosshairCursor();
     std::weak_ptr<bool> alive = m_alive;
-    m_clickMonitor = m_platform.addGlobalClickMonitor(
+    m_clickGrab = m_platform.grabNextClick(
         [this, alive] {
             if (alive.lock())
                 handleWindowSelectionClick();
@@ -31,19 +30,18 @@ void AppDelegate::startWindowSelection()
             if (alive.lock())
                 endWindowSelection();
         });
-    // Without a monitor no click could ever end the selection and the grid would stay hidden.
-    if (!m_clickMonitor)
+    // Without a grab no click could ever end the selection and the grid would stay hidden.
+    if (!m_clickGrab)
         endWindowSelection();
 }
 
-// Undoes what starting a selection set up: the click monitor, the cursor, the flag.
+// Undoes what starting a selection set up: the pointer grab and the flag.
 void AppDelegate::stopSelecting()
 {
-    if (m_clickMonitor) {
-        m_platform.removeMonitor(m_clickMonitor);
-        m_clickMonitor = 0;
+    if (m_clickGrab) {
+        m_platform.stopWatching(m_clickGrab);
+        m_clickGrab = 0;
     }
-    m_platform.popCursor();
     m_gridState.setIsSelectingWindow(false);
 }
 
@@ -53,8 +51,8 @@ void AppDelegate::showOverlayAfterSelection()
 {
     if (!m_overlayWindow || !m_gridState.isVisible())
         return;
-    m_overlayWindow->setIgnoresMouseEvents(!m_gridState.isAdjusting());
-    m_overlayWindow->orderFront();
+    m_overlayWindow->setClickThrough(!m_gridState.isAdjusting());
+    m_overlayWindow->show();
 }
 
 // Ends a selection that got no click: the target stays as it was.
@@ -69,13 +67,13 @@ void AppDelegate::endWindowSelection()
 void AppDelegate::handleWindowSelectionClick()
 {
     stopSelecting();
-    auto location = m_platform.pointerLocation();
-    if (!m_platform.mainScreenFrame() || !location) {
+    auto location = m_platform.pointerPosition();
+    if (!m_platform.primaryScreenFrame() || !location) {
         // Nothing to hit-test against: keep the target, but never leave the grid hidden.
         showOverlayAfterSelection();
         return;
     }
-    auto hit = findWindowAt(coordinates::screenToWindowServer(*location));
+    auto hit = findWindowAt(*location);
     if (hit) {
         m_gridState.setTargetMode(TargetMode::window(*hit));
         m_platform.targetWindowChanged(*hit);
@@ -93,10 +91,10 @@ void AppDelegate::handleWindowSelectionClick()
 std::optional<uint32_t> AppDelegate::findWindowAt(Point point)
 {
     auto ownPid = m_platform.processId();
-    for (auto& record : m_platform.onScreenWindows()) {
-        if (!record.bounds || !record.number || !record.ownerPid)
+    for (auto& record : m_platform.visibleWindows()) {
+        if (!record.bounds || !record.id || !record.pid)
             continue;
-        if (*record.ownerPid == ownPid || m_platform.isOwnWindow(*record.number))
+        if (*record.pid == ownPid || m_platform.isOwnWindow(*record.id))
             continue;
         if (record.layer && *record.layer != 0)
             continue;
@@ -104,28 +102,28 @@ std::optional<uint32_t> AppDelegate::findWindowAt(Point point)
         if (!b.contains(point))
             continue;
         if (b.width > minimumHitSize && b.height > minimumHitSize)
-            return record.number;
+            return record.id;
     }
     return std::nullopt;
 }
 
 std::optional<Rect> AppDelegate::getWindowBounds(uint32_t number)
 {
-    auto records = m_platform.windowInfo(number);
-    if (records.empty())
+    auto record = m_platform.windowRecord(number);
+    if (!record)
         return std::nullopt;
-    return records.front().bounds;
+    return record->bounds;
 }
 
 void AppDelegate::applyWindowTarget(uint32_t number)
 {
-    if (!m_platform.mainScreenFrame())
+    if (!m_platform.primaryScreenFrame())
         return;
     auto bounds = getWindowBounds(number);
     if (!bounds)
         return;
     if (m_overlayWindow)
-        m_overlayWindow->setFrame(coordinates::windowServerToScreen(*bounds));
+        m_overlayWindow->setFrame(*bounds);
 }
 
 void AppDelegate::startTrackingWindow()
@@ -135,7 +133,7 @@ void AppDelegate::startTrackingWindow()
     m_trackingTimer = m_platform.startRepeatingTimer(trackingInterval, [this, alive] {
         if (!alive.lock())
             return;
-        auto target = m_gridState.targetMode().windowNumber();
+        auto target = m_gridState.targetMode().windowId();
         if (!target)
             return;
         if (!getWindowBounds(*target))
@@ -159,11 +157,11 @@ void AppDelegate::setTargetFullScreen()
     m_gridState.setTargetMode(TargetMode::fullScreen());
     if (wasWindow)
         m_platform.targetWindowChanged(0);
-    if (auto screen = m_platform.mainScreenFrame(); screen && m_overlayWindow)
+    if (auto screen = m_platform.primaryScreenFrame(); screen && m_overlayWindow)
         m_overlayWindow->setFrame(*screen);
     // A hidden grid stays hidden, and a pending selection keeps the screen clear for its click.
     if (m_overlayWindow && m_gridState.isVisible() && !m_gridState.isSelectingWindow())
-        m_overlayWindow->orderFront();
+        m_overlayWindow->show();
     rebuildMenu();
 }
 

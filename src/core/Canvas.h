@@ -1,12 +1,12 @@
 // The small drawing interface the overlay view draws through: a painter on screen, a recorder in tests.
 #pragma once
 
-#include "Color.h"
-#include "Geometry.h"
+#include "core/Color.h"
+#include "core/Geometry.h"
 
 #include <string_view>
 
-namespace tavelin {
+namespace tavelin::core {
 
 enum class FontWeight { regular, semibold, bold };
 

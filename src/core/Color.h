@@ -1,7 +1,7 @@
 // Colours with straight alpha, and the named colours the grid is drawn in.
 #pragma once
 
-namespace tavelin {
+namespace tavelin::core {
 
 struct Color {
     double red = 0;

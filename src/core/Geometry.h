@@ -1,7 +1,7 @@
 // Plain geometry in points (logical pixels): global desktop coordinates, origin top-left, y down.
 #pragma once
 
-namespace tavelin {
+namespace tavelin::core {
 
 struct Point {
     double x = 0;
@@ -32,13 +32,5 @@ struct Rect {
     }
     friend bool operator==(const Rect&, const Rect&) = default;
 };
-
-// Window-list coordinates and screen coordinates. On X11 both are the root window's system
-// (origin top-left of the desktop, y down), so these conversions are the identity. Every place
-// that crosses from one to the other goes through them, so the crossing stays visible.
-namespace coordinates {
-inline Point screenToWindowServer(Point screenPoint) { return screenPoint; }
-inline Rect windowServerToScreen(Rect windowServerRect) { return windowServerRect; }
-}
 
 }

@@ -1,10 +1,10 @@
 // Grid colours and the change notification of the settings object.
-#include "GridState.h"
+#include "core/GridState.h"
 
 #include <algorithm>
 #include <cassert>
 
-namespace tavelin {
+namespace tavelin::core {
 
 namespace {
 struct ColorInfo {

@@ -1,7 +1,7 @@
 // The one settings object: every value that decides what the overlay draws and how Tavelin behaves.
 #pragma once
 
-#include "Color.h"
+#include "core/Color.h"
 
 #include <array>
 #include <cstdint>
@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tavelin {
+namespace tavelin::core {
 
 enum class GridColor { white, blue, green, cyan, yellow, red, orange, pink };
 
@@ -36,7 +36,7 @@ public:
     bool isFullScreen() const { return !m_window.has_value(); }
     bool isWindow() const { return m_window.has_value(); }
     // The window number of a window target; none for the full screen.
-    std::optional<uint32_t> windowNumber() const { return m_window; }
+    std::optional<uint32_t> windowId() const { return m_window; }
 
 private:
     TargetMode() = default;

@@ -1,11 +1,13 @@
 // What the tray menu shows: rows, titles, enabled state, check marks and the command each row runs.
 #pragma once
 
+#include "core/GridState.h"
+
 #include <optional>
 #include <string>
 #include <vector>
 
-namespace tavelin {
+namespace tavelin::core {
 
 enum class Command {
     none,
@@ -27,11 +29,13 @@ struct MenuItem {
     std::string title;
     Command action = Command::none;
     bool enabled = true;
+    // A checkable row shows a check mark or an empty box; checked says which.
+    bool checkable = false;
     bool checked = false;
-    // Only the colour rows carry one: the colour's raw value.
-    std::optional<std::string> representedObject;
-    // The quit row's key, used with the desktop's usual modifier (Ctrl on Linux).
-    std::string keyEquivalent;
+    // Only the colour rows carry one: the colour they set.
+    std::optional<GridColor> color;
+    // A key that runs the row while the menu is open, as Qt writes it ("Ctrl+Q").
+    std::string shortcut;
 };
 
 struct MenuModel {

@@ -2,8 +2,8 @@
 // The Qt/X11 layer implements it for real; tests implement it with a fake.
 #pragma once
 
-#include "Geometry.h"
-#include "MenuModel.h"
+#include "core/Geometry.h"
+#include "core/MenuModel.h"
 
 #include <cstdint>
 #include <ctime>
@@ -11,9 +11,10 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
-namespace tavelin {
+namespace tavelin::core {
 
 class TavelinView;
 
@@ -22,30 +23,30 @@ class TavelinView;
 class OverlayWindow {
 public:
     virtual ~OverlayWindow() = default;
-    virtual void setIgnoresMouseEvents(bool ignores) = 0;
-    virtual void orderFront() = 0;
-    virtual void orderOut() = 0;
+    virtual void setClickThrough(bool clickThrough) = 0;
+    virtual void show() = 0;
+    virtual void hide() = 0;
     // Global coordinates; the hosted view takes the same size at origin (0, 0).
     virtual void setFrame(const Rect& frame) = 0;
     virtual Rect frame() const = 0;
     // The X window id, so window lists and captures can tell it apart.
-    virtual uint32_t windowNumber() const = 0;
+    virtual uint32_t windowId() const = 0;
     // Schedules one repaint on the event loop; many calls before it runs coalesce into one.
-    virtual void setNeedsDisplay() = 0;
+    virtual void update() = 0;
 };
 
 // The white pane that confirms a screenshot.
 class FlashWindow {
 public:
     virtual ~FlashWindow() = default;
-    virtual void orderFront() = 0;
-    virtual void orderOut() = 0;
+    virtual void show() = 0;
+    virtual void hide() = 0;
 };
 
 // One entry of the window list. A missing or malformed property is absent.
 struct WindowRecord {
-    std::optional<uint32_t> number;
-    std::optional<int32_t> ownerPid;
+    std::optional<uint32_t> id;
+    std::optional<int32_t> pid;
     // 0 for ordinary windows; docks, desktops, notifications, menus and kept-above windows differ.
     std::optional<int64_t> layer;
     // The visible rectangle in global coordinates.
@@ -61,33 +62,44 @@ public:
 };
 using ImageRef = std::shared_ptr<const Image>;
 
-// Physical key codes and modifier flags the shortcut decision works on.
-struct KeyEvent {
-    static constexpr uint64_t shiftFlag = 0x20000;
-    static constexpr uint64_t commandFlag = 0x100000; // Super (the logo key)
-    static constexpr uint16_t keyA = 0;
-    static constexpr uint16_t keyS = 1;
-    static constexpr uint16_t keyG = 5;
-    static constexpr uint16_t keyW = 13;
-    static constexpr uint16_t keyL = 37;
+// The physical keys the shortcuts use, named by what they carry on a US layout.
+enum class ShortcutKey : uint8_t { none, g, w, l, s, a };
 
-    uint64_t modifierFlags = 0;
-    uint16_t keyCode = 0xFFFF; // 0xFFFF: a key with none of the codes above
+// Modifiers held with a key. Only Shift and Super decide a shortcut; the others are reported.
+namespace modifiers {
+constexpr uint32_t shift = 1u << 0;
+constexpr uint32_t capsLock = 1u << 1;
+constexpr uint32_t control = 1u << 2;
+constexpr uint32_t alt = 1u << 3;
+constexpr uint32_t super = 1u << 4; // the logo key
+}
+
+struct KeyEvent {
+    ShortcutKey key = ShortcutKey::none;
+    uint32_t modifiers = 0;
 };
 
-using MonitorToken = uint64_t; // 0: no monitor
-using TimerId = uint64_t;      // 0: no timer
+// What writing a new file gave: its path, or why there is none.
+struct WrittenFile {
+    std::string path;
+};
+struct WriteError {
+    std::string message;
+};
+using FileWriteResult = std::variant<WrittenFile, WriteError>;
+
+using WatchId = uint64_t; // 0: nothing watched
+using TimerId = uint64_t; // 0: no timer
 
 class Platform {
 public:
     virtual ~Platform() = default;
 
     // --- Application ---
-    virtual void setAccessoryActivationPolicy() = 0;
-    virtual void terminate() = 0;
+    virtual void quit() = 0;
     virtual int32_t processId() const = 0;
-    // The main screen's rectangle in global coordinates; none without a screen.
-    virtual std::optional<Rect> mainScreenFrame() const = 0;
+    // The primary screen's rectangle in root-window coordinates; none without a screen.
+    virtual std::optional<Rect> primaryScreenFrame() const = 0;
 
     // --- Event loop ---
     virtual void post(std::function<void()> work) = 0;
@@ -100,32 +112,30 @@ public:
     virtual std::unique_ptr<FlashWindow> createFlashWindow(const Rect& frame) = 0;
 
     // --- Tray ---
-    virtual void createStatusItem(const std::string& accessibleName) = 0;
+    virtual void createTrayIcon(const std::string& accessibleName) = 0;
     // Replaces what the tray menu shows; triggered rows come back through onTrigger.
-    virtual void setStatusMenu(const MenuModel& menu, std::function<void(const MenuItem&)> onTrigger) = 0;
+    virtual void setTrayMenu(const MenuModel& menu, std::function<void(const MenuItem&)> onTrigger) = 0;
 
-    // --- Event monitors ---
+    // --- Keys and pointer ---
     // Key-downs sent to other applications; they still get them. 0 when keys cannot be observed.
-    virtual MonitorToken addGlobalKeyMonitor(std::function<void(const KeyEvent&)> handler) = 0;
+    virtual WatchId watchDesktopKeys(std::function<void(const KeyEvent&)> handler) = 0;
     // Key-downs sent to our own windows; the handler returns true to swallow the key.
-    virtual MonitorToken addLocalKeyMonitor(std::function<bool(const KeyEvent&)> handler) = 0;
+    virtual WatchId watchOwnKeys(std::function<bool(const KeyEvent&)> handler) = 0;
     // One left click anywhere (pointer grab); onFailed runs when the grab cannot be had.
-    virtual MonitorToken addGlobalClickMonitor(std::function<void()> onClick, std::function<void()> onFailed) = 0;
-    virtual void removeMonitor(MonitorToken) = 0;
-    virtual void pushCrosshairCursor() = 0;
-    virtual void popCursor() = 0;
-    virtual std::optional<Point> pointerLocation() const = 0;
+    virtual WatchId grabNextClick(std::function<void()> onClick, std::function<void()> onFailed) = 0;
+    virtual void stopWatching(WatchId) = 0;
+    virtual std::optional<Point> pointerPosition() const = 0;
 
     // --- Window list ---
     // Windows now on screen, frontmost first, without desktop elements.
-    virtual std::vector<WindowRecord> onScreenWindows() = 0;
-    // The one window with that number, or an empty list once it is gone.
-    virtual std::vector<WindowRecord> windowInfo(uint32_t number) = 0;
+    virtual std::vector<WindowRecord> visibleWindows() = 0;
+    // The one window with that id; none once it is gone.
+    virtual std::optional<WindowRecord> windowRecord(uint32_t id) = 0;
     virtual bool isOwnWindow(uint32_t number) const = 0;
     // Told when a window becomes the target, and when it stops being one (0), so captures can prepare.
     virtual void targetWindowChanged(uint32_t number) = 0;
 
-    // --- Captures ---
+    // --- ScreenshotCapture ---
     // Blocks until the ordered-out overlay is really gone from the screen, at least minSeconds.
     virtual void waitForOverlayGone(OverlayWindow& overlay, double minSeconds) = 0;
     virtual ImageRef captureScreen(const Rect& rect) = 0;
@@ -138,7 +148,12 @@ public:
     virtual void setClipboardImage(const ImageRef& image, const std::vector<uint8_t>& png) = 0;
 
     // --- Files and time ---
-    virtual std::string homeDirectory() const = 0;
+    // The folder screenshots go to (the user's Desktop); empty when there is no home to find it in.
+    virtual std::string desktopDirectory() const = 0;
+    // Writes bytes to folder/stem.png, or stem-2.png, -3, … when the name is taken: complete or not
+    // at all, never replacing a file or following a link.
+    virtual FileWriteResult writeNewFile(const std::string& folder, const std::string& stem,
+        const std::vector<uint8_t>& bytes) = 0;
     virtual std::tm localTimeNow() const = 0;
     // One line for the user on stderr.
     virtual void reportProblem(const std::string& message) = 0;

@@ -1,12 +1,12 @@
 // The overlay view's drawing: tint, ruler bands and grid lines, with the headers interleaved.
-#include "TavelinView.h"
+#include "core/TavelinView.h"
 
 #include <algorithm>
 #include <cassert>
 #include <cmath>
 #include <limits>
 
-namespace tavelin {
+namespace tavelin::core {
 
 namespace {
 // Truncates toward zero; counts beyond any screen are held at a bound instead of overflowing.

@@ -1,15 +1,15 @@
 // The overlay view: ruler bands, grid lines, headers, cell labels, and adjust mode's tint, badge and drag.
 #pragma once
 
-#include "Canvas.h"
-#include "GridState.h"
+#include "core/Canvas.h"
+#include "core/GridState.h"
 
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
 
-namespace tavelin {
+namespace tavelin::core {
 
 class TavelinView {
 public:
@@ -27,7 +27,7 @@ public:
     TavelinView& operator=(const TavelinView&) = delete;
 
     // Called (at most once per change, never painting itself) when the view must be redrawn.
-    void setNeedsDisplayHandler(std::function<void()> handler) { m_needsDisplay = std::move(handler); }
+    void setUpdateHandler(std::function<void()> handler) { m_needsDisplay = std::move(handler); }
 
     // Draws everything, back to front, for a canvas of the given size in points.
     void draw(Canvas& canvas, Size size) const;

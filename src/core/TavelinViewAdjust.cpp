@@ -1,5 +1,5 @@
 // Adjust mode inside the view: the badge and the resize drag.
-#include "TavelinView.h"
+#include "core/TavelinView.h"
 
 #include <algorithm>
 #include <array>
@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <limits>
 
-namespace tavelin {
+namespace tavelin::core {
 
 namespace {
 long long truncatedSize(double value)

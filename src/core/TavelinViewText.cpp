@@ -1,11 +1,11 @@
 // The overlay's texts: column letters, row numbers and cell names, with their fonts and places.
-#include "TavelinView.h"
+#include "core/TavelinView.h"
 
 #include <algorithm>
 #include <cassert>
 #include <vector>
 
-namespace tavelin {
+namespace tavelin::core {
 
 std::string TavelinView::columnLabel(int64_t index)
 {

@@ -1,10 +1,10 @@
 // Adjust mode in the view: the resize drag, the tint and the badge.
+#include "core/TavelinView.h"
 #include "RecordingCanvas.h"
-#include "TavelinView.h"
 
 #include <gtest/gtest.h>
 
-using namespace tavelin;
+using namespace tavelin::core;
 using namespace tavelin::test;
 
 namespace {

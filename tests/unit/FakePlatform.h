@@ -1,8 +1,9 @@
 // A desktop made of plain data: records what Tavelin asks of it and lets tests drive events and time.
 #pragma once
 
-#include "Platform.h"
-#include "TavelinView.h"
+#include "core/Platform.h"
+#include "core/TavelinView.h"
+#include "shared/files/NewFile.h"
 
 #include <algorithm>
 #include <map>
@@ -13,33 +14,33 @@
 
 namespace tavelin::test {
 
-class FakeOverlay final : public OverlayWindow {
+class FakeOverlay final : public core::OverlayWindow {
 public:
-    explicit FakeOverlay(Rect frame) : frameValue(frame) { }
-    void setIgnoresMouseEvents(bool ignores) override { ignoresMouse = ignores; log.push_back(ignores ? "ignoreMouse" : "takeMouse"); }
-    void orderFront() override { shown = true; log.push_back("front"); }
-    void orderOut() override { shown = false; log.push_back("out"); }
-    void setFrame(const Rect& frame) override { frameValue = frame; }
-    Rect frame() const override { return frameValue; }
-    uint32_t windowNumber() const override { return 0x0E00001; }
-    void setNeedsDisplay() override { }
+    explicit FakeOverlay(core::Rect frame) : frameValue(frame) { }
+    void setClickThrough(bool ignores) override { ignoresMouse = ignores; log.push_back(ignores ? "ignoreMouse" : "takeMouse"); }
+    void show() override { shown = true; log.push_back("front"); }
+    void hide() override { shown = false; log.push_back("out"); }
+    void setFrame(const core::Rect& frame) override { frameValue = frame; }
+    core::Rect frame() const override { return frameValue; }
+    uint32_t windowId() const override { return 0x0E00001; }
+    void update() override { }
 
-    Rect frameValue;
+    core::Rect frameValue;
     bool ignoresMouse = false;
     bool shown = false;
     std::vector<std::string> log;
 };
 
-class FakeFlash final : public FlashWindow {
+class FakeFlash final : public core::FlashWindow {
 public:
     explicit FakeFlash(std::vector<std::string>& log) : log(log) { }
-    void orderFront() override { log.push_back("flash front"); }
-    void orderOut() override { log.push_back("flash out"); }
+    void show() override { log.push_back("flash front"); }
+    void hide() override { log.push_back("flash out"); }
     std::vector<std::string>& log;
 };
 
 // An image is its size and how it was made ("screen", "screen+overlay"); its PNG is that text.
-class FakeImage final : public Image {
+class FakeImage final : public core::Image {
 public:
     FakeImage(int w, int h, std::string what) : w(w), h(h), what(std::move(what)) { }
     int pixelWidth() const override { return w; }
@@ -48,16 +49,16 @@ public:
     std::string what;
 };
 
-inline const std::string& made(const ImageRef& image) { return static_cast<const FakeImage&>(*image).what; }
+inline const std::string& made(const core::ImageRef& image) { return static_cast<const FakeImage&>(*image).what; }
 
-class FakePlatform final : public Platform {
+class FakePlatform final : public core::Platform {
 public:
     // --- what tests set ---
-    std::optional<Rect> screen = Rect { 0, 0, 1440, 900 };
+    std::optional<core::Rect> screen = core::Rect { 0, 0, 1440, 900 };
     int32_t pid = 4242;
-    std::vector<WindowRecord> windows; // frontmost first
-    std::optional<Point> pointer = Point { 0, 0 };
-    bool keyMonitorsAvailable = true, clickMonitorAvailable = true;
+    std::vector<core::WindowRecord> windows; // frontmost first
+    std::optional<core::Point> pointer = core::Point { 0, 0 };
+    bool keyWatchesAvailable = true, clickGrabAvailable = true;
     bool screenCaptureWorks = true, windowCaptureWorks = true, overlayRenderWorks = true, encodeWorks = true;
     std::string home = "/nonexistent";
     std::tm now {};
@@ -66,18 +67,17 @@ public:
     // --- what tests read ---
     FakeOverlay* overlay = nullptr;
     std::vector<std::string> log; // platform calls in order
-    std::vector<MenuModel> menus;
-    std::function<void(const MenuItem&)> menuTrigger;
-    std::function<void(const KeyEvent&)> globalKeys;
-    std::function<bool(const KeyEvent&)> localKeys;
+    std::vector<core::MenuModel> menus;
+    std::function<void(const core::MenuItem&)> menuTrigger;
+    std::function<void(const core::KeyEvent&)> globalKeys;
+    std::function<bool(const core::KeyEvent&)> localKeys;
     std::function<void()> clickHandler, clickFailed;
-    int cursorDepth = 0;
     std::vector<uint32_t> targetChanges;
     std::string clipboard;
     std::vector<std::string> problems;
-    std::vector<Rect> flashFrames;
-    Rect capturedRect;
-    Size renderedOverlaySize;
+    std::vector<core::Rect> flashFrames;
+    core::Rect capturedRect;
+    core::Size renderedOverlaySize;
     int renderedPixelsWide = 0;
 
     // --- event loop ---
@@ -87,8 +87,8 @@ public:
     };
     std::vector<std::function<void()>> posted;
     std::vector<std::pair<double, std::function<void()>>> delayed;
-    std::map<TimerId, Timer> timers;
-    TimerId nextTimer = 1;
+    std::map<core::TimerId, Timer> timers;
+    core::TimerId nextTimer = 1;
 
     void runPosted()
     {
@@ -113,7 +113,7 @@ public:
         for (auto& [seconds, work] : copy)
             work();
     }
-    const MenuItem& row(const std::string& title) const
+    const core::MenuItem& row(const std::string& title) const
     {
         for (auto& item : menus.back().items) {
             if (item.title == title)
@@ -124,116 +124,118 @@ public:
     void trigger(const std::string& title) { menuTrigger(row(title)); }
 
     // --- Platform ---
-    void setAccessoryActivationPolicy() override { log.push_back("accessory"); }
-    void terminate() override { log.push_back("terminate"); }
+    void quit() override { log.push_back("terminate"); }
     int32_t processId() const override { return pid; }
-    std::optional<Rect> mainScreenFrame() const override { return screen; }
+    std::optional<core::Rect> primaryScreenFrame() const override { return screen; }
     void post(std::function<void()> work) override { posted.push_back(std::move(work)); }
     void postDelayed(double seconds, std::function<void()> work) override { delayed.emplace_back(seconds, std::move(work)); }
-    TimerId startRepeatingTimer(double seconds, std::function<void()> tick) override
+    core::TimerId startRepeatingTimer(double seconds, std::function<void()> tick) override
     {
         timers[nextTimer] = { seconds, std::move(tick) };
         return nextTimer++;
     }
-    void stopTimer(TimerId id) override { timers.erase(id); }
+    void stopTimer(core::TimerId id) override { timers.erase(id); }
 
-    std::unique_ptr<OverlayWindow> createOverlayWindow(const Rect& frame, TavelinView&) override
+    std::unique_ptr<core::OverlayWindow> createOverlayWindow(const core::Rect& frame, core::TavelinView&) override
     {
         log.push_back("create overlay");
         auto window = std::make_unique<FakeOverlay>(frame);
         overlay = window.get();
         return window;
     }
-    std::unique_ptr<FlashWindow> createFlashWindow(const Rect& frame) override
+    std::unique_ptr<core::FlashWindow> createFlashWindow(const core::Rect& frame) override
     {
         log.push_back("create flash");
         flashFrames.push_back(frame);
         return std::make_unique<FakeFlash>(log);
     }
 
-    void createStatusItem(const std::string& name) override { log.push_back("status item " + name); }
-    void setStatusMenu(const MenuModel& menu, std::function<void(const MenuItem&)> onTrigger) override
+    void createTrayIcon(const std::string& name) override { log.push_back("status item " + name); }
+    void setTrayMenu(const core::MenuModel& menu, std::function<void(const core::MenuItem&)> onTrigger) override
     {
         menus.push_back(menu);
         menuTrigger = std::move(onTrigger);
     }
-    MonitorToken addGlobalKeyMonitor(std::function<void(const KeyEvent&)> handler) override
+    core::WatchId watchDesktopKeys(std::function<void(const core::KeyEvent&)> handler) override
     {
-        globalKeys = keyMonitorsAvailable ? std::move(handler) : nullptr;
-        return keyMonitorsAvailable ? 1 : 0;
+        globalKeys = keyWatchesAvailable ? std::move(handler) : nullptr;
+        return keyWatchesAvailable ? 1 : 0;
     }
-    MonitorToken addLocalKeyMonitor(std::function<bool(const KeyEvent&)> handler) override
+    core::WatchId watchOwnKeys(std::function<bool(const core::KeyEvent&)> handler) override
     {
         localKeys = std::move(handler);
         return 2;
     }
-    MonitorToken addGlobalClickMonitor(std::function<void()> onClick, std::function<void()> onFailed) override
+    core::WatchId grabNextClick(std::function<void()> onClick, std::function<void()> onFailed) override
     {
         log.push_back("click monitor");
-        if (!clickMonitorAvailable)
+        if (!clickGrabAvailable)
             return 0;
         clickHandler = std::move(onClick);
         clickFailed = std::move(onFailed);
         return 3;
     }
-    void removeMonitor(MonitorToken token) override { log.push_back("remove monitor " + std::to_string(token)); }
-    void pushCrosshairCursor() override { ++cursorDepth; }
-    void popCursor() override { --cursorDepth; }
-    std::optional<Point> pointerLocation() const override { return pointer; }
+    void stopWatching(core::WatchId token) override { log.push_back("remove monitor " + std::to_string(token)); }
+    std::optional<core::Point> pointerPosition() const override { return pointer; }
 
-    std::vector<WindowRecord> onScreenWindows() override { return windows; }
-    std::vector<WindowRecord> windowInfo(uint32_t number) override
+    std::vector<core::WindowRecord> visibleWindows() override { return windows; }
+    std::optional<core::WindowRecord> windowRecord(uint32_t id) override
     {
-        auto w = std::find_if(windows.begin(), windows.end(), [&](auto& w) { return w.number == number; });
-        return w == windows.end() ? std::vector<WindowRecord> {} : std::vector { *w };
+        auto w = std::find_if(windows.begin(), windows.end(), [&](auto& w) { return w.id == id; });
+        return w == windows.end() ? std::nullopt : std::optional(*w);
     }
     bool isOwnWindow(uint32_t number) const override { return std::count(ownWindows.begin(), ownWindows.end(), number); }
     void targetWindowChanged(uint32_t number) override { targetChanges.push_back(number); }
 
-    void waitForOverlayGone(OverlayWindow& window, double minSeconds) override
+    void waitForOverlayGone(core::OverlayWindow& window, double minSeconds) override
     {
         log.push_back(std::string("wait ") + (static_cast<FakeOverlay&>(window).shown ? "shown " : "hidden ")
             + std::to_string(minSeconds).substr(0, 3));
     }
-    ImageRef capture(const char* what, const Rect& rect, bool works)
+    core::ImageRef capture(const char* what, const core::Rect& rect, bool works)
     {
         capturedRect = rect;
         return works ? std::make_shared<FakeImage>(int(rect.width), int(rect.height), what) : nullptr;
     }
-    ImageRef captureScreen(const Rect& rect) override
+    core::ImageRef captureScreen(const core::Rect& rect) override
     {
         log.push_back("capture screen");
         return capture("screen", rect, screenCaptureWorks);
     }
-    ImageRef captureWindow(uint32_t number, const Rect& rect) override
+    core::ImageRef captureWindow(uint32_t number, const core::Rect& rect) override
     {
         log.push_back("capture window " + std::to_string(number));
         return capture("window", rect, windowCaptureWorks);
     }
-    ImageRef renderOverlay(TavelinView&, Size points, int pixelWidth, int pixelHeight) override
+    core::ImageRef renderOverlay(core::TavelinView&, core::Size points, int pixelWidth, int pixelHeight) override
     {
         renderedOverlaySize = points;
         renderedPixelsWide = pixelWidth;
         return overlayRenderWorks ? std::make_shared<FakeImage>(pixelWidth, pixelHeight, "overlay") : nullptr;
     }
-    ImageRef compose(const ImageRef& base, const ImageRef& layer) override
+    core::ImageRef compose(const core::ImageRef& base, const core::ImageRef& layer) override
     {
         std::string what = made(base) + (layer ? "+" + made(layer) : "");
         log.push_back("compose " + what);
         return std::make_shared<FakeImage>(base->pixelWidth(), base->pixelHeight(), what);
     }
-    std::optional<std::vector<uint8_t>> encodePng(const ImageRef& image) override
+    std::optional<std::vector<uint8_t>> encodePng(const core::ImageRef& image) override
     {
         if (!encodeWorks)
             return std::nullopt;
         return std::vector<uint8_t>(made(image).begin(), made(image).end());
     }
-    void setClipboardImage(const ImageRef& image, const std::vector<uint8_t>&) override
+    void setClipboardImage(const core::ImageRef& image, const std::vector<uint8_t>&) override
     {
         clipboard = made(image);
         log.push_back("clipboard");
     }
-    std::string homeDirectory() const override { return home; }
+    std::string desktopDirectory() const override { return home.empty() ? "" : home + "/Desktop"; }
+    core::FileWriteResult writeNewFile(const std::string& folder, const std::string& stem,
+        const std::vector<uint8_t>& bytes) override
+    {
+        return shared::files::writeNewFile(folder, stem, bytes);
+    }
     std::tm localTimeNow() const override { return now; }
     void reportProblem(const std::string& message) override { problems.push_back(message); }
 };

@@ -1,9 +1,9 @@
 // The settings object: defaults, colours by raw value, and change notification before each write.
-#include "GridState.h"
+#include "core/GridState.h"
 
 #include <gtest/gtest.h>
 
-using namespace tavelin;
+using namespace tavelin::core;
 
 TEST(GridState, StartsFromTheDefaults)
 {
@@ -41,8 +41,8 @@ TEST(TargetMode, CarriesTheWindowNumberOnlyForAWindow)
 {
     auto w = TargetMode::window(0xFFFFFFFFu);
     EXPECT_TRUE(w.isWindow());
-    EXPECT_EQ(w.windowNumber(), 0xFFFFFFFFu);
-    EXPECT_FALSE(TargetMode::fullScreen().windowNumber());
+    EXPECT_EQ(w.windowId(), 0xFFFFFFFFu);
+    EXPECT_FALSE(TargetMode::fullScreen().windowId());
 }
 
 TEST(GridStateNotification, TellsEverySubscriberBeforeTheValueIsStoredOncePerWrite)

@@ -3,13 +3,13 @@
 
 #include <gtest/gtest.h>
 
-using namespace tavelin;
+using namespace tavelin::core;
 using namespace tavelin::test;
 
 namespace {
-constexpr uint64_t superShift = KeyEvent::shiftFlag | KeyEvent::commandFlag;
-KeyEvent key(uint16_t code, uint64_t flags = superShift) { return { flags, code }; }
-void press(Launched& l, uint16_t code)
+constexpr uint32_t superShift = modifiers::shift | modifiers::super;
+KeyEvent key(ShortcutKey code, uint32_t flags = superShift) { return { code, flags }; }
+void press(Launched& l, ShortcutKey code)
 {
     l.app->handleKeyEvent(key(code));
     l.platform.runPosted();
@@ -22,35 +22,34 @@ TEST(Shortcuts, EachOfTheFiveKeysQueuesItsCommandAndRunsItLater)
     l.platform.windows = {};
     l.platform.pointer = Point { 5, 5 };
 
-    EXPECT_TRUE(l.app->handleKeyEvent(key(KeyEvent::keyG)));
+    EXPECT_TRUE(l.app->handleKeyEvent(key(ShortcutKey::g)));
     EXPECT_TRUE(l.state().isVisible()) << "nothing runs inside the handler";
     l.platform.runPosted();
     EXPECT_FALSE(l.state().isVisible());
-    press(l, KeyEvent::keyG);
+    press(l, ShortcutKey::g);
 
     auto builds = l.platform.menus.size();
-    press(l, KeyEvent::keyL);
+    press(l, ShortcutKey::l);
     EXPECT_TRUE(l.state().showCellLabels());
     EXPECT_EQ(l.platform.menus.size(), builds + 1);
     EXPECT_TRUE(l.row("Show Cell Labels (\u2318\u21E7L)").checked);
-    press(l, KeyEvent::keyA);
+    press(l, ShortcutKey::a);
     EXPECT_TRUE(l.state().isAdjusting());
-    press(l, KeyEvent::keyW);
+    press(l, ShortcutKey::w);
     EXPECT_TRUE(l.state().isSelectingWindow());
     l.platform.clickHandler();
-    press(l, KeyEvent::keyS);
+    press(l, ShortcutKey::s);
     EXPECT_EQ(l.platform.clipboard, "screen+overlay");
 }
 
 TEST(Shortcuts, NeedBothSuperAndShiftAndIgnoreOtherModifiers)
 {
     Launched l;
-    EXPECT_TRUE(l.app->handleKeyEvent(key(KeyEvent::keyG, superShift | 0x40000 | 0x80000 | 0x10000)));
-    EXPECT_FALSE(l.app->handleKeyEvent(key(KeyEvent::keyG, KeyEvent::commandFlag)));
-    EXPECT_FALSE(l.app->handleKeyEvent(key(KeyEvent::keyG, KeyEvent::shiftFlag)));
-    EXPECT_FALSE(l.app->handleKeyEvent(key(KeyEvent::keyG, 0)));
-    for (uint16_t other : { uint16_t(2), uint16_t(36), uint16_t(0xFFFF) })
-        EXPECT_FALSE(l.app->handleKeyEvent(key(other)));
+    EXPECT_TRUE(l.app->handleKeyEvent(key(ShortcutKey::g, superShift | modifiers::control | modifiers::alt | modifiers::capsLock)));
+    EXPECT_FALSE(l.app->handleKeyEvent(key(ShortcutKey::g, modifiers::super)));
+    EXPECT_FALSE(l.app->handleKeyEvent(key(ShortcutKey::g, modifiers::shift)));
+    EXPECT_FALSE(l.app->handleKeyEvent(key(ShortcutKey::g, 0)));
+    EXPECT_FALSE(l.app->handleKeyEvent(key(ShortcutKey::none)));
     EXPECT_EQ(l.platform.posted.size(), 1u);
 }
 
@@ -58,11 +57,11 @@ TEST(Shortcuts, LocalMonitorSwallowsOnlyMatchesAndAKeyHiddenGridStillMatches)
 {
     Launched l;
     l.app->toggleGrid();
-    EXPECT_TRUE(l.platform.localKeys(key(KeyEvent::keyA)));
-    EXPECT_FALSE(l.platform.localKeys(key(KeyEvent::keyA, KeyEvent::shiftFlag)));
+    EXPECT_TRUE(l.platform.localKeys(key(ShortcutKey::a)));
+    EXPECT_FALSE(l.platform.localKeys(key(ShortcutKey::a, modifiers::shift)));
     l.platform.runPosted();
     EXPECT_FALSE(l.state().isAdjusting());
-    l.platform.localKeys(key(KeyEvent::keyL));
+    l.platform.localKeys(key(ShortcutKey::l));
     l.platform.runPosted();
     EXPECT_TRUE(l.state().showCellLabels()) << "labels switch whether or not the grid shows";
 }
@@ -70,9 +69,9 @@ TEST(Shortcuts, LocalMonitorSwallowsOnlyMatchesAndAKeyHiddenGridStillMatches)
 TEST(Shortcuts, WithoutKeyObservationTavelinKeepsRunningWithTheMenu)
 {
     FakePlatform platform;
-    platform.keyMonitorsAvailable = false;
+    platform.keyWatchesAvailable = false;
     AppDelegate app(platform);
-    app.applicationDidFinishLaunching();
+    app.launch();
     EXPECT_FALSE(platform.menus.empty());
     platform.trigger("Toggle Grid (\u2318\u21E7G)");
     EXPECT_FALSE(app.gridState().isVisible());
@@ -81,7 +80,7 @@ TEST(Shortcuts, WithoutKeyObservationTavelinKeepsRunningWithTheMenu)
 TEST(Shortcuts, QueuedCommandsAfterTheDelegateIsGoneDoNothing)
 {
     Launched l;
-    l.app->handleKeyEvent(key(KeyEvent::keyG));
+    l.app->handleKeyEvent(key(ShortcutKey::g));
     l.app.reset();
     l.platform.runPosted(); // must not touch the destroyed delegate
     SUCCEED();

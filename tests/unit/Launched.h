@@ -1,24 +1,24 @@
 // A launched AppDelegate on the fake desktop, shared by the command tests.
 #pragma once
 
-#include "AppDelegate.h"
+#include "core/AppDelegate.h"
 #include "FakePlatform.h"
 
 namespace tavelin::test {
 
 struct Launched {
     FakePlatform platform;
-    std::unique_ptr<AppDelegate> app;
+    std::unique_ptr<core::AppDelegate> app;
 
     explicit Launched(bool launch = true)
     {
-        app = std::make_unique<AppDelegate>(platform);
+        app = std::make_unique<core::AppDelegate>(platform);
         if (launch)
-            app->applicationDidFinishLaunching();
+            app->launch();
     }
-    GridState& state() { return app->gridState(); }
+    core::GridState& state() { return app->gridState(); }
     FakeOverlay& overlay() { return *platform.overlay; }
-    const MenuItem& row(const std::string& title) { return platform.row(title); }
+    const core::MenuItem& row(const std::string& title) { return platform.row(title); }
 };
 
 }

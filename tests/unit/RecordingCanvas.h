@@ -1,7 +1,7 @@
 // A canvas that writes down every drawing step, so tests can read exactly what was drawn.
 #pragma once
 
-#include "Canvas.h"
+#include "core/Canvas.h"
 
 #include <string>
 #include <vector>
@@ -10,28 +10,28 @@ namespace tavelin::test {
 
 struct Step {
     enum Kind { Fill, RoundedFill, Line, Text } kind;
-    Rect rect;
-    Point a, b;
-    Color color;
+    core::Rect rect;
+    core::Point a, b;
+    core::Color color;
     double width = 0;
     std::string text;
-    Font font;
+    core::Font font;
 };
 
-class RecordingCanvas final : public Canvas {
+class RecordingCanvas final : public core::Canvas {
 public:
-    void fillRect(const Rect& r, const Color& c) override { steps.push_back({ Step::Fill, r, {}, {}, c, 0, {}, {} }); }
-    void fillRoundedRect(const Rect& r, double radius, const Color& c) override
+    void fillRect(const core::Rect& r, const core::Color& c) override { steps.push_back({ Step::Fill, r, {}, {}, c, 0, {}, {} }); }
+    void fillRoundedRect(const core::Rect& r, double radius, const core::Color& c) override
     {
         steps.push_back({ Step::RoundedFill, r, {}, {}, c, radius, {}, {} });
     }
-    void strokeLine(Point a, Point b, const Color& c, double w) override { steps.push_back({ Step::Line, {}, a, b, c, w, {}, {} }); }
-    void drawText(std::string_view t, Point centre, const Font& f, const Color& c) override
+    void strokeLine(core::Point a, core::Point b, const core::Color& c, double w) override { steps.push_back({ Step::Line, {}, a, b, c, w, {}, {} }); }
+    void drawText(std::string_view t, core::Point centre, const core::Font& f, const core::Color& c) override
     {
         steps.push_back({ Step::Text, {}, centre, {}, c, 0, std::string(t), f });
     }
     // Monospaced: 0.6 em per character (UTF-8 continuation bytes not counted), 1.2 em high.
-    Size measureText(std::string_view t, const Font& f) override
+    core::Size measureText(std::string_view t, const core::Font& f) override
     {
         size_t chars = 0;
         for (unsigned char ch : t)

@@ -1,6 +1,6 @@
 // The screenshot sequence on every path, the file name, and writing files that never overwrite.
+#include "shared/files/NewFile.h"
 #include "Launched.h"
-#include "ScreenshotFile.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,9 @@
 #include <fstream>
 #include <unistd.h>
 
-using namespace tavelin;
+using namespace tavelin::core;
 using namespace tavelin::test;
+using tavelin::shared::files::writeNewFile;
 namespace fs = std::filesystem;
 
 namespace {
@@ -197,7 +198,7 @@ TEST(Screenshot, FlashCoversTheOverlayAndIsRemovedLater)
     EXPECT_EQ(flashOut(), 3);
 }
 
-TEST(ScreenshotFile, SecondShotInTheSameSecondGetsASuffixAndNothingIsOverwritten)
+TEST(NewFile, SecondShotInTheSameSecondGetsASuffixAndNothingIsOverwritten)
 {
     TempHome home;
     auto folder = (home.path / "Desktop").string();
@@ -212,7 +213,7 @@ TEST(ScreenshotFile, SecondShotInTheSameSecondGetsASuffixAndNothingIsOverwritten
     EXPECT_EQ(contents(folder + "/Tavelin_x.png"), "a");
 }
 
-TEST(ScreenshotFile, NeverFollowsALinkPlantedAtTheName)
+TEST(NewFile, NeverFollowsALinkPlantedAtTheName)
 {
     TempHome home;
     auto folder = (home.path / "Desktop").string();
@@ -225,7 +226,7 @@ TEST(ScreenshotFile, NeverFollowsALinkPlantedAtTheName)
     EXPECT_EQ(contents(victim), "keep");
 }
 
-TEST(ScreenshotFile, AnUnwritableFolderIsAnErrorNotAPartialFile)
+TEST(NewFile, AnUnwritableFolderIsAnErrorNotAPartialFile)
 {
     TempHome home;
     auto result = writeNewFile((home.path / "missing").string(), "Tavelin_z", { 'x' });

@@ -1,10 +1,10 @@
 // The overlay drawing: exact steps, their order and geometry, texts, fonts and colours.
+#include "core/TavelinView.h"
 #include "RecordingCanvas.h"
-#include "TavelinView.h"
 
 #include <gtest/gtest.h>
 
-using namespace tavelin;
+using namespace tavelin::core;
 using namespace tavelin::test;
 
 namespace {
@@ -186,7 +186,7 @@ TEST(TavelinViewRedraw, EveryChangeAsksForOneRedrawAndNothingIsDrawnInside)
     GridState state;
     TavelinView view(state);
     int requests = 0;
-    view.setNeedsDisplayHandler([&] { ++requests; });
+    view.setUpdateHandler([&] { ++requests; });
     state.setCellWidth(40);
     state.setCellHeight(40);
     state.setGridColor(GridColor::red);

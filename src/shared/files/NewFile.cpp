@@ -1,0 +1,128 @@
+// Writing a file into a folder without ever overwriting a file or leaving one half-written.
+#include "shared/files/NewFile.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tavelin::shared::files {
+
+namespace {
+
+constexpr int maxSuffix = 9999;
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : m_fd(fd) { }
+    ~FileDescriptor()
+    {
+        if (m_fd >= 0)
+            close(m_fd);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return m_fd; }
+    int release()
+    {
+        int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
+
+private:
+    int m_fd;
+};
+
+std::string errnoText(const std::string& what, const std::string& path)
+{
+    return what + " " + path + ": " + std::strerror(errno);
+}
+
+bool writeAll(int fd, const std::vector<uint8_t>& bytes)
+{
+    size_t done = 0;
+    while (done < bytes.size()) {
+        auto n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += size_t(n);
+    }
+    return true;
+}
+
+// A hidden name no one else uses; O_EXCL makes sure of it.
+int createTemporary(int dirFd, std::string& name)
+{
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char buffer[64];
+        std::snprintf(buffer, sizeof buffer, ".tavelin-%08x.png.part", unsigned(random()));
+        int fd = openat(dirFd, buffer, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) {
+            name = buffer;
+            return fd;
+        }
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+// Moves from into place as to unless something (a file, a link) is already there.
+int moveIntoPlace(int dirFd, const std::string& from, const std::string& to)
+{
+    if (renameat2(dirFd, from.c_str(), dirFd, to.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return -1;
+    // File systems without RENAME_NOREPLACE: a hard link fails with EEXIST the same way.
+    if (linkat(dirFd, from.c_str(), dirFd, to.c_str(), 0) != 0)
+        return -1;
+    unlinkat(dirFd, from.c_str(), 0);
+    return 0;
+}
+
+std::string candidateName(const std::string& stem, int suffix)
+{
+    return suffix == 1 ? stem + ".png" : stem + "-" + std::to_string(suffix) + ".png";
+}
+
+}
+
+core::FileWriteResult writeNewFile(const std::string& folder, const std::string& stem,
+    const std::vector<uint8_t>& bytes)
+{
+    FileDescriptor dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() < 0)
+        return core::WriteError { errnoText("cannot open folder", folder) };
+    std::string temporary;
+    FileDescriptor file(createTemporary(dir.get(), temporary));
+    if (file.get() < 0)
+        return core::WriteError { errnoText("cannot create a file in", folder) };
+    bool complete = writeAll(file.get(), bytes) && fsync(file.get()) == 0;
+    int closed = close(file.release());
+    if (!complete || closed != 0) {
+        auto error = errnoText("cannot write", folder + "/" + temporary);
+        unlinkat(dir.get(), temporary.c_str(), 0);
+        return core::WriteError { error };
+    }
+    for (int suffix = 1; suffix <= maxSuffix; ++suffix) {
+        auto name = candidateName(stem, suffix);
+        if (moveIntoPlace(dir.get(), temporary, name) == 0)
+            return core::WrittenFile { folder + "/" + name };
+        if (errno != EEXIST) {
+            auto error = errnoText("cannot create", folder + "/" + name);
+            unlinkat(dir.get(), temporary.c_str(), 0);
+            return core::WriteError { error };
+        }
+    }
+    unlinkat(dir.get(), temporary.c_str(), 0);
+    return core::WriteError { "too many screenshots named " + stem + " in " + folder };
+}
+
+}

@@ -1,0 +1,19 @@
+// Writing a file into a folder without ever overwriting a file or leaving one half-written.
+#pragma once
+
+#include "core/Platform.h"
+
+#include <cstdint>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace tavelin::shared::files {
+
+// Writes bytes to folder/stem.png, or folder/stem-2.png, -3, … when the name is taken.
+// The bytes go to a temporary file in the same folder first and are renamed into place only
+// when complete; the rename never replaces anything, a symbolic link included.
+core::FileWriteResult writeNewFile(const std::string& folder, const std::string& stem,
+    const std::vector<uint8_t>& bytes);
+
+}

@@ -1,0 +1,164 @@
+// Images as QImage: composing the screenshot, PNG encoding and the clipboard.
+#include "shared/image/ImageOps.h"
+
+#include "shared/Trace.h"
+#include "shared/image/PngEncoder.h"
+#include "shared/paint/PixelMath.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+
+#include <algorithm>
+#include <cassert>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+namespace tavelin::shared::image {
+
+namespace {
+
+inline uint32_t swapRedAndBlue(uint32_t pixel)
+{
+    return (pixel & 0xff00ff00) | ((pixel >> 16) & 0xff) | ((pixel & 0xff) << 16);
+}
+
+// A premultiplied 0xAARRGGBB pixel as straight R, G, B, A bytes (PNG's order) read as one
+// little-endian word.
+uint32_t straightRgba(uint32_t pixel)
+{
+    uint32_t alpha = pixel >> 24;
+    if (alpha == 0)
+        return 0;
+    auto unpremultiply = [alpha](uint32_t c) { return std::min<uint32_t>(255, (c * 255 + alpha / 2) / alpha); };
+    return alpha << 24 | unpremultiply(pixel & 255) << 16 | unpremultiply((pixel >> 8) & 255) << 8
+        | unpremultiply((pixel >> 16) & 255);
+}
+
+// Rows [first, last) of the composition: layer over base by Porter-Duff source-over on
+// premultiplied pixels. Screens are opaque, so the straight conversion is only a channel swap;
+// the rare row with translucent pixels (an ARGB window) is unpremultiplied afterwards.
+void composeRows(const QImage& base, const QImage& layer, QImage& out, int first, int last)
+{
+    static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN, "RGBA8888 words are written little-endian");
+    const int width = out.width();
+    for (int y = first; y < last; ++y) {
+        auto* target = reinterpret_cast<uint32_t*>(out.scanLine(y));
+        auto* below = reinterpret_cast<const uint32_t*>(base.constScanLine(y));
+        auto* above = layer.isNull() ? nullptr : reinterpret_cast<const uint32_t*>(layer.constScanLine(y));
+        uint32_t opaque = 0xff000000;
+        for (int x = 0; x < width; ++x) {
+            uint32_t source = above ? above[x] : 0;
+            uint32_t pixel = source + paint::multiplyChannels(below[x], 255 - (source >> 24));
+            opaque &= pixel;
+            target[x] = swapRedAndBlue(pixel);
+        }
+        if (opaque >> 24 == 255)
+            continue;
+        for (int x = 0; x < width; ++x) {
+            if (target[x] >> 24 != 255)
+                target[x] = straightRgba(swapRedAndBlue(target[x]));
+        }
+    }
+}
+
+// Large images are composed in bands, one per core.
+void composeInBands(const QImage& base, const QImage& layer, QImage& out)
+{
+    constexpr int minRowsPerBand = 256;
+    int bands = std::clamp(int(std::thread::hardware_concurrency()), 1, 4);
+    bands = std::clamp(out.height() / minRowsPerBand, 1, bands);
+    std::vector<std::thread> helpers;
+    int band = 1;
+    try {
+        for (; band < bands; ++band) {
+            helpers.emplace_back(composeRows, std::cref(base), std::cref(layer), std::ref(out),
+                out.height() * band / bands, out.height() * (band + 1) / bands);
+        }
+    } catch (const std::system_error&) {
+        // No thread to be had: the rest of the bands are done here.
+    }
+    composeRows(base, layer, out, 0, out.height() / bands);
+    if (band < bands)
+        composeRows(base, layer, out, out.height() * band / bands, out.height());
+    for (auto& helper : helpers)
+        helper.join();
+}
+
+// The layer at the base's size, premultiplied: drawn stretched when its size differs.
+QImage layerAt(const QImage* layer, QSize size)
+{
+    if (!layer || layer->isNull())
+        return {};
+    QImage premultiplied = layer->convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    if (premultiplied.size() == size)
+        return premultiplied;
+    return premultiplied.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+}
+
+core::ImageRef makeImage(QImage image)
+{
+    if (image.isNull())
+        return nullptr;
+    return std::make_shared<QtImage>(std::move(image));
+}
+
+const QImage* qimageOf(const core::ImageRef& image)
+{
+    auto* q = dynamic_cast<const QtImage*>(image.get());
+    return q ? &q->image() : nullptr;
+}
+
+// One pass over the pixels: base, layer over it, straight RGBA out, ready for the PNG writer and
+// the clipboard without another conversion.
+core::ImageRef composeImages(const core::ImageRef& base, const core::ImageRef& layer)
+{
+    TraceTimer timer("compose");
+    const QImage* baseImage = qimageOf(base);
+    if (!baseImage || baseImage->isNull())
+        return nullptr;
+    // Opaque RGB32 words (0xffRRGGBB) are already premultiplied ARGB.
+    QImage below = baseImage->format() == QImage::Format_RGB32
+        ? *baseImage
+        : baseImage->convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QImage above = layerAt(qimageOf(layer), below.size());
+    QImage composed(below.size(), QImage::Format_RGBA8888);
+    if (below.isNull() || composed.isNull())
+        return nullptr;
+    assert(above.isNull() || above.size() == composed.size());
+    composeInBands(below, above, composed);
+    timer.print();
+    return makeImage(std::move(composed));
+}
+
+std::optional<std::vector<uint8_t>> encodePngImage(const core::ImageRef& image)
+{
+    TraceTimer timer("png encode");
+    const QImage* q = qimageOf(image);
+    if (!q)
+        return std::nullopt;
+    auto png = encodeScreenshotPng(*q);
+    timer.print();
+    return png;
+}
+
+// The CLIPBOARD selection offers the PNG as encoded for the file, so a paste sends those bytes
+// as they are; the image itself stands behind the other image types Qt offers.
+void putImageOnClipboard(const core::ImageRef& image, const std::vector<uint8_t>& png)
+{
+    TraceTimer timer("clipboard");
+    const QImage* q = qimageOf(image);
+    auto* clipboard = QGuiApplication::clipboard();
+    if (!q || !clipboard)
+        return;
+    auto* mime = new QMimeData;
+    mime->setData("image/png", QByteArray(reinterpret_cast<const char*>(png.data()), qsizetype(png.size())));
+    mime->setImageData(*q);
+    clipboard->setMimeData(mime, QClipboard::Clipboard);
+    timer.print();
+}
+
+}

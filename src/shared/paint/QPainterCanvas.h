@@ -1,0 +1,91 @@
+// The overlay's drawing interface on a QPainter, fast enough for a 4K grid with a name in every cell.
+#pragma once
+
+#include "core/Canvas.h"
+#include "shared/paint/MonoFace.h"
+#include "shared/paint/PixelTarget.h"
+
+#include <QColor>
+#include <QFont>
+#include <QPointF>
+#include <QTransform>
+#include <QVector>
+
+#include <memory>
+#include <optional>
+
+class QPainter;
+class QRectF;
+
+namespace tavelin::shared::paint {
+
+// Draws in device pixels. Axis-aligned fills and strokes become whole-pixel fills whose alpha
+// carries the part of each edge pixel they cover (what an antialiased fill gives); texts of
+// capital letters and digits are laid out from glyphs prepared once per size, on whole pixels.
+// On a premultiplied image (a widget's backing store, an off-screen image) both are blended
+// straight into the pixels; on other devices they go through QPainter, texts batched into glyph
+// runs. Anything else (rounded rectangles, other texts, rotated painters) is QPainter's.
+// The painter must stay active, and nobody else may draw on it, while the canvas lives.
+class QPainterCanvas final : public core::Canvas {
+public:
+    explicit QPainterCanvas(QPainter& painter);
+    ~QPainterCanvas() override;
+    QPainterCanvas(const QPainterCanvas&) = delete;
+    QPainterCanvas& operator=(const QPainterCanvas&) = delete;
+
+    // Makes every pixel the painter may change transparent (start of a frame).
+    void clear();
+
+    void fillRect(const core::Rect& rect, const core::Color& color) override;
+    void fillRoundedRect(const core::Rect& rect, double radius, const core::Color& color) override;
+    void strokeLine(core::Point a, core::Point b, const core::Color& color, double lineWidth) override;
+    void drawText(std::string_view text, core::Point centre, const core::Font& font, const core::Color& color) override;
+    core::Size measureText(std::string_view text, const core::Font& font) override;
+
+    // Draws everything still held back (batched glyphs, deferred fills).
+    void flush();
+
+    // The monospaced font at a size in points (fractions kept) for the painter's device.
+    static QFont qtFont(const core::Font& font, const QPainter& painter);
+
+private:
+    class LogicalScope;
+
+    void fillDeviceRect(const QRectF& deviceRect, const QColor& color);
+    void fillWholePixels(const QRect& rect, const QColor& color);
+    bool drawPreparedText(std::string_view text, core::Point centre, const core::Font& font, const core::Color& color);
+    void blendSprites(std::string_view text, QPoint pen, const MonoFace& face, QRgb color);
+    void appendToRun(std::string_view text, QPoint pen, const std::shared_ptr<const MonoFace>& face, QRgb color);
+    void drawTextWithQPainter(std::string_view text, core::Point centre, const core::Font& font, const core::Color& color);
+    QRect deviceBounds() const;
+    void flushRun();
+    QRgb textRgba(const core::Color& color);
+
+    QPainter& m_painter;
+    QTransform m_logicalWorld; // the world transform the painter came with
+    QTransform m_deviceWorld;  // the world transform that makes painter coordinates device pixels
+    QTransform m_toDevice;     // points to device pixels
+    bool m_axisAligned = false; // m_toDevice only scales (by nearly the same factor both ways) and moves
+    double m_scale = 1;
+    std::optional<PixelTarget> m_target;
+
+    // The sprites last used, so a run of same-coloured labels looks them up once.
+    struct SpriteChoice {
+        const MonoFace* face = nullptr;
+        QRgb color = 0;
+        std::shared_ptr<const GlyphSprites> sprites;
+    };
+    SpriteChoice m_sprites;
+    std::optional<core::Color> m_lastTextColor;
+    QRgb m_lastTextRgba = 0;
+
+    struct PendingRun {
+        std::shared_ptr<const MonoFace> face;
+        QRgb color = 0;
+        QVector<quint32> glyphs;
+        QVector<QPointF> positions;
+    };
+    PendingRun m_run;
+};
+
+}

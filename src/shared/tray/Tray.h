@@ -1,0 +1,24 @@
+// The tray icon and its menu (StatusNotifierItem over D-Bus, or an XEmbed tray).
+#pragma once
+
+#include "core/MenuModel.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace tavelin::shared::tray {
+
+class Tray {
+public:
+    Tray();
+    ~Tray();
+    void create(const std::string& accessibleName);
+    void setMenu(const core::MenuModel& menu, std::function<void(const core::MenuItem&)> onTrigger);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+}

@@ -1,0 +1,193 @@
+// The Platform interface on Qt 6 and X11: event loop and application services here, the rest forwarded.
+#include "x11/X11Platform.h"
+
+#include "shared/OwnWindows.h"
+#include "shared/files/NewFile.h"
+#include "shared/image/ImageOps.h"
+#include "shared/paint/OverlayRender.h"
+#include "shared/tray/Tray.h"
+#include "x11/capture/ScreenshotCapture.h"
+#include "x11/keys/KeyMonitor.h"
+#include "x11/overlay/CompositorWatch.h"
+#include "x11/overlay/OverlayWindows.h"
+#include "x11/windows/WindowList.h"
+#include "x11/windows/WindowPicker.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace tavelin::x11 {
+
+namespace {
+// Click monitors live in their own token range so one stopWatching serves both kinds.
+constexpr core::WatchId clickTokenBase = core::WatchId(1) << 40;
+}
+
+X11Platform::X11Platform()
+    : m_keys(std::make_unique<keys::KeyMonitor>())
+    , m_windowList(std::make_unique<windows::WindowList>(m_x11))
+    , m_picker(std::make_unique<windows::WindowPicker>(m_x11))
+    , m_captures(std::make_unique<capture::ScreenshotCapture>(m_x11))
+    , m_tray(std::make_unique<shared::tray::Tray>())
+    , m_compositor(std::make_unique<overlay::CompositorWatch>())
+{
+}
+
+X11Platform::~X11Platform()
+{
+    for (auto& [id, timer] : m_timers)
+        delete timer;
+}
+
+void X11Platform::quit()
+{
+    QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+}
+
+int32_t X11Platform::processId() const { return static_cast<int32_t>(getpid()); }
+
+std::optional<core::Rect> X11Platform::primaryScreenFrame() const
+{
+    auto* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return std::nullopt;
+    auto g = screen->geometry();
+    if (g.isEmpty())
+        return std::nullopt;
+    return core::Rect { double(g.x()), double(g.y()), double(g.width()), double(g.height()) };
+}
+
+void X11Platform::post(std::function<void()> work)
+{
+    QMetaObject::invokeMethod(qApp, std::move(work), Qt::QueuedConnection);
+}
+
+void X11Platform::postDelayed(double seconds, std::function<void()> work)
+{
+    QTimer::singleShot(int(seconds * 1000 + 0.5), qApp, std::move(work));
+}
+
+core::TimerId X11Platform::startRepeatingTimer(double seconds, std::function<void()> tick)
+{
+    auto* timer = new QTimer;
+    timer->setTimerType(Qt::PreciseTimer);
+    timer->setInterval(int(seconds * 1000 + 0.5));
+    QObject::connect(timer, &QTimer::timeout, std::move(tick));
+    timer->start();
+    auto id = m_nextTimer++;
+    m_timers.emplace(id, timer);
+    return id;
+}
+
+void X11Platform::stopTimer(core::TimerId id)
+{
+    auto it = m_timers.find(id);
+    if (it == m_timers.end())
+        return;
+    it->second->stop();
+    // The timer may be stopping itself from its own tick.
+    it->second->deleteLater();
+    m_timers.erase(it);
+}
+
+std::unique_ptr<core::OverlayWindow> X11Platform::createOverlayWindow(const core::Rect& frame, core::TavelinView& view)
+{
+    return overlay::createOverlayWindow(m_x11, frame, view, *m_compositor);
+}
+
+std::unique_ptr<core::FlashWindow> X11Platform::createFlashWindow(const core::Rect& frame)
+{
+    return overlay::createFlashWindow(m_x11, frame, *m_compositor);
+}
+
+void X11Platform::createTrayIcon(const std::string& accessibleName) { m_tray->create(accessibleName); }
+
+void X11Platform::setTrayMenu(const core::MenuModel& menu, std::function<void(const core::MenuItem&)> onTrigger)
+{
+    m_tray->setMenu(menu, std::move(onTrigger));
+}
+
+core::WatchId X11Platform::watchDesktopKeys(std::function<void(const core::KeyEvent&)> handler)
+{
+    return m_keys->addGlobal(std::move(handler));
+}
+
+core::WatchId X11Platform::watchOwnKeys(std::function<bool(const core::KeyEvent&)> handler)
+{
+    return m_keys->addLocal(std::move(handler));
+}
+
+core::WatchId X11Platform::grabNextClick(std::function<void()> onClick, std::function<void()> onFailed)
+{
+    auto token = m_picker->addClickMonitor(std::move(onClick), std::move(onFailed));
+    return token ? token + clickTokenBase : 0;
+}
+
+void X11Platform::stopWatching(core::WatchId token)
+{
+    if (token >= clickTokenBase)
+        m_picker->remove(token - clickTokenBase);
+    else if (token)
+        m_keys->remove(token);
+}
+
+std::optional<core::Point> X11Platform::pointerPosition() const { return m_picker->pointerPosition(); }
+
+std::vector<core::WindowRecord> X11Platform::visibleWindows() { return m_windowList->visibleWindows(); }
+std::optional<core::WindowRecord> X11Platform::windowRecord(uint32_t id) { return m_windowList->windowRecord(id); }
+bool X11Platform::isOwnWindow(uint32_t number) const { return shared::isOwnTopLevel(number); }
+void X11Platform::targetWindowChanged(uint32_t number) { m_captures->targetWindowChanged(number); }
+
+void X11Platform::waitForOverlayGone(core::OverlayWindow& overlay, double minSeconds)
+{
+    m_captures->waitForOverlayGone(overlay, minSeconds);
+}
+
+core::ImageRef X11Platform::captureScreen(const core::Rect& rect) { return m_captures->captureScreen(rect); }
+core::ImageRef X11Platform::captureWindow(uint32_t number, const core::Rect& rect) { return m_captures->captureWindow(number, rect); }
+
+core::ImageRef X11Platform::renderOverlay(core::TavelinView& view, core::Size points, int pixelWidth, int pixelHeight)
+{
+    return shared::image::makeImage(shared::paint::renderOverlayImage(view, points, pixelWidth, pixelHeight, !m_compositor->isCompositing()));
+}
+
+core::ImageRef X11Platform::compose(const core::ImageRef& base, const core::ImageRef& layer) { return shared::image::composeImages(base, layer); }
+std::optional<std::vector<uint8_t>> X11Platform::encodePng(const core::ImageRef& image) { return shared::image::encodePngImage(image); }
+
+void X11Platform::setClipboardImage(const core::ImageRef& image, const std::vector<uint8_t>& png)
+{
+    shared::image::putImageOnClipboard(image, png);
+}
+
+std::string X11Platform::desktopDirectory() const
+{
+    const char* home = std::getenv("HOME");
+    return home && *home ? std::string(home) + "/Desktop" : "";
+}
+
+core::FileWriteResult X11Platform::writeNewFile(const std::string& folder, const std::string& stem,
+    const std::vector<uint8_t>& bytes)
+{
+    return shared::files::writeNewFile(folder, stem, bytes);
+}
+
+std::tm X11Platform::localTimeNow() const
+{
+    std::time_t now = std::time(nullptr);
+    std::tm local {};
+    localtime_r(&now, &local);
+    return local;
+}
+
+void X11Platform::reportProblem(const std::string& message)
+{
+    std::fprintf(stderr, "tavelin: %s\n", message.c_str());
+}
+
+}

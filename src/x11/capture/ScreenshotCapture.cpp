@@ -1,0 +1,100 @@
+// The screen without the overlay (root image) and one window alone (Composite).
+#include "x11/capture/ScreenshotCapture.h"
+
+#include "shared/Trace.h"
+#include "shared/image/ImageOps.h"
+#include "x11/capture/DrawableImage.h"
+#include "x11/capture/RemovalWatch.h"
+#include "x11/capture/WindowCapture.h"
+#include "x11/xcb/DesktopScale.h"
+#include "x11/xcb/X11Connection.h"
+
+#include <QGuiApplication>
+#include <QTimer>
+
+#include <cmath>
+#include <cstdio>
+
+namespace tavelin::x11::capture {
+
+namespace {
+
+// Whole device pixels; edges round to the nearest pixel so adjacent rectangles stay adjacent.
+QRect devicePixelRect(const core::Rect& points)
+{
+    core::Rect r = xcb::toDevicePixels(points);
+    long left = std::lround(r.x), top = std::lround(r.y);
+    long right = std::lround(r.x + r.width), bottom = std::lround(r.y + r.height);
+    return QRect(QPoint(int(left), int(top)), QSize(int(right - left), int(bottom - top)));
+}
+
+
+}
+
+struct ScreenshotCapture::Impl {
+    explicit Impl(xcb::X11Connection& connection)
+        : x11(connection)
+        , reader(connection.connection())
+        , composite(connection, reader)
+    {
+        // Shots in quick succession reuse the memory of a capture; an idle tray icon keeps none.
+        idleRelease.setSingleShot(true);
+        idleRelease.setInterval(keepMemoryMs);
+        QObject::connect(&idleRelease, &QTimer::timeout, [this] { reader.releaseIdle(); });
+    }
+
+    static constexpr int keepMemoryMs = 10000;
+
+    xcb::X11Connection& x11;
+    capture::DrawableReader reader;
+    capture::WindowCapture composite;
+    capture::RemovalWatch removal;
+    QTimer idleRelease;
+};
+
+ScreenshotCapture::ScreenshotCapture(xcb::X11Connection& x11)
+    : m_impl(std::make_unique<Impl>(x11))
+{
+}
+
+ScreenshotCapture::~ScreenshotCapture() = default;
+
+void ScreenshotCapture::targetWindowChanged(uint32_t number) { m_impl->composite.follow(number); }
+
+void ScreenshotCapture::waitForOverlayGone(core::OverlayWindow& overlay, double minSeconds)
+{
+    auto outcome = m_impl->removal.waitUntilGone(overlay.windowId(), xcb::flushQtConnection, minSeconds);
+    if (shared::tracing()) {
+        std::fprintf(stderr, "tavelin: trace: overlay-gone wait %.1f ms (%s %.1f ms%s)\n", outcome.waited * 1000,
+            outcome.seen ? "left the screen after" : "not seen to leave; timeout", outcome.goneAfter * 1000,
+            outcome.unmapUnseen ? "; unmapped before the watch" : "");
+    }
+}
+
+// The root's image is what the screen shows: every window, and a compositing manager's work.
+core::ImageRef ScreenshotCapture::captureScreen(const core::Rect& rect)
+{
+    shared::TraceTimer timer("screen capture");
+    auto& x11 = m_impl->x11;
+    if (!x11.isValid() || !x11.screen())
+        return nullptr;
+    const auto* screen = x11.screen();
+    QRect area = devicePixelRect(rect).intersected(QRect(0, 0, screen->width_in_pixels, screen->height_in_pixels));
+    if (area.isEmpty())
+        return nullptr;
+    auto image = shared::image::makeImage(m_impl->reader.read(x11.root(), area, screen->root_visual));
+    m_impl->idleRelease.start();
+    timer.print();
+    return image;
+}
+
+core::ImageRef ScreenshotCapture::captureWindow(uint32_t number, const core::Rect& rect)
+{
+    shared::TraceTimer timer("window capture");
+    auto image = shared::image::makeImage(m_impl->composite.capture(number, devicePixelRect(rect)));
+    m_impl->idleRelease.start();
+    timer.print();
+    return image;
+}
+
+}

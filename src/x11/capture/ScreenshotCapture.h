@@ -1,0 +1,25 @@
+// The screen without the overlay (root image) and one window alone (Composite).
+#pragma once
+
+#include "core/Platform.h"
+#include "x11/xcb/X11Connection.h"
+
+#include <memory>
+
+namespace tavelin::x11::capture {
+
+class ScreenshotCapture {
+public:
+    explicit ScreenshotCapture(xcb::X11Connection& x11);
+    ~ScreenshotCapture();
+    void targetWindowChanged(uint32_t number);
+    void waitForOverlayGone(core::OverlayWindow& overlay, double minSeconds);
+    core::ImageRef captureScreen(const core::Rect& rect);
+    core::ImageRef captureWindow(uint32_t number, const core::Rect& rect);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+}

@@ -1,0 +1,115 @@
+// The overlay window hosting the view, and the screenshot flash.
+#include "x11/overlay/OverlayWindows.h"
+
+#include "x11/overlay/BoundingShape.h"
+#include "x11/overlay/CompositorWatch.h"
+#include "x11/overlay/FloatingHints.h"
+#include "x11/overlay/FloatingWidget.h"
+#include "x11/overlay/OverlayWidget.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+
+namespace tavelin::x11::overlay {
+
+namespace {
+
+constexpr auto flashTitle = "Tavelin Flash";
+constexpr float flashAlpha = 0.3f;
+// Without translucency the flash is one opaque white row in this many: about the same share of
+// white as the translucent pane lays on the screen, and the screen still shows between them.
+constexpr int flashRowPeriod = 3;
+
+class FlashSurface final : public FloatingWidget {
+public:
+    FlashSurface(xcb::X11Connection& x11, const core::Rect& frame, bool solid)
+        : FloatingWidget(x11, QString::fromLatin1(flashTitle), frame)
+    {
+        setSolid(solid);
+    }
+
+    void setSolid(bool solid)
+    {
+        m_solid = solid;
+        if (solid)
+            overlay::setBoundingRectangles(xcb::qtConnection(), windowId(), rows());
+        else
+            overlay::clearBoundingShape(xcb::qtConnection(), windowId());
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        QPainter painter(this);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.fillRect(event->rect(), m_solid ? QColor(Qt::white) : QColor::fromRgbF(1, 1, 1, flashAlpha));
+    }
+
+private:
+    // Whole rows of device pixels, banded from the top.
+    std::vector<shared::paint::ShapeRect> rows() const
+    {
+        QSize pixels = QSizeF(size() * devicePixelRatioF()).toSize().boundedTo(QSize(0x7fff, 0x7fff));
+        std::vector<shared::paint::ShapeRect> rectangles;
+        for (int y = 0; y < pixels.height(); y += flashRowPeriod)
+            rectangles.push_back({ 0, int16_t(y), uint16_t(pixels.width()), 1 });
+        return rectangles;
+    }
+
+    bool m_solid = false;
+};
+
+class QtOverlayWindow final : public core::OverlayWindow {
+public:
+    QtOverlayWindow(xcb::X11Connection& x11, const core::Rect& frame, core::TavelinView& view, CompositorWatch& compositor)
+        : m_surface(x11, frame, view, !compositor.isCompositing())
+    {
+        QObject::connect(&compositor, &CompositorWatch::compositingChanged, &m_surface,
+            [this](bool compositing) { m_surface.setSolid(!compositing); });
+    }
+
+    void setClickThrough(bool ignores) override { m_surface.setTakesMouse(!ignores); }
+    void show() override { m_surface.bringToFront(); }
+    void hide() override { m_surface.hide(); }
+    void setFrame(const core::Rect& frame) override { m_surface.setFrame(frame); }
+    core::Rect frame() const override { return m_surface.frame(); }
+    uint32_t windowId() const override { return m_surface.windowId(); }
+    // QWidget::update posts one paint event however often it is called before the paint.
+    void update() override { m_surface.update(); }
+
+private:
+    OverlayWidget m_surface;
+};
+
+class QtFlashWindow final : public core::FlashWindow {
+public:
+    QtFlashWindow(xcb::X11Connection& x11, const core::Rect& frame, CompositorWatch& compositor)
+        : m_surface(x11, frame, !compositor.isCompositing())
+    {
+        QObject::connect(&compositor, &CompositorWatch::compositingChanged, &m_surface,
+            [this](bool compositing) { m_surface.setSolid(!compositing); });
+    }
+
+    void show() override { m_surface.showOnTop(); }
+    void hide() override { m_surface.hide(); }
+
+private:
+    FlashSurface m_surface;
+};
+
+}
+
+std::unique_ptr<core::OverlayWindow> createOverlayWindow(xcb::X11Connection& x11, const core::Rect& frame, core::TavelinView& view,
+    CompositorWatch& compositor)
+{
+    return std::make_unique<QtOverlayWindow>(x11, frame, view, compositor);
+}
+
+std::unique_ptr<core::FlashWindow> createFlashWindow(xcb::X11Connection& x11, const core::Rect& frame, CompositorWatch& compositor)
+{
+    return std::make_unique<QtFlashWindow>(x11, frame, compositor);
+}
+
+
+}
