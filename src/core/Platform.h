@@ -1,5 +1,5 @@
 // The narrow interface between Tavelin's logic and the desktop it runs on.
-// The Qt/X11 layer implements it for real; tests implement it with a fake.
+// Each display server's backend implements it for real; tests implement it with a fake.
 #pragma once
 
 #include "core/Geometry.h"

@@ -1,4 +1,4 @@
-// The real desktop: Qt 6 for windows, tray, painting and clipboard; xcb for what Qt does not reach.
+// The X11 desktop: Qt 6 for windows, tray, painting and clipboard; xcb for what Qt does not reach.
 #pragma once
 
 #include "core/Platform.h"

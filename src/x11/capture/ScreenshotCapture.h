@@ -1,4 +1,4 @@
-// The screen without the overlay (root image) and one window alone (Composite).
+// Screenshots' captures: the screen without the grid (root image) and one window alone (Composite).
 #pragma once
 
 #include "core/Platform.h"

@@ -1,6 +1,7 @@
 // XInput2 raw key presses on the root window, on a connection of their own, with XKB modifier state.
 #include "x11/keys/XInputKeyWatcher.h"
 
+#include "x11/xcb/XcbReplies.h"
 #include "x11/keys/RawKeyRepeat.h"
 #include "x11/keys/XkbKeyboard.h"
 
@@ -15,9 +16,6 @@ namespace tavelin::x11::keys {
 
 namespace {
 
-template<typename T>
-using Reply = std::unique_ptr<T, decltype(&std::free)>;
-
 // XI 2.1 is the first version that sends raw events to every client that selects them on the root,
 // not only to the one holding a grab.
 bool hasXInput21(xcb_connection_t* connection)
@@ -25,8 +23,7 @@ bool hasXInput21(xcb_connection_t* connection)
     auto* extension = xcb_get_extension_data(connection, &xcb_input_id);
     if (!extension || !extension->present)
         return false;
-    Reply<xcb_input_xi_query_version_reply_t> version(
-        xcb_input_xi_query_version_reply(connection, xcb_input_xi_query_version(connection, 2, 2), nullptr), &std::free);
+    auto version = xcb::takeReply(connection, xcb_input_xi_query_version(connection, 2, 2), xcb_input_xi_query_version_reply);
     return version && (version->major_version > 2 || (version->major_version == 2 && version->minor_version >= 1));
 }
 

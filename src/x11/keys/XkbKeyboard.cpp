@@ -1,6 +1,7 @@
 // XKB keymap and modifier state through xkbcommon-x11, following the server's notify events.
 #include "x11/keys/XkbKeyboard.h"
 
+#include "x11/xcb/XcbReplies.h"
 #include <xkbcommon/xkbcommon-x11.h>
 #include <xkbcommon/xkbcommon.h>
 
@@ -138,10 +139,8 @@ bool XkbKeyboard::handleEvent(const xcb_generic_event_t& generic)
 // XkbGetControls: the RepeatKeys control, its delay and interval, and the per-key repeat bits.
 std::optional<XkbKeyboard::Repeat> XkbKeyboard::repeatFor(uint32_t keycode) const
 {
-    std::unique_ptr<xcb_xkb_get_controls_reply_t, decltype(&std::free)> controls(
-        xcb_xkb_get_controls_reply(m_connection,
-            xcb_xkb_get_controls(m_connection, static_cast<xcb_xkb_device_spec_t>(m_deviceId)), nullptr),
-        &std::free);
+    auto controls = xcb::takeReply(m_connection,
+        xcb_xkb_get_controls(m_connection, static_cast<xcb_xkb_device_spec_t>(m_deviceId)), xcb_xkb_get_controls_reply);
     if (!controls || !(controls->enabledControls & XCB_XKB_BOOL_CTRL_REPEAT_KEYS) || keycode > 255)
         return std::nullopt;
     if (!(controls->perKeyRepeat[keycode / 8] & (1u << (keycode % 8))))

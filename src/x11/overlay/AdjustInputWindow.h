@@ -1,4 +1,4 @@
-// An input-only window over a shaped overlay, so it takes the pointer where it has no pixels.
+// Adjust mode's mouse input over a shaped overlay: an input-only window that takes the pointer where the overlay has no pixels.
 #pragma once
 
 #include "core/Geometry.h"

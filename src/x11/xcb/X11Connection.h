@@ -1,4 +1,4 @@
-// Tavelin's own xcb connection for the X11 layer: the screen, its root and cached atoms.
+// Tavelin's own xcb connection for the X11 backend: the screen, its root and cached atoms; and Qt's.
 #pragma once
 
 #include <xcb/xcb.h>
