@@ -85,7 +85,7 @@ private:
     WatchId m_clickGrab = 0;
     TimerId m_trackingTimer = 0;
     // Flashes still on screen: a screen capture must not catch the previous shot's flash.
-    std::vector<std::weak_ptr<FlashWindow>> m_flashes;
+    std::vector<std::shared_ptr<FlashWindow>> m_flashes;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 

@@ -36,6 +36,7 @@ X11Platform::X11Platform()
     , m_captures(std::make_unique<capture::ScreenshotCapture>(m_x11))
     , m_tray(std::make_unique<shared::tray::Tray>())
     , m_compositor(std::make_unique<overlay::CompositorWatch>())
+    , m_pending(std::make_unique<QObject>())
 {
 }
 
@@ -63,14 +64,22 @@ std::optional<core::Rect> X11Platform::primaryScreenFrame() const
     return core::Rect { double(g.x()), double(g.y()), double(g.width()), double(g.height()) };
 }
 
+// Work waits on an object of ours, so what is still pending when the platform goes is dropped
+// with it, before the application: nothing it holds outlives QApplication.
 void X11Platform::post(std::function<void()> work)
 {
-    QMetaObject::invokeMethod(qApp, std::move(work), Qt::QueuedConnection);
+    QMetaObject::invokeMethod(m_pending.get(), std::move(work), Qt::QueuedConnection);
 }
 
 void X11Platform::postDelayed(double seconds, std::function<void()> work)
 {
-    QTimer::singleShot(int(seconds * 1000 + 0.5), qApp, std::move(work));
+    auto* timer = new QTimer(m_pending.get());
+    timer->setSingleShot(true);
+    QObject::connect(timer, &QTimer::timeout, m_pending.get(), [timer, work = std::move(work)] {
+        timer->deleteLater();
+        work();
+    });
+    timer->start(int(seconds * 1000 + 0.5));
 }
 
 core::TimerId X11Platform::startRepeatingTimer(double seconds, std::function<void()> tick)

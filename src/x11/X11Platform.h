@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 
+class QObject;
 class QTimer;
 
 namespace tavelin::shared::tray {
@@ -82,6 +83,7 @@ private:
     std::unique_ptr<shared::tray::Tray> m_tray;
     std::unique_ptr<overlay::CompositorWatch> m_compositor;
     std::map<core::TimerId, QTimer*> m_timers;
+    std::unique_ptr<QObject> m_pending; // parent of pending posted and delayed work
     core::TimerId m_nextTimer = 1;
 };
 

@@ -34,6 +34,7 @@ public:
 class FakeFlash final : public core::FlashWindow {
 public:
     explicit FakeFlash(std::vector<std::string>& log) : log(log) { }
+    ~FakeFlash() override { log.push_back("flash destroyed"); }
     void show() override { log.push_back("flash front"); }
     void hide() override { log.push_back("flash out"); }
     std::vector<std::string>& log;
