@@ -55,7 +55,7 @@ public:
     std::optional<Rect> getWindowBounds(uint32_t number);
     void applyWindowTarget(uint32_t number);
     void startTrackingWindow();
-    void handleWindowSelectionClick();
+    void handleWindowSelectionClick(Point where);
 
     // The screenshot's file name for a local time: Tavelin_yyyy-MM-dd_HH.mm.ss.png.
     static std::string screenshotFileName(const std::tm& localTime);

@@ -132,7 +132,7 @@ core::WatchId X11Platform::watchOwnKeys(std::function<bool(const core::KeyEvent&
     return m_keys->addLocal(std::move(handler));
 }
 
-core::WatchId X11Platform::grabNextClick(std::function<void()> onClick, std::function<void()> onFailed)
+core::WatchId X11Platform::grabNextClick(std::function<void(core::Point)> onClick, std::function<void()> onFailed)
 {
     auto token = m_picker->addClickMonitor(std::move(onClick), std::move(onFailed));
     return token ? token + clickTokenBase : 0;
@@ -146,7 +146,6 @@ void X11Platform::stopWatching(core::WatchId token)
         m_keys->remove(token);
 }
 
-std::optional<core::Point> X11Platform::pointerPosition() const { return m_picker->pointerPosition(); }
 
 std::vector<core::WindowRecord> X11Platform::visibleWindows() { return m_windowList->visibleWindows(); }
 std::optional<core::WindowRecord> X11Platform::windowRecord(uint32_t id) { return m_windowList->windowRecord(id); }

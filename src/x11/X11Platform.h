@@ -51,9 +51,8 @@ public:
 
     core::WatchId watchDesktopKeys(std::function<void(const core::KeyEvent&)> handler) override;
     core::WatchId watchOwnKeys(std::function<bool(const core::KeyEvent&)> handler) override;
-    core::WatchId grabNextClick(std::function<void()> onClick, std::function<void()> onFailed) override;
+    core::WatchId grabNextClick(std::function<void(core::Point)> onClick, std::function<void()> onFailed) override;
     void stopWatching(core::WatchId) override;
-    std::optional<core::Point> pointerPosition() const override;
 
     std::vector<core::WindowRecord> visibleWindows() override;
     std::optional<core::WindowRecord> windowRecord(uint32_t id) override;
