@@ -20,7 +20,9 @@ AppDelegate::~AppDelegate()
     stopTrackingTimer();
     if (m_clickGrab)
         m_platform.stopWatching(m_clickGrab);
-    // The view unsubscribes from the state; the window goes before the view it hosts.
+    // Our windows go now, while the application they belong to is still there; the window goes
+    // before the view it hosts, which unsubscribes from the state.
+    m_flashes.clear();
     m_overlayWindow.reset();
     m_view.reset();
 }

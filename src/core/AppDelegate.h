@@ -55,7 +55,7 @@ public:
     std::optional<Rect> getWindowBounds(uint32_t number);
     void applyWindowTarget(uint32_t number);
     void startTrackingWindow();
-    void handleWindowSelectionClick();
+    void handleWindowSelectionClick(Point where);
 
     // The screenshot's file name for a local time: Tavelin_yyyy-MM-dd_HH.mm.ss.png.
     static std::string screenshotFileName(const std::tm& localTime);
@@ -85,7 +85,7 @@ private:
     WatchId m_clickGrab = 0;
     TimerId m_trackingTimer = 0;
     // Flashes still on screen: a screen capture must not catch the previous shot's flash.
-    std::vector<std::weak_ptr<FlashWindow>> m_flashes;
+    std::vector<std::shared_ptr<FlashWindow>> m_flashes;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 

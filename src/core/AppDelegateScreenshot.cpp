@@ -34,10 +34,8 @@ ImageRef AppDelegate::captureBase(Rect& rect)
     // The main screen's own rectangle: where the overlay lies, wherever that screen is.
     rect = *screen;
     bool hideOverlay = m_overlayWindow && !m_gridState.isSelectingWindow();
-    for (auto& weak : m_flashes) {
-        if (auto flash = weak.lock())
-            flash->hide();
-    }
+    for (auto& flash : m_flashes)
+        flash->hide();
     if (hideOverlay) {
         m_overlayWindow->hide();
         m_platform.waitForOverlayGone(*m_overlayWindow, overlayRemovalWait);
@@ -93,10 +91,18 @@ void AppDelegate::showScreenshotFeedback()
     if (!flash)
         return;
     flash->show();
-    std::erase_if(m_flashes, [](auto& weak) { return weak.expired(); });
     m_flashes.push_back(flash);
-    // The task owns the flash window until it has run.
-    m_platform.postDelayed(flashDuration, [flash] { flash->hide(); });
+    // The delegate owns the flash, so a quit before the task runs still destroys the window while
+    // the application is there; the task only holds it weakly.
+    std::weak_ptr<bool> alive = m_alive;
+    std::weak_ptr<FlashWindow> pending = flash;
+    m_platform.postDelayed(flashDuration, [this, alive, pending] {
+        auto done = pending.lock();
+        if (!alive.lock() || !done)
+            return;
+        done->hide();
+        std::erase(m_flashes, done);
+    });
 }
 
 }

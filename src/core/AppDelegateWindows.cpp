@@ -22,9 +22,9 @@ void AppDelegate::startWindowSelection()
     }
     std::weak_ptr<bool> alive = m_alive;
     m_clickGrab = m_platform.grabNextClick(
-        [this, alive] {
+        [this, alive](Point where) {
             if (alive.lock())
-                handleWindowSelectionClick();
+                handleWindowSelectionClick(where);
         },
         [this, alive] {
             if (alive.lock())
@@ -64,16 +64,16 @@ void AppDelegate::endWindowSelection()
     showOverlayAfterSelection();
 }
 
-void AppDelegate::handleWindowSelectionClick()
+// where: the press, not where the pointer is by the time it is handled.
+void AppDelegate::handleWindowSelectionClick(Point where)
 {
     stopSelecting();
-    auto location = m_platform.pointerPosition();
-    if (!m_platform.primaryScreenFrame() || !location) {
+    if (!m_platform.primaryScreenFrame()) {
         // Nothing to hit-test against: keep the target, but never leave the grid hidden.
         showOverlayAfterSelection();
         return;
     }
-    auto hit = findWindowAt(*location);
+    auto hit = findWindowAt(where);
     if (hit) {
         m_gridState.setTargetMode(TargetMode::window(*hit));
         m_platform.targetWindowChanged(*hit);
@@ -92,9 +92,10 @@ std::optional<uint32_t> AppDelegate::findWindowAt(Point point)
 {
     auto ownPid = m_platform.processId();
     for (auto& record : m_platform.visibleWindows()) {
-        if (!record.bounds || !record.id || !record.pid)
+        if (!record.bounds || !record.id)
             continue;
-        if (*record.pid == ownPid || m_platform.isOwnWindow(*record.id))
+        // Our windows are known by id; a pid, when a client sets one, only adds to that.
+        if (m_platform.isOwnWindow(*record.id) || record.pid == ownPid)
             continue;
         if (record.layer && *record.layer != 0)
             continue;

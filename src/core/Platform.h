@@ -46,7 +46,7 @@ public:
 // One entry of the window list. A missing or malformed property is absent.
 struct WindowRecord {
     std::optional<uint32_t> id;
-    std::optional<int32_t> pid;
+    std::optional<int32_t> pid; // many X clients set none
     // 0 for ordinary windows; docks, desktops, notifications, menus and kept-above windows differ.
     std::optional<int64_t> layer;
     // The visible rectangle in global coordinates.
@@ -121,10 +121,10 @@ public:
     virtual WatchId watchDesktopKeys(std::function<void(const KeyEvent&)> handler) = 0;
     // Key-downs sent to our own windows; the handler returns true to swallow the key.
     virtual WatchId watchOwnKeys(std::function<bool(const KeyEvent&)> handler) = 0;
-    // One left click anywhere (pointer grab); onFailed runs when the grab cannot be had.
-    virtual WatchId grabNextClick(std::function<void()> onClick, std::function<void()> onFailed) = 0;
+    // One left click anywhere (pointer grab): onClick gets where the button went down, in global
+    // coordinates; onFailed runs when the grab cannot be had.
+    virtual WatchId grabNextClick(std::function<void(Point)> onClick, std::function<void()> onFailed) = 0;
     virtual void stopWatching(WatchId) = 0;
-    virtual std::optional<Point> pointerPosition() const = 0;
 
     // --- Window list ---
     // Windows now on screen, frontmost first, without desktop elements.

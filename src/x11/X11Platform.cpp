@@ -36,6 +36,7 @@ X11Platform::X11Platform()
     , m_captures(std::make_unique<capture::ScreenshotCapture>(m_x11))
     , m_tray(std::make_unique<shared::tray::Tray>())
     , m_compositor(std::make_unique<overlay::CompositorWatch>())
+    , m_pending(std::make_unique<QObject>())
 {
 }
 
@@ -63,14 +64,22 @@ std::optional<core::Rect> X11Platform::primaryScreenFrame() const
     return core::Rect { double(g.x()), double(g.y()), double(g.width()), double(g.height()) };
 }
 
+// Work waits on an object of ours, so what is still pending when the platform goes is dropped
+// with it, before the application: nothing it holds outlives QApplication.
 void X11Platform::post(std::function<void()> work)
 {
-    QMetaObject::invokeMethod(qApp, std::move(work), Qt::QueuedConnection);
+    QMetaObject::invokeMethod(m_pending.get(), std::move(work), Qt::QueuedConnection);
 }
 
 void X11Platform::postDelayed(double seconds, std::function<void()> work)
 {
-    QTimer::singleShot(int(seconds * 1000 + 0.5), qApp, std::move(work));
+    auto* timer = new QTimer(m_pending.get());
+    timer->setSingleShot(true);
+    QObject::connect(timer, &QTimer::timeout, m_pending.get(), [timer, work = std::move(work)] {
+        timer->deleteLater();
+        work();
+    });
+    timer->start(int(seconds * 1000 + 0.5));
 }
 
 core::TimerId X11Platform::startRepeatingTimer(double seconds, std::function<void()> tick)
@@ -123,7 +132,7 @@ core::WatchId X11Platform::watchOwnKeys(std::function<bool(const core::KeyEvent&
     return m_keys->addLocal(std::move(handler));
 }
 
-core::WatchId X11Platform::grabNextClick(std::function<void()> onClick, std::function<void()> onFailed)
+core::WatchId X11Platform::grabNextClick(std::function<void(core::Point)> onClick, std::function<void()> onFailed)
 {
     auto token = m_picker->addClickMonitor(std::move(onClick), std::move(onFailed));
     return token ? token + clickTokenBase : 0;
@@ -137,7 +146,6 @@ void X11Platform::stopWatching(core::WatchId token)
         m_keys->remove(token);
 }
 
-std::optional<core::Point> X11Platform::pointerPosition() const { return m_picker->pointerPosition(); }
 
 std::vector<core::WindowRecord> X11Platform::visibleWindows() { return m_windowList->visibleWindows(); }
 std::optional<core::WindowRecord> X11Platform::windowRecord(uint32_t id) { return m_windowList->windowRecord(id); }

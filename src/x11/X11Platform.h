@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 
+class QObject;
 class QTimer;
 
 namespace tavelin::shared::tray {
@@ -50,9 +51,8 @@ public:
 
     core::WatchId watchDesktopKeys(std::function<void(const core::KeyEvent&)> handler) override;
     core::WatchId watchOwnKeys(std::function<bool(const core::KeyEvent&)> handler) override;
-    core::WatchId grabNextClick(std::function<void()> onClick, std::function<void()> onFailed) override;
+    core::WatchId grabNextClick(std::function<void(core::Point)> onClick, std::function<void()> onFailed) override;
     void stopWatching(core::WatchId) override;
-    std::optional<core::Point> pointerPosition() const override;
 
     std::vector<core::WindowRecord> visibleWindows() override;
     std::optional<core::WindowRecord> windowRecord(uint32_t id) override;
@@ -82,6 +82,7 @@ private:
     std::unique_ptr<shared::tray::Tray> m_tray;
     std::unique_ptr<overlay::CompositorWatch> m_compositor;
     std::map<core::TimerId, QTimer*> m_timers;
+    std::unique_ptr<QObject> m_pending; // parent of pending posted and delayed work
     core::TimerId m_nextTimer = 1;
 };
 

@@ -256,6 +256,11 @@ class Desktop:
     def overlay_window(self, timeout=5.0):
         return wait_until(self.overlay_id, timeout=timeout, what="overlay window")
 
+    def grid_drawn(self):
+        """The full-screen grid's first paint has reached the screen: its top band darkens what the
+        clear strip above it shows (below a panel along the top, if there is one)."""
+        return self.pixel(40, TOP_INSET + 5) != self.pixel(40, TOP_INSET - 1)
+
     def overlay_rect(self):
         """The mapped overlay's rectangle on the root, or None while it is not shown."""
         overlay = self.overlay_id()
@@ -370,6 +375,8 @@ class DesktopTestCase(unittest.TestCase):
         if self.start_tavelin:
             self.tavelin = self.desktop.start_tavelin()
             self.overlay = self.desktop.overlay_window()
+            # Mapped is not yet painted: a test reading the screen first would read the bare desktop.
+            wait_until(self.desktop.grid_drawn, timeout=10, what="the grid on screen")
 
     def tearDown(self):
         if self.start_tavelin:

@@ -16,11 +16,6 @@ LINE_ALPHA = round(0.25 * 255 * 0.25) / 255
 
 class OverlayTest(DesktopTestCase):
 
-    def setUp(self):
-        super().setUp()
-        # The first paint has reached the screen once the top band darkens the desktop.
-        wait_until(lambda: self.desktop.pixel(40, 30) != self.desktop.pixel(40, 10), what="the grid on screen")
-
     def props(self, window):
         return self.desktop.run(["xprop", "-id", str(window)])
 

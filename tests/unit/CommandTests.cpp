@@ -45,7 +45,7 @@ TEST(Launch, WithoutAScreenThereIsNoOverlayButCommandsStillUpdateTheState)
     app.setSizeSmall();
     EXPECT_EQ(app.gridState().cellWidth(), 40);
     app.startWindowSelection();
-    platform.clickHandler();
+    platform.click();
     EXPECT_FALSE(app.gridState().isSelectingWindow());
     app.takeScreenshot();
     app.setTargetFullScreen();

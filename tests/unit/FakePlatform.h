@@ -34,6 +34,7 @@ public:
 class FakeFlash final : public core::FlashWindow {
 public:
     explicit FakeFlash(std::vector<std::string>& log) : log(log) { }
+    ~FakeFlash() override { log.push_back("flash destroyed"); }
     void show() override { log.push_back("flash front"); }
     void hide() override { log.push_back("flash out"); }
     std::vector<std::string>& log;
@@ -57,7 +58,6 @@ public:
     std::optional<core::Rect> screen = core::Rect { 0, 0, 1440, 900 };
     int32_t pid = 4242;
     std::vector<core::WindowRecord> windows; // frontmost first
-    std::optional<core::Point> pointer = core::Point { 0, 0 };
     bool keyWatchesAvailable = true, clickGrabAvailable = true;
     bool screenCaptureWorks = true, windowCaptureWorks = true, overlayRenderWorks = true, encodeWorks = true;
     std::string home = "/nonexistent";
@@ -71,7 +71,8 @@ public:
     std::function<void(const core::MenuItem&)> menuTrigger;
     std::function<void(const core::KeyEvent&)> globalKeys;
     std::function<bool(const core::KeyEvent&)> localKeys;
-    std::function<void()> clickHandler, clickFailed;
+    std::function<void(core::Point)> clickHandler;
+    std::function<void()> clickFailed;
     std::vector<uint32_t> targetChanges;
     std::string clipboard;
     std::vector<std::string> problems;
@@ -122,6 +123,8 @@ public:
         throw std::runtime_error("no menu row " + title);
     }
     void trigger(const std::string& title) { menuTrigger(row(title)); }
+    // The pending selection's click, pressed at where.
+    void click(core::Point where = {}) { clickHandler(where); }
 
     // --- Platform ---
     void quit() override { log.push_back("terminate"); }
@@ -166,7 +169,7 @@ public:
         localKeys = std::move(handler);
         return 2;
     }
-    core::WatchId grabNextClick(std::function<void()> onClick, std::function<void()> onFailed) override
+    core::WatchId grabNextClick(std::function<void(core::Point)> onClick, std::function<void()> onFailed) override
     {
         log.push_back("click monitor");
         if (!clickGrabAvailable)
@@ -176,7 +179,6 @@ public:
         return 3;
     }
     void stopWatching(core::WatchId token) override { log.push_back("remove monitor " + std::to_string(token)); }
-    std::optional<core::Point> pointerPosition() const override { return pointer; }
 
     std::vector<core::WindowRecord> visibleWindows() override { return windows; }
     std::optional<core::WindowRecord> windowRecord(uint32_t id) override

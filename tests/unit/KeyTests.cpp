@@ -20,7 +20,6 @@ TEST(Shortcuts, EachOfTheFiveKeysQueuesItsCommandAndRunsItLater)
 {
     Launched l;
     l.platform.windows = {};
-    l.platform.pointer = Point { 5, 5 };
 
     EXPECT_TRUE(l.app->handleKeyEvent(key(ShortcutKey::g)));
     EXPECT_TRUE(l.state().isVisible()) << "nothing runs inside the handler";
@@ -37,7 +36,7 @@ TEST(Shortcuts, EachOfTheFiveKeysQueuesItsCommandAndRunsItLater)
     EXPECT_TRUE(l.state().isAdjusting());
     press(l, ShortcutKey::w);
     EXPECT_TRUE(l.state().isSelectingWindow());
-    l.platform.clickHandler();
+    l.platform.click({ 5, 5 });
     press(l, ShortcutKey::s);
     EXPECT_EQ(l.platform.clipboard, "screen+overlay");
 }

@@ -198,6 +198,24 @@ TEST(Screenshot, FlashCoversTheOverlayAndIsRemovedLater)
     EXPECT_EQ(flashOut(), 3);
 }
 
+TEST(Screenshot, AQuitWhileTheFlashIsUpDestroysItWithTheDelegateNotWithThePendingTask)
+{
+    std::vector<std::string> log;
+    std::vector<std::pair<double, std::function<void()>>> pending;
+    {
+        Shooting s;
+        s.app->takeScreenshot();
+        s.app.reset();
+        log = s.platform.log;
+        // The platform drops pending work only after the delegate: the task must own nothing.
+        pending = std::exchange(s.platform.delayed, {});
+        EXPECT_EQ(std::count(log.begin(), log.end(), "flash destroyed"), 1) << "the delegate's teardown took the flash";
+    }
+    ASSERT_EQ(pending.size(), 1u);
+    pending.front().second(); // runs after the delegate is gone: does nothing
+    pending.clear();
+}
+
 TEST(NewFile, SecondShotInTheSameSecondGetsASuffixAndNothingIsOverwritten)
 {
     TempHome home;

@@ -68,7 +68,7 @@ struct WindowPicker::Impl {
     Phase phase = Phase::Idle;
     core::WatchId token = 0;
     core::WatchId nextToken = 1;
-    std::function<void()> onClick;
+    std::function<void(core::Point)> onClick;
     std::function<void()> onFailed;
 
     Impl();
@@ -178,15 +178,16 @@ void WindowPicker::Impl::handle(const xcb_generic_event_t& event)
     auto type = event.response_type & 0x7F;
     if (type != XCB_BUTTON_PRESS && type != XCB_BUTTON_RELEASE)
         return;
-    auto button = reinterpret_cast<const xcb_button_press_event_t&>(event).detail;
-    if (button != leftButton)
+    const auto& press = reinterpret_cast<const xcb_button_press_event_t&>(event);
+    if (press.detail != leftButton)
         return; // other buttons are swallowed by the grab and leave the selection pending
     if (type == XCB_BUTTON_PRESS && phase == Phase::Grabbed) {
         phase = Phase::Releasing;
         releaseTimer.start(releaseWaitMs);
         onFailed = nullptr;
+        // The press's own position: by the time it is handled the pointer may be elsewhere.
         if (auto clicked = std::exchange(onClick, nullptr))
-            clicked();
+            clicked(xcb::toPoints(core::Point { double(press.root_x), double(press.root_y) }));
         return;
     }
     if (type == XCB_BUTTON_RELEASE && phase == Phase::Releasing)
@@ -201,7 +202,7 @@ WindowPicker::WindowPicker(xcb::X11Connection&)
 WindowPicker::~WindowPicker() = default;
 
 // One pending monitor at a time: a new one takes over the grab (or the wait for it) of the last.
-core::WatchId WindowPicker::addClickMonitor(std::function<void()> onClick, std::function<void()> onFailed)
+core::WatchId WindowPicker::addClickMonitor(std::function<void(core::Point)> onClick, std::function<void()> onFailed)
 {
     auto& d = *m_impl;
     d.token = d.nextToken++;
@@ -235,18 +236,5 @@ bool WindowPicker::remove(core::WatchId token)
 
 // The grab carries the crosshair, shown exactly while a selection waits for its click: there is
 // no cursor stack to keep on X11.
-
-std::optional<core::Point> WindowPicker::pointerPosition() const
-{
-    auto& d = *m_impl;
-    auto* c = d.connection.connection();
-    if (!c)
-        return std::nullopt;
-    auto reply = xcb::takeReply(c, xcb_query_pointer(c, d.connection.root()), &xcb_query_pointer_reply);
-    d.drainLater();
-    if (!reply || !reply->same_screen)
-        return std::nullopt;
-    return xcb::toPoints(core::Point { double(reply->root_x), double(reply->root_y) });
-}
 
 }

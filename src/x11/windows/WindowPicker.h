@@ -13,9 +13,9 @@ class WindowPicker {
 public:
     explicit WindowPicker(xcb::X11Connection& x11);
     ~WindowPicker();
-    core::WatchId addClickMonitor(std::function<void()> onClick, std::function<void()> onFailed);
+    // onClick gets the press's position on the root, in points.
+    core::WatchId addClickMonitor(std::function<void(core::Point)> onClick, std::function<void()> onFailed);
     bool remove(core::WatchId token);
-    std::optional<core::Point> pointerPosition() const;
 
 private:
     struct Impl;

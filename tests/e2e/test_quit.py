@@ -1,0 +1,54 @@
+"""Every way to quit ends the process with status 0, also while a screenshot's flash is still on
+screen and its removal is pending: SIGTERM, SIGINT, the tray menu's Quit, and Ctrl+Q in the menu."""
+
+import signal
+import subprocess
+import unittest
+
+from harness import PROBE, DesktopTestCase, LineReader
+
+
+class QuitCase(DesktopTestCase):
+
+    def shoot_and_wait_for_the_flash(self):
+        """Takes a screenshot and returns once its flash is on screen (it stays for 0.15 s)."""
+        flash = LineReader(self.spawn([PROBE, "watch-window", self.tavelin.pid, "Tavelin Flash", 20],
+                                      stdout=subprocess.PIPE))
+        self.desktop.key("super+shift+s")
+        self.assertEqual(flash.next_matching("", timeout=20).split()[1], "appeared")
+
+    def assert_clean_exit(self):
+        self.assertEqual(self.tavelin.wait(timeout=20), 0, self.desktop.tavelin_log())
+
+
+class QuitWithTrayWatcherTest(QuitCase):
+    desktop_options = {"tray_watcher": True}
+
+    def test_sigterm_and_sigint_with_the_flash_up(self):
+        for number in (signal.SIGTERM, signal.SIGINT):
+            with self.subTest(signal=number.name):
+                self.shoot_and_wait_for_the_flash()
+                self.tavelin.send_signal(number)
+                self.assert_clean_exit()
+                self.tavelin = self.desktop.start_tavelin()
+                self.desktop.overlay_window()
+
+    def test_the_menus_quit_with_the_flash_up(self):
+        item, quit_row = self.desktop.tray_item(), self.desktop.menu_row("Quit")
+        self.shoot_and_wait_for_the_flash()
+        self.assertTrue(self.desktop.panel.click(*item, quit_row.id))
+        self.assert_clean_exit()
+
+
+class QuitWithXEmbedTrayTest(QuitCase):
+    desktop_options = {"xembed_tray": True}
+
+    def test_ctrl_q_in_the_open_menu_with_the_flash_up(self):
+        self.desktop.open_docked_menu(3)
+        self.shoot_and_wait_for_the_flash()
+        self.desktop.run(["xdotool", "key", "ctrl+q"], check=True)
+        self.assert_clean_exit()
+
+
+if __name__ == "__main__":
+    unittest.main()
