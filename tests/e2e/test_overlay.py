@@ -2,7 +2,6 @@
 after it was hidden), what it puts on the screen (bands, lines, headers), that clicks go through
 it to the window beneath except in adjust mode, and that it rests while nothing changes."""
 
-import os
 import time
 import unittest
 
@@ -131,19 +130,6 @@ class OverlayTest(DesktopTestCase):
         self.set_adjust_mode(False)
         self.assert_click_reaches(presses, x + 40, y + 40, "the click in adjust mode stayed with the overlay")
 
-    def test_rests_while_nothing_changes(self):
-        time.sleep(1.0)  # launch and first paint are over
-        before = cpu_ticks(self.tavelin.pid)
-        time.sleep(2.0)
-        used = cpu_ticks(self.tavelin.pid) - before
-        self.assertLessEqual(used / os.sysconf("SC_CLK_TCK") / 2.0, 0.02, f"{used} ticks of CPU in 2 s of rest")
-
-
-def cpu_ticks(pid):
-    """User plus system time of a process so far, in clock ticks (/proc/PID/stat fields 14 and 15)."""
-    with open(f"/proc/{pid}/stat") as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return int(fields[11]) + int(fields[12])
 
 
 if __name__ == "__main__":

@@ -3,7 +3,6 @@ clipboard, the flash, the whole screen and one window alone, with and without a 
 
 import glob
 import os
-import re
 import shutil
 import subprocess
 import time
@@ -139,25 +138,6 @@ class ScreenShotTest(ShotCase):
         with_labels = Image.from_png(self.wait_shots(2)[-1])
         self.assertGreater(self.differing_pixels(without, with_labels, first_cell), 20, "no label in cell A1")
         self.assertEqual(self.differing_pixels(with_labels, self.desktop.root_image()), 0)
-
-    def test_two_shots_in_one_second_make_two_files(self):
-        for _ in range(3):
-            for old in self.shots():
-                os.remove(old)
-            # Starting just after a second begins, both shots land in it.
-            wait_until(lambda: time.time() % 1 < 0.05, interval=0.005, what="start of a second")
-            self.desktop.key(SHOT_KEYS, SHOT_KEYS)
-            names = [os.path.basename(p) for p in wait_until(lambda: len(self.shots()) == 2 and self.shots(),
-                                                             timeout=SHOT_TIMEOUT, what="two files")]
-            stems = sorted(re.sub(r"(-2)?\.png$", "", n) for n in names)
-            if stems[0] == stems[1]:
-                self.assertEqual(sorted(names), [stems[0] + "-2.png", stems[0] + ".png"])
-                break
-        else:
-            self.fail(f"two shots never fell within one second: {names}")
-        for path in self.shots():
-            shot = Image.from_png(path)
-            self.assertEqual((shot.width, shot.height), (self.desktop.width, self.desktop.height))
 
     def test_without_desktop_folder_only_the_clipboard_gets_the_shot(self):
         self.xterm(100, 160, "known", bg=DARK_BG, text=KNOWN_TEXT)

@@ -78,18 +78,7 @@ TEST(ToggleGrid, HidingEndsAdjustModeAndStopsTrackingShowingResumesIt)
     EXPECT_EQ(l.platform.timers.size(), 1u);
 }
 
-TEST(ToggleGrid, TwiceOnTheFullScreenLeavesEverythingAsBefore)
-{
-    Launched l;
-    l.app->toggleGrid();
-    l.app->toggleGrid();
-    EXPECT_TRUE(l.state().isVisible());
-    EXPECT_TRUE(l.overlay().shown);
-    EXPECT_TRUE(l.overlay().ignoresMouse);
-    EXPECT_FALSE(l.app->isTracking());
-}
-
-TEST(SizeCommands, WriteWidthThenHeightUnclampedAndSquareAgain)
+TEST(SizeCommands, WriteWidthThenHeightAndSquareAgain)
 {
     Launched l;
     l.state().setCellWidth(123.4);
@@ -100,20 +89,9 @@ TEST(SizeCommands, WriteWidthThenHeightUnclampedAndSquareAgain)
     EXPECT_EQ(writes, 2);
     EXPECT_EQ(l.state().cellWidth(), 40);
     EXPECT_EQ(l.state().cellHeight(), 40);
-    l.app->setSizeLarge();
-    EXPECT_EQ(l.state().cellHeight(), 160);
-    l.app->setSizeMedium();
-    EXPECT_EQ(l.state().cellWidth(), 80);
     auto menus = l.platform.menus.size();
     l.app->setSizeLarge();
     EXPECT_EQ(l.platform.menus.size(), menus) << "sizes do not rebuild the menu";
-}
-
-TEST(Quit, AsksTheApplicationToTerminate)
-{
-    Launched l;
-    l.app->quitApp();
-    EXPECT_EQ(l.platform.log.back(), "terminate");
 }
 
 TEST(Teardown, RemovesBothKeyMonitorsAndTheTimer)

@@ -114,15 +114,16 @@ public:
         for (auto& [seconds, work] : copy)
             work();
     }
-    const core::MenuItem& row(const std::string& title) const
+    // The current menu's row for a command (and, for the colour rows, a colour).
+    const core::MenuItem& row(core::Command command, std::optional<core::GridColor> color = {}) const
     {
         for (auto& item : menus.back().items) {
-            if (item.title == title)
+            if (item.action == command && item.color == color)
                 return item;
         }
-        throw std::runtime_error("no menu row " + title);
+        throw std::runtime_error("no menu row for that command");
     }
-    void trigger(const std::string& title) { menuTrigger(row(title)); }
+    void trigger(core::Command command, std::optional<core::GridColor> color = {}) { menuTrigger(row(command, color)); }
     // The pending selection's click, pressed at where.
     void click(core::Point where = {}) { clickHandler(where); }
 

@@ -31,7 +31,7 @@ TEST(Shortcuts, EachOfTheFiveKeysQueuesItsCommandAndRunsItLater)
     press(l, ShortcutKey::l);
     EXPECT_TRUE(l.state().showCellLabels());
     EXPECT_EQ(l.platform.menus.size(), builds + 1);
-    EXPECT_TRUE(l.row("Show Cell Labels (\u2318\u21E7L)").checked);
+    EXPECT_TRUE(l.row(Command::toggleCellLabels).checked);
     press(l, ShortcutKey::a);
     EXPECT_TRUE(l.state().isAdjusting());
     press(l, ShortcutKey::w);
@@ -72,7 +72,7 @@ TEST(Shortcuts, WithoutKeyObservationTavelinKeepsRunningWithTheMenu)
     AppDelegate app(platform);
     app.launch();
     EXPECT_FALSE(platform.menus.empty());
-    platform.trigger("Toggle Grid (\u2318\u21E7G)");
+    platform.trigger(Command::toggleGrid);
     EXPECT_FALSE(app.gridState().isVisible());
 }
 

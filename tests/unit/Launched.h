@@ -18,7 +18,10 @@ struct Launched {
     }
     core::GridState& state() { return app->gridState(); }
     FakeOverlay& overlay() { return *platform.overlay; }
-    const core::MenuItem& row(const std::string& title) { return platform.row(title); }
+    const core::MenuItem& row(core::Command command, std::optional<core::GridColor> color = {})
+    {
+        return platform.row(command, color);
+    }
 };
 
 }

@@ -73,8 +73,8 @@ TEST(WindowSelection, ClickOnAWindowTargetsItFollowsItAndMovesTheCheckMark)
     EXPECT_TRUE(l.overlay().ignoresMouse);
     EXPECT_TRUE(l.app->isTracking());
     EXPECT_EQ(l.platform.targetChanges, (std::vector<uint32_t> { 42 }));
-    EXPECT_TRUE(l.row("  Select Window... (\u2318\u21E7W)").checked);
-    EXPECT_FALSE(l.row("  Full Screen").checked);
+    EXPECT_TRUE(l.row(Command::startWindowSelection).checked);
+    EXPECT_FALSE(l.row(Command::setTargetFullScreen).checked);
 }
 
 TEST(WindowSelection, ThePressPicksWhereverThePointerIsLater)
@@ -99,7 +99,7 @@ TEST(WindowSelection, ClickOnNothingReturnsToTheFullScreen)
     EXPECT_TRUE(l.state().targetMode().isFullScreen());
     EXPECT_EQ(l.overlay().frame(), (Rect { 0, 0, 1440, 900 }));
     EXPECT_TRUE(l.overlay().shown);
-    EXPECT_TRUE(l.row("  Full Screen").checked);
+    EXPECT_TRUE(l.row(Command::setTargetFullScreen).checked);
 }
 
 TEST(WindowSelection, AFailedGrabOrNoMonitorEndsTheSelectionWithTheGridShown)
@@ -171,7 +171,7 @@ TEST(Tracking, FollowsMovesAndFallsBackWhenTheWindowIsGone)
     EXPECT_EQ(l.overlay().frame(), (Rect { 0, 0, 1440, 900 }));
     EXPECT_FALSE(l.app->isTracking());
     EXPECT_TRUE(l.platform.timers.empty());
-    EXPECT_TRUE(l.row("  Full Screen").checked);
+    EXPECT_TRUE(l.row(Command::setTargetFullScreen).checked);
     EXPECT_EQ(l.platform.targetChanges, (std::vector<uint32_t> { 42, 0 }));
 }
 
@@ -182,7 +182,7 @@ TEST(Tracking, OneTimerAtMostAndFullScreenStopsIt)
     l.app->startTrackingWindow();
     l.app->startTrackingWindow();
     EXPECT_EQ(l.platform.timers.size(), 1u);
-    l.platform.trigger("  Full Screen");
+    l.platform.trigger(Command::setTargetFullScreen);
     EXPECT_TRUE(l.platform.timers.empty());
     EXPECT_TRUE(l.state().targetMode().isFullScreen());
 }
@@ -193,5 +193,5 @@ TEST(Tracking, FullScreenWhileHiddenKeepsTheGridHidden)
     l.app->toggleGrid();
     l.app->setTargetFullScreen();
     EXPECT_FALSE(l.overlay().shown);
-    EXPECT_TRUE(l.row("  Full Screen").checked);
+    EXPECT_TRUE(l.row(Command::setTargetFullScreen).checked);
 }

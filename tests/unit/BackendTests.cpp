@@ -1,0 +1,54 @@
+// Pure backend code where faults hide: tracing a window shape from pixels, key translation, the press ledger.
+#include "shared/paint/PaintedRegion.h"
+#include "x11/keys/KeyPressLedger.h"
+#include "x11/keys/ShortcutKeys.h"
+
+#include <gtest/gtest.h>
+
+using namespace tavelin;
+using shared::paint::PaintedRegion;
+using shared::paint::ShapeRect;
+
+TEST(PaintedRegion, EqualRowsShareABandAndFaintPixelsStayOut)
+{
+    QImage image(8, 4, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    for (int y = 0; y < 2; ++y) {
+        image.setPixel(1, y, qRgba(0, 0, 0, 255));
+        image.setPixel(2, y, qRgba(100, 0, 0, 128));
+        image.setPixel(5, y, qRgba(0, 0, 0, 200));
+    }
+    image.setPixel(6, 3, qRgba(0, 0, 0, 10)); // below minAlpha
+    image.setPixel(7, 3, qRgba(0, 0, 0, 60));
+    auto region = PaintedRegion::trace(image, image.rect(), { 48, 72 });
+    EXPECT_EQ(region.rectangles(),
+        (std::vector<ShapeRect> { { 1, 0, 2, 2 }, { 5, 0, 1, 2 }, { 7, 3, 1, 1 } }));
+    EXPECT_EQ(qAlpha(image.pixel(2, 0)), 255) << "kept pixels are laid over the backdrop";
+    EXPECT_EQ(qRed(image.pixel(2, 0)), 100 + (72 * 127 + 127) / 255);
+    EXPECT_EQ(qAlpha(image.pixel(6, 3)), 10) << "pixels left out are left alone";
+    EXPECT_TRUE(PaintedRegion::trace(image, QRect(-5, -5, 3, 3), { 48, 72 }).rectangles().empty());
+}
+
+TEST(ShortcutKeys, TranslateKeycodesAndTheCoreModifierMask)
+{
+    auto keys = x11::keys::ShortcutKeys::evdevDefaults();
+    auto g = keys.translate(42, (1u << 0) | (1u << 6)); // Shift, Mod4
+    EXPECT_EQ(g.key, core::ShortcutKey::g);
+    EXPECT_EQ(g.modifiers, core::modifiers::shift | core::modifiers::super);
+    EXPECT_EQ(keys.translate(38, 1u << 2).modifiers, core::modifiers::control);
+    EXPECT_EQ(keys.translate(38, 0).key, core::ShortcutKey::a);
+    EXPECT_EQ(keys.translate(43, 0).key, core::ShortcutKey::none) << "H is not a shortcut key";
+    EXPECT_EQ(keys.translate(0xFFFFFFFF, 1u << 6).modifiers, core::modifiers::super);
+}
+
+TEST(KeyPressLedger, EachPressRunsOnceUntilItIsLongForgotten)
+{
+    x11::keys::KeyPressLedger ledger;
+    EXPECT_TRUE(ledger.claim(1000, 42));
+    EXPECT_FALSE(ledger.claim(1000, 42)) << "the second route's sighting";
+    EXPECT_TRUE(ledger.claim(1000, 25)) << "another key at the same time";
+    EXPECT_TRUE(ledger.claim(1016, 42)) << "the next press of the same key";
+    for (uint32_t t = 2000; t < 2100; ++t)
+        ledger.claim(t, 30);
+    EXPECT_TRUE(ledger.claim(1000, 42)) << "only recent presses are kept";
+}
