@@ -52,8 +52,8 @@ public:
 
     // Window targeting, reachable for tests of the hit test and tracking.
     std::optional<uint32_t> findWindowAt(Point windowServerPoint);
-    std::optional<Rect> getWindowBounds(uint32_t number);
-    void applyWindowTarget(uint32_t number);
+    std::optional<Rect> getWindowBounds(uint32_t windowId);
+    void applyWindowTarget(uint32_t windowId);
     void startTrackingWindow();
     void handleWindowSelectionClick(Point where);
 

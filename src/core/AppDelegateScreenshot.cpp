@@ -18,7 +18,7 @@ std::string AppDelegate::screenshotFileName(const std::tm& t)
     return name;
 }
 
-// The base image: the target window alone, or else the main screen without the overlay.
+// The base image: the target window alone, or else the primary screen without the overlay.
 // rect receives the captured rectangle in global coordinates.
 ImageRef AppDelegate::captureBase(Rect& rect)
 {
@@ -31,7 +31,7 @@ ImageRef AppDelegate::captureBase(Rect& rect)
     auto screen = m_platform.primaryScreenFrame();
     if (!screen)
         return nullptr;
-    // The main screen's own rectangle: where the overlay lies, wherever that screen is.
+    // The primary screen's own rectangle: where the overlay lies, wherever that screen is.
     rect = *screen;
     bool hideOverlay = m_overlayWindow && !m_gridState.isSelectingWindow();
     for (auto& flash : m_flashes)

@@ -108,19 +108,19 @@ std::optional<uint32_t> AppDelegate::findWindowAt(Point point)
     return std::nullopt;
 }
 
-std::optional<Rect> AppDelegate::getWindowBounds(uint32_t number)
+std::optional<Rect> AppDelegate::getWindowBounds(uint32_t windowId)
 {
-    auto record = m_platform.windowRecord(number);
+    auto record = m_platform.windowRecord(windowId);
     if (!record)
         return std::nullopt;
     return record->bounds;
 }
 
-void AppDelegate::applyWindowTarget(uint32_t number)
+void AppDelegate::applyWindowTarget(uint32_t windowId)
 {
     if (!m_platform.primaryScreenFrame())
         return;
-    auto bounds = getWindowBounds(number);
+    auto bounds = getWindowBounds(windowId);
     if (!bounds)
         return;
     if (m_overlayWindow)

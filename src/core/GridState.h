@@ -27,20 +27,20 @@ std::string_view rawValue(GridColor);
 std::optional<GridColor> gridColorFromRawValue(std::string_view);
 Color displayColor(GridColor);
 
-// What the overlay covers: the main screen, or one window (by its X window id).
+// What the overlay covers: the primary screen, or one window (by its X window id).
 class TargetMode {
 public:
     static TargetMode fullScreen() { return TargetMode {}; }
-    static TargetMode window(uint32_t number) { return TargetMode {number}; }
+    static TargetMode window(uint32_t windowId) { return TargetMode {windowId}; }
 
     bool isFullScreen() const { return !m_window.has_value(); }
     bool isWindow() const { return m_window.has_value(); }
-    // The window number of a window target; none for the full screen.
+    // The window id of a window target; none for the full screen.
     std::optional<uint32_t> windowId() const { return m_window; }
 
 private:
     TargetMode() = default;
-    explicit TargetMode(uint32_t number) : m_window(number) { }
+    explicit TargetMode(uint32_t windowId) : m_window(windowId) { }
     std::optional<uint32_t> m_window;
 };
 

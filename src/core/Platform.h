@@ -131,15 +131,15 @@ public:
     virtual std::vector<WindowRecord> visibleWindows() = 0;
     // The one window with that id; none once it is gone.
     virtual std::optional<WindowRecord> windowRecord(uint32_t id) = 0;
-    virtual bool isOwnWindow(uint32_t number) const = 0;
+    virtual bool isOwnWindow(uint32_t windowId) const = 0;
     // Told when a window becomes the target, and when it stops being one (0), so captures can prepare.
-    virtual void targetWindowChanged(uint32_t number) = 0;
+    virtual void targetWindowChanged(uint32_t windowId) = 0;
 
     // --- ScreenshotCapture ---
     // Blocks until the ordered-out overlay is really gone from the screen, at least minSeconds.
     virtual void waitForOverlayGone(OverlayWindow& overlay, double minSeconds) = 0;
     virtual ImageRef captureScreen(const Rect& rect) = 0;
-    virtual ImageRef captureWindow(uint32_t number, const Rect& rect) = 0;
+    virtual ImageRef captureWindow(uint32_t windowId, const Rect& rect) = 0;
     // Our own rendering of the overlay at the given pixel size (same drawing as on screen).
     virtual ImageRef renderOverlay(TavelinView& view, Size points, int pixelWidth, int pixelHeight) = 0;
     // base at its pixel size with the layer (if any) stretched over it; none on failure.

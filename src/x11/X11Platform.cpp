@@ -149,8 +149,8 @@ void X11Platform::stopWatching(core::WatchId token)
 
 std::vector<core::WindowRecord> X11Platform::visibleWindows() { return m_windowList->visibleWindows(); }
 std::optional<core::WindowRecord> X11Platform::windowRecord(uint32_t id) { return m_windowList->windowRecord(id); }
-bool X11Platform::isOwnWindow(uint32_t number) const { return shared::isOwnTopLevel(number); }
-void X11Platform::targetWindowChanged(uint32_t number) { m_captures->targetWindowChanged(number); }
+bool X11Platform::isOwnWindow(uint32_t windowId) const { return shared::isOwnTopLevel(windowId); }
+void X11Platform::targetWindowChanged(uint32_t windowId) { m_captures->targetWindowChanged(windowId); }
 
 void X11Platform::waitForOverlayGone(core::OverlayWindow& overlay, double minSeconds)
 {
@@ -158,7 +158,7 @@ void X11Platform::waitForOverlayGone(core::OverlayWindow& overlay, double minSec
 }
 
 core::ImageRef X11Platform::captureScreen(const core::Rect& rect) { return m_captures->captureScreen(rect); }
-core::ImageRef X11Platform::captureWindow(uint32_t number, const core::Rect& rect) { return m_captures->captureWindow(number, rect); }
+core::ImageRef X11Platform::captureWindow(uint32_t windowId, const core::Rect& rect) { return m_captures->captureWindow(windowId, rect); }
 
 core::ImageRef X11Platform::renderOverlay(core::TavelinView& view, core::Size points, int pixelWidth, int pixelHeight)
 {

@@ -56,12 +56,12 @@ public:
 
     std::vector<core::WindowRecord> visibleWindows() override;
     std::optional<core::WindowRecord> windowRecord(uint32_t id) override;
-    bool isOwnWindow(uint32_t number) const override;
-    void targetWindowChanged(uint32_t number) override;
+    bool isOwnWindow(uint32_t windowId) const override;
+    void targetWindowChanged(uint32_t windowId) override;
 
     void waitForOverlayGone(core::OverlayWindow& overlay, double minSeconds) override;
     core::ImageRef captureScreen(const core::Rect& rect) override;
-    core::ImageRef captureWindow(uint32_t number, const core::Rect& rect) override;
+    core::ImageRef captureWindow(uint32_t windowId, const core::Rect& rect) override;
     core::ImageRef renderOverlay(core::TavelinView& view, core::Size points, int pixelWidth, int pixelHeight) override;
     core::ImageRef compose(const core::ImageRef& base, const core::ImageRef& layer) override;
     std::optional<std::vector<uint8_t>> encodePng(const core::ImageRef& image) override;

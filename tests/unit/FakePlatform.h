@@ -187,8 +187,8 @@ public:
         auto w = std::find_if(windows.begin(), windows.end(), [&](auto& w) { return w.id == id; });
         return w == windows.end() ? std::nullopt : std::optional(*w);
     }
-    bool isOwnWindow(uint32_t number) const override { return std::count(ownWindows.begin(), ownWindows.end(), number); }
-    void targetWindowChanged(uint32_t number) override { targetChanges.push_back(number); }
+    bool isOwnWindow(uint32_t windowId) const override { return std::count(ownWindows.begin(), ownWindows.end(), windowId); }
+    void targetWindowChanged(uint32_t windowId) override { targetChanges.push_back(windowId); }
 
     void waitForOverlayGone(core::OverlayWindow& window, double minSeconds) override
     {
@@ -205,9 +205,9 @@ public:
         log.push_back("capture screen");
         return capture("screen", rect, screenCaptureWorks);
     }
-    core::ImageRef captureWindow(uint32_t number, const core::Rect& rect) override
+    core::ImageRef captureWindow(uint32_t windowId, const core::Rect& rect) override
     {
-        log.push_back("capture window " + std::to_string(number));
+        log.push_back("capture window " + std::to_string(windowId));
         return capture("window", rect, windowCaptureWorks);
     }
     core::ImageRef renderOverlay(core::TavelinView&, core::Size points, int pixelWidth, int pixelHeight) override

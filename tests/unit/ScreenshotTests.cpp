@@ -140,7 +140,7 @@ TEST(Screenshot, FailureTable)
         EXPECT_TRUE(s.platform.clipboard.empty());
         EXPECT_TRUE(s.home.desktopFiles().empty());
     }
-    { // no main screen: stop before hiding
+    { // no primary screen: stop before hiding
         Shooting s;
         s.platform.screen.reset();
         s.app->takeScreenshot();

@@ -7,9 +7,9 @@ using namespace tavelin::core;
 using namespace tavelin::test;
 
 namespace {
-WindowRecord window(uint32_t number, Rect bounds, int32_t pid = 100, std::optional<int64_t> layer = 0)
+WindowRecord window(uint32_t windowId, Rect bounds, int32_t pid = 100, std::optional<int64_t> layer = 0)
 {
-    return { number, pid, layer, bounds };
+    return { windowId, pid, layer, bounds };
 }
 }
 

@@ -59,7 +59,7 @@ ScreenshotCapture::ScreenshotCapture(xcb::X11Connection& x11)
 
 ScreenshotCapture::~ScreenshotCapture() = default;
 
-void ScreenshotCapture::targetWindowChanged(uint32_t number) { m_impl->composite.follow(number); }
+void ScreenshotCapture::targetWindowChanged(uint32_t windowId) { m_impl->composite.follow(windowId); }
 
 void ScreenshotCapture::waitForOverlayGone(core::OverlayWindow& overlay, double minSeconds)
 {
@@ -88,10 +88,10 @@ core::ImageRef ScreenshotCapture::captureScreen(const core::Rect& rect)
     return image;
 }
 
-core::ImageRef ScreenshotCapture::captureWindow(uint32_t number, const core::Rect& rect)
+core::ImageRef ScreenshotCapture::captureWindow(uint32_t windowId, const core::Rect& rect)
 {
     shared::TraceTimer timer("window capture");
-    auto image = shared::image::makeImage(m_impl->composite.capture(number, devicePixelRect(rect)));
+    auto image = shared::image::makeImage(m_impl->composite.capture(windowId, devicePixelRect(rect)));
     m_impl->idleRelease.start();
     timer.print();
     return image;

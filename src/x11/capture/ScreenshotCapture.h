@@ -12,10 +12,10 @@ class ScreenshotCapture {
 public:
     explicit ScreenshotCapture(xcb::X11Connection& x11);
     ~ScreenshotCapture();
-    void targetWindowChanged(uint32_t number);
+    void targetWindowChanged(uint32_t windowId);
     void waitForOverlayGone(core::OverlayWindow& overlay, double minSeconds);
     core::ImageRef captureScreen(const core::Rect& rect);
-    core::ImageRef captureWindow(uint32_t number, const core::Rect& rect);
+    core::ImageRef captureWindow(uint32_t windowId, const core::Rect& rect);
 
 private:
     struct Impl;

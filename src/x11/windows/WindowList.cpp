@@ -112,24 +112,24 @@ std::vector<core::WindowRecord> WindowList::unmanagedWindows()
 // A window counts as gone once it is destroyed, and also once its application withdrew it
 // (ICCCM 4.1.4): the manager drops it from _NET_CLIENT_LIST; without a manager it is unmapped
 // and carries no WM_STATE. An iconified window is still there, at the place it will come back to.
-std::optional<core::WindowRecord> WindowList::windowRecord(uint32_t number)
+std::optional<core::WindowRecord> WindowList::windowRecord(uint32_t windowId)
 {
-    if (number == XCB_NONE)
+    if (windowId == XCB_NONE)
         return std::nullopt;
     auto root = readRoot();
-    xcb_window_t window = number;
+    xcb_window_t window = windowId;
     auto facts = readClientFacts(m_x11, *m_atoms, std::span(&window, 1));
     if (!facts.front())
         return std::nullopt;
     const auto& f = *facts.front();
     if (root.hasEwmhManager && root.clients) {
-        if (!contains(root.clients, number))
+        if (!contains(root.clients, windowId))
             return std::nullopt;
         return inPoints(makeRecord(f, *m_atoms));
     }
     if (!f.viewable && !f.hasIcccmState)
         return std::nullopt;
-    auto outer = topLevelRect(m_x11, number);
+    auto outer = topLevelRect(m_x11, windowId);
     if (!outer)
         return std::nullopt;
     return inPoints(makeRecord(f, *m_atoms, *outer));

@@ -19,7 +19,7 @@ public:
     // Viewable, not hidden, on the current desktop, no desktop elements; frontmost first.
     std::vector<core::WindowRecord> visibleWindows();
     // The one client window, whether on screen or not; empty once it is gone or withdrawn.
-    std::optional<core::WindowRecord> windowRecord(uint32_t number);
+    std::optional<core::WindowRecord> windowRecord(uint32_t windowId);
 
 private:
     struct RootFacts;
