@@ -1,12 +1,22 @@
-// Tavelin's entry point: a Qt application with one AppDelegate, and a clean exit on SIGTERM and SIGINT.
+// Tavelin's entry point: the command line first; to start, one Qt application per session with one
+// AppDelegate on the session bus, and a clean exit on SIGTERM and SIGINT.
 #include "core/AppDelegate.h"
+#include "core/CommandSet.h"
+#include "shared/cli/Client.h"
+#include "shared/dbus/Service.h"
 #include "x11/X11Platform.h"
 
+#include <xcb/xcb.h>
+
 #include <QApplication>
+#include <QDBusConnection>
 #include <QSocketNotifier>
 #include <QTimer>
 
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -40,10 +50,27 @@ void installSignalHandlers(QApplication& app)
     sigaction(SIGINT, &action, nullptr);
 }
 
+
+// Qt aborts when it cannot reach a display: look first, and say so in one line.
+bool displayReachable()
+{
+    const char* display = std::getenv("DISPLAY");
+    if (!display || !*display) {
+        std::fprintf(stderr, "tavelin: cannot start: no X display (DISPLAY is not set)\n");
+        return false;
+    }
+    auto* connection = xcb_connect(nullptr, nullptr);
+    bool reachable = !xcb_connection_has_error(connection);
+    xcb_disconnect(connection);
+    if (!reachable)
+        std::fprintf(stderr, "tavelin: cannot start: cannot open the X display %s\n", display);
+    return reachable;
 }
 
-int main(int argc, char** argv)
+int startTavelin(int argc, char** argv)
 {
+    if (!displayReachable())
+        return 1;
     QApplication app(argc, argv);
     QApplication::setApplicationName("Tavelin");
     QApplication::setQuitOnLastWindowClosed(false);
@@ -53,8 +80,26 @@ int main(int argc, char** argv)
     {
         tavelin::x11::X11Platform platform;
         tavelin::core::AppDelegate delegate(platform);
+        tavelin::core::CommandSet commands(delegate, platform);
+        tavelin::shared::dbus::Service service(commands);
+        // The name first, the windows after: a second start shows nothing before it gives up.
+        qint64 holder = 0;
+        switch (service.claim(QDBusConnection::sessionBus(), &holder)) {
+        case tavelin::shared::dbus::Service::Claim::taken:
+            std::fprintf(stderr, "tavelin: Tavelin is already running in this session (process %lld)\n", static_cast<long long>(holder));
+            return 0;
+        case tavelin::shared::dbus::Service::Claim::noBus:
+            std::fprintf(stderr, "tavelin: no session bus: scripts cannot reach this Tavelin\n");
+            break;
+        case tavelin::shared::dbus::Service::Claim::ours: break;
+        }
         QTimer::singleShot(0, &app, [&delegate] { delegate.launch(); });
         status = QApplication::exec();
+        service.release();
     }
     return status;
 }
+
+}
+
+int main(int argc, char** argv) { return tavelin::shared::cli::runTavelin(argc, argv, startTavelin); }

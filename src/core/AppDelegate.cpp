@@ -32,11 +32,16 @@ void AppDelegate::launch()
     setupOverlayWindow();
     setupTray();
     setupShortcuts();
+    std::weak_ptr<bool> alive = m_alive;
+    m_platform.watchScreens([this, alive] {
+        if (alive.lock())
+            screensChanged();
+    });
 }
 
 void AppDelegate::setupOverlayWindow()
 {
-    auto screen = m_platform.primaryScreenFrame();
+    auto screen = fullScreenFrame();
     if (!screen)
         return;
     m_view = std::make_unique<TavelinView>(m_gridState);
@@ -90,10 +95,12 @@ void AppDelegate::toggleAdjustMode()
         m_overlayWindow->setClickThrough(!m_gridState.isAdjusting());
 }
 
-void AppDelegate::setSize(double value)
+void AppDelegate::setSize(double value) { setCellSize(value, value); }
+
+void AppDelegate::setCellSize(double width, double height)
 {
-    m_gridState.setCellWidth(value);
-    m_gridState.setCellHeight(value);
+    m_gridState.setCellWidth(width);
+    m_gridState.setCellHeight(height);
 }
 
 void AppDelegate::quitApp() { m_platform.quit(); }

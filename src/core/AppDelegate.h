@@ -6,6 +6,7 @@
 #include "core/Platform.h"
 #include "core/TavelinView.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -34,6 +35,26 @@ public:
     void startWindowSelection();
     void setTargetFullScreen();
     void takeScreenshot();
+
+    // Script commands beyond the menu's (see CommandSet).
+    void followWindow(uint32_t id);
+    void setCellSize(double width, double height);
+    // The screen the full-screen grid covers: the one chosen by name while it exists, else the primary.
+    std::optional<Rect> fullScreenFrame() const;
+    std::string fullScreenName() const;
+    void setFullScreenScreen(const std::string& name);
+    // Where the grid is drawn, in root-window points.
+    Rect gridFrame() const;
+    struct ShotResult {
+        std::string path;
+        std::string problem; // empty when the file was saved
+    };
+    // The menu's screenshot, reporting where the file went.
+    ShotResult screenshotToDesktop();
+    // The same picture as PNG bytes alone: no file, no clipboard, no flash.
+    std::optional<std::vector<uint8_t>> screenshotPng();
+    // Told after the overlay moved or the screens changed.
+    void setChangeHandler(std::function<void()> handler) { m_changed = std::move(handler); }
 
     // Runs the command a menu row names.
     void perform(const MenuItem& item);
@@ -73,7 +94,12 @@ private:
     void showScreenshotFeedback();
     void runShortcut(ShortcutKey key);
     ImageRef captureBase(Rect& rect);
-    void saveScreenshot(const std::vector<uint8_t>& png);
+    FileWriteResult saveScreenshot(const std::vector<uint8_t>& png);
+    ImageRef composeScreenshot();
+    void targetWindow(uint32_t id);
+    std::optional<ScreenInfo> fullScreen() const;
+    void screensChanged();
+    void placeOverlay(const Rect& frame);
 
     Platform& m_platform;
     std::unique_ptr<OverlayWindow> m_overlayWindow;
@@ -86,6 +112,8 @@ private:
     TimerId m_trackingTimer = 0;
     // Flashes still on screen: a screen capture must not catch the previous shot's flash.
     std::vector<std::shared_ptr<FlashWindow>> m_flashes;
+    std::string m_screenName; // chosen by name; empty: the primary screen
+    std::function<void()> m_changed;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 

@@ -28,10 +28,10 @@ ImageRef AppDelegate::captureBase(Rect& rect)
             return m_platform.captureWindow(*target, rect);
         }
     }
-    auto screen = m_platform.primaryScreenFrame();
+    auto screen = fullScreenFrame();
     if (!screen)
         return nullptr;
-    // The primary screen's own rectangle: where the overlay lies, wherever that screen is.
+    // The grid's screen's own rectangle: where the overlay lies, wherever that screen is.
     rect = *screen;
     bool hideOverlay = m_overlayWindow && !m_gridState.isSelectingWindow();
     for (auto& flash : m_flashes)
@@ -46,41 +46,57 @@ ImageRef AppDelegate::captureBase(Rect& rect)
     return base;
 }
 
-void AppDelegate::takeScreenshot()
+// The grid over what lies under it; none while the grid is hidden or when a step fails.
+ImageRef AppDelegate::composeScreenshot()
 {
     if (!m_gridState.isVisible())
-        return;
+        return nullptr;
     Rect rect;
     auto base = captureBase(rect);
     if (!base || base->pixelWidth() <= 0 || base->pixelHeight() <= 0)
-        return;
+        return nullptr;
     ImageRef layer;
     if (m_view)
         layer = m_platform.renderOverlay(*m_view, rect.size(), base->pixelWidth(), base->pixelHeight());
-    auto composed = m_platform.compose(base, layer);
-    if (!composed)
-        return;
-    auto png = m_platform.encodePng(composed);
+    return m_platform.compose(base, layer);
+}
+
+void AppDelegate::takeScreenshot() { screenshotToDesktop(); }
+
+AppDelegate::ShotResult AppDelegate::screenshotToDesktop()
+{
+    auto composed = composeScreenshot();
+    auto png = composed ? m_platform.encodePng(composed) : std::nullopt;
     if (!png)
-        return;
-    saveScreenshot(*png);
+        return { "", "the screenshot could not be taken" };
+    auto saved = saveScreenshot(*png);
     m_platform.setClipboardImage(composed, *png);
     showScreenshotFeedback();
+    if (auto* error = std::get_if<WriteError>(&saved))
+        return { "", "screenshot not saved: " + error->message };
+    return { std::get<WrittenFile>(saved).path, "" };
+}
+
+std::optional<std::vector<uint8_t>> AppDelegate::screenshotPng()
+{
+    auto composed = composeScreenshot();
+    return composed ? m_platform.encodePng(composed) : std::nullopt;
 }
 
 // A failed write loses only the file: the clipboard and the flash still follow.
-void AppDelegate::saveScreenshot(const std::vector<uint8_t>& png)
+FileWriteResult AppDelegate::saveScreenshot(const std::vector<uint8_t>& png)
 {
     auto desktop = m_platform.desktopDirectory();
     if (desktop.empty()) {
         m_platform.reportProblem("screenshot not saved: no home directory");
-        return;
+        return WriteError { "no home directory" };
     }
     auto name = screenshotFileName(m_platform.localTimeNow());
     auto stem = name.substr(0, name.size() - 4);
     auto result = m_platform.writeNewFile(desktop, stem, png);
     if (auto* error = std::get_if<WriteError>(&result))
         m_platform.reportProblem("screenshot not saved: " + error->message);
+    return result;
 }
 
 void AppDelegate::showScreenshotFeedback()

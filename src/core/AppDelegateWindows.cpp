@@ -68,23 +68,36 @@ void AppDelegate::endWindowSelection()
 void AppDelegate::handleWindowSelectionClick(Point where)
 {
     stopSelecting();
-    if (!m_platform.primaryScreenFrame()) {
+    if (!fullScreenFrame()) {
         // Nothing to hit-test against: keep the target, but never leave the grid hidden.
         showOverlayAfterSelection();
         return;
     }
     auto hit = findWindowAt(where);
     if (hit) {
-        m_gridState.setTargetMode(TargetMode::window(*hit));
-        m_platform.targetWindowChanged(*hit);
-        applyWindowTarget(*hit);
-        // A hidden grid stays hidden; showing it again resumes tracking.
-        if (m_gridState.isVisible())
-            startTrackingWindow();
+        targetWindow(*hit);
     } else {
         setTargetFullScreen();
     }
     showOverlayAfterSelection();
+    rebuildMenu();
+}
+
+void AppDelegate::targetWindow(uint32_t id)
+{
+    m_gridState.setTargetMode(TargetMode::window(id));
+    m_platform.targetWindowChanged(id);
+    applyWindowTarget(id);
+    // A hidden grid stays hidden; showing it again resumes tracking.
+    if (m_gridState.isVisible())
+        startTrackingWindow();
+}
+
+// As if the window had been picked: a pending pick ends without its click.
+void AppDelegate::followWindow(uint32_t id)
+{
+    endWindowSelection();
+    targetWindow(id);
     rebuildMenu();
 }
 
@@ -118,13 +131,13 @@ std::optional<Rect> AppDelegate::getWindowBounds(uint32_t windowId)
 
 void AppDelegate::applyWindowTarget(uint32_t windowId)
 {
-    if (!m_platform.primaryScreenFrame())
+    if (!fullScreenFrame())
         return;
     auto bounds = getWindowBounds(windowId);
     if (!bounds)
         return;
     if (m_overlayWindow)
-        m_overlayWindow->setFrame(*bounds);
+        placeOverlay(*bounds);
 }
 
 void AppDelegate::startTrackingWindow()
@@ -158,8 +171,8 @@ void AppDelegate::setTargetFullScreen()
     m_gridState.setTargetMode(TargetMode::fullScreen());
     if (wasWindow)
         m_platform.targetWindowChanged(0);
-    if (auto screen = m_platform.primaryScreenFrame(); screen && m_overlayWindow)
-        m_overlayWindow->setFrame(*screen);
+    if (auto screen = fullScreenFrame(); screen && m_overlayWindow)
+        placeOverlay(*screen);
     // A hidden grid stays hidden, and a pending selection keeps the screen clear for its click.
     if (m_overlayWindow && m_gridState.isVisible() && !m_gridState.isSelectingWindow())
         m_overlayWindow->show();

@@ -88,6 +88,13 @@ struct WriteError {
 };
 using FileWriteResult = std::variant<WrittenFile, WriteError>;
 
+// One screen (a RandR monitor on X11): its name, its rectangle in root-window coordinates.
+struct ScreenInfo {
+    std::string name;
+    Rect frame;
+    bool primary = false;
+};
+
 using WatchId = uint64_t; // 0: nothing watched
 using TimerId = uint64_t; // 0: no timer
 
@@ -100,6 +107,12 @@ public:
     virtual int32_t processId() const = 0;
     // The primary screen's rectangle in root-window coordinates; none without a screen.
     virtual std::optional<Rect> primaryScreenFrame() const = 0;
+    // Every screen now, exactly one marked primary; empty when the desktop cannot tell.
+    virtual std::vector<ScreenInfo> screens() const = 0;
+    // Runs on the event loop after screens were added, removed, moved or resized.
+    virtual void watchScreens(std::function<void()> changed) = 0;
+    // Device pixels per point: a root-window pixel position is a point position times this.
+    virtual double deviceScale() const = 0;
 
     // --- Event loop ---
     virtual void post(std::function<void()> work) = 0;

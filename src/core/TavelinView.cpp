@@ -1,23 +1,11 @@
 // The overlay view's drawing: tint, ruler bands and grid lines, with the headers interleaved.
 #include "core/TavelinView.h"
 
+#include "core/CellMap.h"
+
 #include <algorithm>
-#include <cassert>
-#include <cmath>
-#include <limits>
 
 namespace tavelin::core {
-
-namespace {
-// Truncates toward zero; counts beyond any screen are held at a bound instead of overflowing.
-int64_t truncatedCount(double value)
-{
-    if (!std::isfinite(value))
-        return value > 0 ? std::numeric_limits<int32_t>::max() : -1;
-    constexpr double limit = std::numeric_limits<int32_t>::max();
-    return static_cast<int64_t>(std::trunc(std::clamp(value, -limit, limit)));
-}
-}
 
 TavelinView::TavelinView(GridState& state)
     : m_state(state)
@@ -45,12 +33,13 @@ TavelinView::Layout TavelinView::layout(Size size) const
 {
     Layout l;
     l.size = size;
-    l.topInset = m_state.targetMode().isFullScreen() ? fullScreenTopInset : 0;
-    l.cellWidth = m_state.cellWidth();
-    l.cellHeight = m_state.cellHeight();
-    assert(l.cellWidth > 0 && l.cellHeight > 0);
-    l.cols = truncatedCount((size.width - leftBandWidth) / l.cellWidth);
-    l.rows = truncatedCount((size.height - l.topInset - topBandHeight) / l.cellHeight);
+    // The same layout cell names and places are worked out from.
+    auto grid = GridLayout::of(size, m_state.cellWidth(), m_state.cellHeight(), m_state.targetMode().isFullScreen());
+    l.topInset = grid.topInset;
+    l.cellWidth = grid.cellWidth;
+    l.cellHeight = grid.cellHeight;
+    l.cols = grid.columns;
+    l.rows = grid.rows;
     l.colors = colors();
     return l;
 }

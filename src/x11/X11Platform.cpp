@@ -10,6 +10,8 @@
 #include "x11/keys/KeyMonitor.h"
 #include "x11/overlay/CompositorWatch.h"
 #include "x11/overlay/OverlayWindows.h"
+#include "x11/screens/RandrScreens.h"
+#include "x11/xcb/DesktopScale.h"
 #include "x11/windows/WindowList.h"
 #include "x11/windows/WindowPicker.h"
 
@@ -30,7 +32,8 @@ constexpr core::WatchId clickTokenBase = core::WatchId(1) << 40;
 }
 
 X11Platform::X11Platform()
-    : m_keys(std::make_unique<keys::KeyMonitor>())
+    : m_screens(std::make_unique<screens::RandrScreens>())
+    , m_keys(std::make_unique<keys::KeyMonitor>())
     , m_windowList(std::make_unique<windows::WindowList>(m_x11))
     , m_picker(std::make_unique<windows::WindowPicker>(m_x11))
     , m_captures(std::make_unique<capture::ScreenshotCapture>(m_x11))
@@ -55,14 +58,30 @@ int32_t X11Platform::processId() const { return static_cast<int32_t>(getpid()); 
 
 std::optional<core::Rect> X11Platform::primaryScreenFrame() const
 {
-    auto* screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return std::nullopt;
-    auto g = screen->geometry();
-    if (g.isEmpty())
-        return std::nullopt;
-    return core::Rect { double(g.x()), double(g.y()), double(g.width()), double(g.height()) };
+    for (auto& screen : screens()) {
+        if (screen.primary)
+            return screen.frame;
+    }
+    return std::nullopt;
 }
+
+// RandR's monitors as they are now (Qt's screen list can lag behind or miss monitors set by hand).
+std::vector<core::ScreenInfo> X11Platform::screens() const
+{
+    std::vector<core::ScreenInfo> all;
+    for (auto& m : m_screens->monitors()) {
+        auto frame = xcb::toPoints(core::Rect { double(m.x), double(m.y), double(m.width), double(m.height) });
+        all.push_back({ m.name, frame, m.primary });
+    }
+    return all;
+}
+
+void X11Platform::watchScreens(std::function<void()> changed)
+{
+    QObject::connect(m_screens.get(), &screens::RandrScreens::changed, m_screens.get(), std::move(changed));
+}
+
+double X11Platform::deviceScale() const { return xcb::deviceScale(); }
 
 // Work waits on an object of ours, so what is still pending when the platform goes is dropped
 // with it, before the application: nothing it holds outlives QApplication.

@@ -26,6 +26,9 @@ class ScreenshotCapture;
 namespace tavelin::x11::overlay {
 class CompositorWatch;
 }
+namespace tavelin::x11::screens {
+class RandrScreens;
+}
 
 namespace tavelin::x11 {
 
@@ -37,6 +40,9 @@ public:
     void quit() override;
     int32_t processId() const override;
     std::optional<core::Rect> primaryScreenFrame() const override;
+    std::vector<core::ScreenInfo> screens() const override;
+    void watchScreens(std::function<void()> changed) override;
+    double deviceScale() const override;
 
     void post(std::function<void()> work) override;
     void postDelayed(double seconds, std::function<void()> work) override;
@@ -75,6 +81,7 @@ public:
 
 private:
     xcb::X11Connection m_x11;
+    std::unique_ptr<screens::RandrScreens> m_screens;
     std::unique_ptr<keys::KeyMonitor> m_keys;
     std::unique_ptr<windows::WindowList> m_windowList;
     std::unique_ptr<windows::WindowPicker> m_picker;

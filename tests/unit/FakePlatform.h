@@ -63,6 +63,9 @@ public:
     std::string home = "/nonexistent";
     std::tm now {};
     std::vector<uint32_t> ownWindows;
+    std::vector<core::ScreenInfo> screenList; // empty: one screen named "screen" at screen
+    double scale = 1;
+    std::function<void()> screensChanged;
 
     // --- what tests read ---
     FakeOverlay* overlay = nullptr;
@@ -131,6 +134,14 @@ public:
     void quit() override { log.push_back("terminate"); }
     int32_t processId() const override { return pid; }
     std::optional<core::Rect> primaryScreenFrame() const override { return screen; }
+    std::vector<core::ScreenInfo> screens() const override
+    {
+        if (!screenList.empty())
+            return screenList;
+        return screen ? std::vector<core::ScreenInfo> { { "screen", *screen, true } } : std::vector<core::ScreenInfo> {};
+    }
+    void watchScreens(std::function<void()> changed) override { screensChanged = std::move(changed); }
+    double deviceScale() const override { return scale; }
     void post(std::function<void()> work) override { posted.push_back(std::move(work)); }
     void postDelayed(double seconds, std::function<void()> work) override { delayed.emplace_back(seconds, std::move(work)); }
     core::TimerId startRepeatingTimer(double seconds, std::function<void()> tick) override

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -92,10 +93,9 @@ std::string candidateName(const std::string& stem, int suffix)
     return suffix == 1 ? stem + ".png" : stem + "-" + std::to_string(suffix) + ".png";
 }
 
-}
-
-core::FileWriteResult writeNewFile(const std::string& folder, const std::string& stem,
-    const std::vector<uint8_t>& bytes)
+// Writes bytes to a temporary file in folder, then moves it to the first free name of nameFor(1..candidates).
+core::FileWriteResult writeFirstFree(const std::string& folder, const std::vector<uint8_t>& bytes, int candidates,
+    const std::function<std::string(int)>& nameFor, const std::string& whenAllTaken)
 {
     FileDescriptor dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.get() < 0)
@@ -111,8 +111,8 @@ core::FileWriteResult writeNewFile(const std::string& folder, const std::string&
         unlinkat(dir.get(), temporary.c_str(), 0);
         return core::WriteError { error };
     }
-    for (int suffix = 1; suffix <= maxSuffix; ++suffix) {
-        auto name = candidateName(stem, suffix);
+    for (int suffix = 1; suffix <= candidates; ++suffix) {
+        auto name = nameFor(suffix);
         if (moveIntoPlace(dir.get(), temporary, name) == 0)
             return core::WrittenFile { folder + "/" + name };
         if (errno != EEXIST) {
@@ -122,7 +122,24 @@ core::FileWriteResult writeNewFile(const std::string& folder, const std::string&
         }
     }
     unlinkat(dir.get(), temporary.c_str(), 0);
-    return core::WriteError { "too many screenshots named " + stem + " in " + folder };
+    return core::WriteError { whenAllTaken };
+}
+
+}
+
+core::FileWriteResult writeNewFile(const std::string& folder, const std::string& stem,
+    const std::vector<uint8_t>& bytes)
+{
+    return writeFirstFree(folder, bytes, maxSuffix, [&stem](int suffix) { return candidateName(stem, suffix); },
+        "too many screenshots named " + stem + " in " + folder);
+}
+
+core::FileWriteResult writeFileNoReplace(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    auto slash = path.rfind('/');
+    auto folder = slash == std::string::npos ? std::string(".") : slash == 0 ? std::string("/") : path.substr(0, slash);
+    auto name = slash == std::string::npos ? path : path.substr(slash + 1);
+    return writeFirstFree(folder, bytes, 1, [&name](int) { return name; }, path + " already exists; it is never replaced");
 }
 
 }

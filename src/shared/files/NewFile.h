@@ -16,4 +16,7 @@ namespace tavelin::shared::files {
 core::FileWriteResult writeNewFile(const std::string& folder, const std::string& stem,
     const std::vector<uint8_t>& bytes);
 
+// Writes bytes to exactly that path, the same careful way; an existing file or link there is an error.
+core::FileWriteResult writeFileNoReplace(const std::string& path, const std::vector<uint8_t>& bytes);
+
 }

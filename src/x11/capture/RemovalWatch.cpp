@@ -16,6 +16,7 @@
 // screen when we looked, the repaint may have passed already: a short bounded wait stands in.
 #include "x11/capture/RemovalWatch.h"
 
+#include "x11/screens/RandrScreens.h"
 #include "x11/windows/TopLevelWindows.h"
 #include "x11/xcb/XcbReplies.h"
 
@@ -194,8 +195,8 @@ bool RemovalWatch::prepare(Session& session, xcb_window_t window)
     auto attributes = xcb::takeReply(c, attributesCookie, &xcb_get_window_attributes_reply);
     auto shown = xcb::takeReply(c, shownCookie, &xcb_shape_get_rectangles_reply);
     auto origin = xcb::takeReply(c, originCookie, &xcb_translate_coordinates_reply);
-    const auto* screen = m_x11.screen();
-    QRect rootRect(0, 0, screen->width_in_pixels, screen->height_in_pixels);
+    auto [rootWidth, rootHeight] = screens::currentRootSize(m_x11);
+    QRect rootRect(0, 0, rootWidth, rootHeight);
     if (geometry) {
         int border = geometry->border_width;
         session.area = QRect(geometry->x, geometry->y, geometry->width + 2 * border, geometry->height + 2 * border)

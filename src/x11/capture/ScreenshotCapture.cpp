@@ -3,6 +3,7 @@
 
 #include "shared/Trace.h"
 #include "shared/image/ImageOps.h"
+#include "x11/screens/RandrScreens.h"
 #include "x11/capture/DrawableImage.h"
 #include "x11/capture/RemovalWatch.h"
 #include "x11/capture/WindowCapture.h"
@@ -79,7 +80,9 @@ core::ImageRef ScreenshotCapture::captureScreen(const core::Rect& rect)
     if (!x11.isValid() || !x11.screen())
         return nullptr;
     const auto* screen = x11.screen();
-    QRect area = devicePixelRect(rect).intersected(QRect(0, 0, screen->width_in_pixels, screen->height_in_pixels));
+    // The root as it is now: RandR may have resized it since the connection was made.
+    auto [rootWidth, rootHeight] = screens::currentRootSize(x11);
+    QRect area = devicePixelRect(rect).intersected(QRect(0, 0, rootWidth, rootHeight));
     if (area.isEmpty())
         return nullptr;
     auto image = shared::image::makeImage(m_impl->reader.read(x11.root(), area, screen->root_visual));

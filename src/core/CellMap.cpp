@@ -1,0 +1,133 @@
+// Cell names and places, worked out with the same layout the overlay view draws.
+#include "core/CellMap.h"
+
+#include "core/TavelinView.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cctype>
+#include <cmath>
+#include <limits>
+
+namespace tavelin::core {
+
+namespace {
+// More letters or digits than this names no cell of any screen, and keeps the arithmetic exact.
+constexpr size_t maxColumnLetters = 7;
+constexpr size_t maxRowDigits = 9;
+
+// Truncates toward zero; counts beyond any screen are held at a bound instead of overflowing.
+int64_t truncatedCount(double value)
+{
+    if (!std::isfinite(value))
+        return value > 0 ? std::numeric_limits<int32_t>::max() : -1;
+    constexpr double limit = std::numeric_limits<int32_t>::max();
+    return static_cast<int64_t>(std::trunc(std::clamp(value, -limit, limit)));
+}
+
+// The first pixel whose centre lies at or after the scaled coordinate.
+int64_t pixelEdge(double points, double scale)
+{
+    return static_cast<int64_t>(std::ceil(points * scale - 0.5));
+}
+}
+
+std::optional<CellAddress> parseCellName(std::string_view name)
+{
+    size_t letters = 0;
+    int64_t column = 0;
+    while (letters < name.size() && std::isalpha(static_cast<unsigned char>(name[letters]))) {
+        char upper = char(std::toupper(static_cast<unsigned char>(name[letters])));
+        if (upper < 'A' || upper > 'Z')
+            return std::nullopt;
+        column = column * 26 + (upper - 'A' + 1);
+        ++letters;
+    }
+    auto digits = name.substr(letters);
+    if (letters == 0 || letters > maxColumnLetters || digits.empty() || digits.size() > maxRowDigits
+        || digits.front() == '0')
+        return std::nullopt;
+    int64_t row = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        row = row * 10 + (c - '0');
+    }
+    return CellAddress { column - 1, row - 1 };
+}
+
+std::string cellName(CellAddress cell) { return TavelinView::cellLabel(cell.column, cell.row); }
+
+GridLayout GridLayout::of(Size view, double cellWidth, double cellHeight, bool fullScreen)
+{
+    assert(cellWidth > 0 && cellHeight > 0);
+    GridLayout l;
+    l.topInset = fullScreen ? TavelinView::fullScreenTopInset : 0;
+    l.cellWidth = cellWidth;
+    l.cellHeight = cellHeight;
+    l.columns = truncatedCount((view.width - TavelinView::leftBandWidth) / cellWidth);
+    l.rows = truncatedCount((view.height - l.topInset - TavelinView::topBandHeight) / cellHeight);
+    return l;
+}
+
+Point GridLayout::origin() const { return { TavelinView::leftBandWidth, topInset + TavelinView::topBandHeight }; }
+
+Rect GridLayout::cellRect(CellAddress cell) const
+{
+    auto o = origin();
+    return { o.x + double(cell.column) * cellWidth, o.y + double(cell.row) * cellHeight, cellWidth, cellHeight };
+}
+
+PixelRect toPixelRect(const Rect& points, double scale)
+{
+    auto left = pixelEdge(points.x, scale), top = pixelEdge(points.y, scale);
+    return { left, top, pixelEdge(points.x + points.width, scale) - left, pixelEdge(points.y + points.height, scale) - top };
+}
+
+CellMap::CellMap(const Rect& frame, double scale, double cellWidth, double cellHeight, bool fullScreen)
+    : m_frame(frame)
+    , m_scale(scale > 0 ? scale : 1)
+    , m_layout(GridLayout::of(frame.size(), cellWidth, cellHeight, fullScreen))
+{
+}
+
+bool CellMap::contains(CellAddress cell) const
+{
+    return cell.column >= 0 && cell.row >= 0 && cell.column < columns() && cell.row < rows();
+}
+
+std::optional<PixelRect> CellMap::cellPixels(CellAddress cell) const
+{
+    if (!contains(cell))
+        return std::nullopt;
+    auto r = m_layout.cellRect(cell);
+    return toPixelRect({ m_frame.x + r.x, m_frame.y + r.y, r.width, r.height }, m_scale);
+}
+
+std::optional<PixelPoint> CellMap::cellCentre(CellAddress cell) const
+{
+    if (!contains(cell))
+        return std::nullopt;
+    auto r = m_layout.cellRect(cell);
+    double x = (m_frame.x + r.x + r.width / 2) * m_scale;
+    double y = (m_frame.y + r.y + r.height / 2) * m_scale;
+    return PixelPoint { static_cast<int64_t>(std::floor(x)), static_cast<int64_t>(std::floor(y)) };
+}
+
+CellMap::Lookup CellMap::cellAt(PixelPoint pixel) const
+{
+    Point p { (double(pixel.x) + 0.5) / m_scale - m_frame.x, (double(pixel.y) + 0.5) / m_scale - m_frame.y };
+    // The clear strip the full-screen grid leaves for a menu bar is not part of the grid.
+    if (p.x < 0 || p.y < m_layout.topInset || p.x >= m_frame.width || p.y >= m_frame.height)
+        return { std::nullopt, NoCell::outsideGrid };
+    auto o = m_layout.origin();
+    if (p.x < o.x || p.y < o.y)
+        return { std::nullopt, NoCell::onBand };
+    CellAddress cell { static_cast<int64_t>(std::floor((p.x - o.x) / m_layout.cellWidth)),
+        static_cast<int64_t>(std::floor((p.y - o.y) / m_layout.cellHeight)) };
+    if (!contains(cell))
+        return { std::nullopt, NoCell::partialCell };
+    return { cell, NoCell::outsideGrid };
+}
+
+}

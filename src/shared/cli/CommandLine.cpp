@@ -1,0 +1,219 @@
+// Reading the tavelin command line: subcommand, operands and the --json / --rect options.
+#include "shared/cli/CommandLine.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <map>
+
+namespace tavelin::shared::cli {
+
+namespace {
+
+using core::Switch;
+
+struct Grammar {
+    Verb verb;
+    size_t minOperands;
+    size_t maxOperands;
+    const char* synopsis;
+    bool json = false;
+    bool rect = false;
+};
+
+const std::map<std::string, Grammar>& grammar()
+{
+    static const std::map<std::string, Grammar> words {
+        { "grid", { Verb::grid, 1, 1, "grid on|off|toggle" } },
+        { "labels", { Verb::labels, 1, 1, "labels on|off|toggle" } },
+        { "adjust", { Verb::adjust, 1, 1, "adjust on|off|toggle" } },
+        { "pick", { Verb::pick, 0, 0, "pick" } },
+        { "follow", { Verb::follow, 1, 1, "follow WINDOW" } },
+        { "full-screen", { Verb::fullScreen, 0, 0, "full-screen" } },
+        { "size", { Verb::size, 1, 2, "size W [H]" } },
+        { "color", { Verb::color, 1, 1, "color NAME" } },
+        { "screen", { Verb::screen, 0, 1, "screen [NAME]", true } },
+        { "shot", { Verb::shot, 0, 1, "shot [PATH|-]" } },
+        { "cell", { Verb::cell, 1, 1, "cell NAME [--rect] [--json]", true, true } },
+        { "at", { Verb::at, 2, 2, "at X Y [--json]", true } },
+        { "state", { Verb::state, 0, 0, "state [--json]", true } },
+        { "quit", { Verb::quit, 0, 0, "quit" } },
+    };
+    return words;
+}
+
+UsageError usage(const std::string& word, const std::string& problem)
+{
+    return { word + ": " + problem + " (usage: tavelin " + grammar().at(word).synopsis + ")" };
+}
+
+std::string quoted(const std::string& text) { return "\"" + text + "\""; }
+
+std::optional<double> number(const std::string& text)
+{
+    if (text.empty())
+        return std::nullopt;
+    char* end = nullptr;
+    errno = 0;
+    double value = std::strtod(text.c_str(), &end);
+    if (*end != '\0' || errno != 0 || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+std::optional<int64_t> integer(const std::string& text)
+{
+    if (text.empty() || text.find_first_not_of("+-0123456789") != std::string::npos)
+        return std::nullopt;
+    char* end = nullptr;
+    errno = 0;
+    long long value = std::strtoll(text.c_str(), &end, 10);
+    if (*end != '\0' || errno != 0)
+        return std::nullopt;
+    return int64_t(value);
+}
+
+// Fills in the operands of a request whose word and operand count are already right.
+std::optional<UsageError> readOperands(const std::string& word, const std::vector<std::string>& ops, Request& r)
+{
+    switch (r.verb) {
+    case Verb::grid:
+    case Verb::labels:
+    case Verb::adjust: {
+        auto mode = core::parseSwitch(ops[0]);
+        if (!mode)
+            return usage(word, quoted(ops[0]) + " is not on, off or toggle");
+        r.mode = *mode;
+        return std::nullopt;
+    }
+    case Verb::follow: {
+        auto id = core::parseWindowId(ops[0]);
+        if (!id)
+            return usage(word, quoted(ops[0]) + " is not a window id (decimal or 0x hex)");
+        r.window = *id;
+        return std::nullopt;
+    }
+    case Verb::size: {
+        for (size_t i = 0; i < ops.size(); ++i) {
+            auto side = number(ops[i]);
+            if (!side)
+                return usage(word, quoted(ops[i]) + " is not a number");
+            if (!core::isCellSize(*side))
+                return usage(word, ops[i] + " is outside 20 to 400 points");
+            (i == 0 ? r.width : r.height) = *side;
+        }
+        if (ops.size() == 1)
+            r.height = r.width;
+        return std::nullopt;
+    }
+    case Verb::color:
+        if (!core::gridColorNamed(ops[0]))
+            return usage(word, "no colour " + quoted(ops[0]) + "; the colours are White, Blue, Green, Cyan, Yellow, Red, Orange, Pink");
+        r.name = ops[0];
+        return std::nullopt;
+    case Verb::screen:
+        if (ops.empty())
+            r.verb = Verb::listScreens;
+        else
+            r.name = ops[0];
+        return std::nullopt;
+    case Verb::shot:
+        if (!ops.empty()) {
+            r.verb = ops[0] == "-" ? Verb::shotToStdout : Verb::shotToFile;
+            r.name = ops[0];
+        }
+        return std::nullopt;
+    case Verb::cell:
+        if (!core::parseCellName(ops[0]))
+            return usage(word, quoted(ops[0]) + " is not a cell name: a column's letters, then a row number, as C4");
+        r.name = ops[0];
+        return std::nullopt;
+    case Verb::at: {
+        auto x = integer(ops[0]), y = integer(ops[1]);
+        if (!x || !y)
+            return usage(word, quoted(x ? ops[1] : ops[0]) + " is not a whole number of pixels");
+        r.x = *x;
+        r.y = *y;
+        return std::nullopt;
+    }
+    default: return std::nullopt;
+    }
+}
+
+}
+
+std::variant<Request, UsageError> parseCommandLine(const std::vector<std::string>& arguments)
+{
+    Request r;
+    if (arguments.empty())
+        return r;
+    const auto& word = arguments[0];
+    if (word == "--help" || word == "-h" || word == "help") {
+        r.verb = Verb::help;
+        return r;
+    }
+    if (word == "--version") {
+        r.verb = Verb::version;
+        return r;
+    }
+    auto found = grammar().find(word);
+    if (found == grammar().end())
+        return UsageError { "unknown command " + quoted(word) + " (see tavelin --help)" };
+    const auto& g = found->second;
+    r.verb = g.verb;
+    std::vector<std::string> operands;
+    for (size_t i = 1; i < arguments.size(); ++i) {
+        const auto& a = arguments[i];
+        if (a == "--help" || a == "-h") {
+            r.verb = Verb::help;
+            return r;
+        }
+        if (a == "--json" && g.json)
+            r.json = true;
+        else if (a == "--rect" && g.rect)
+            r.rect = true;
+        else if (a.size() > 2 && a.starts_with("--"))
+            return usage(word, "unknown option " + a);
+        else
+            operands.push_back(a);
+    }
+    if (operands.size() < g.minOperands)
+        return usage(word, "missing argument");
+    if (operands.size() > g.maxOperands)
+        return usage(word, "too many arguments");
+    if (auto error = readOperands(word, operands, r))
+        return *error;
+    return r;
+}
+
+std::string helpText()
+{
+    return R"(Usage: tavelin [COMMAND]
+
+Lays a spreadsheet-style grid over the screen or one window. With no COMMAND, starts Tavelin
+(one per session). With a COMMAND, tells the running Tavelin what to do and exits.
+
+Commands:
+  grid on|off|toggle      show or hide the grid
+  labels on|off|toggle    cell names on or off
+  adjust on|off|toggle    adjust mode (drag to resize the cells)
+  pick                    pick a window with the next click, as Super+Shift+W
+  follow WINDOW           follow the window with that X11 id (decimal or 0x hex)
+  full-screen             back to the whole screen
+  size W [H]              cell width and height in points, 20 to 400 (H defaults to W)
+  color NAME              White, Blue, Green, Cyan, Yellow, Red, Orange or Pink
+  screen [NAME]           list the screens (* marks the grid's), or put the grid on one
+  shot [PATH|-]           screenshot with the grid: to the Desktop and the clipboard, prints
+                          the file; to PATH only (never replacing a file); - to standard output
+  cell NAME [--rect]      the centre of a cell as X Y (--rect: X Y W H) in root-window pixels
+  at X Y                  the name of the cell under a root-window pixel
+  state                   the grid's state
+  quit                    end the running Tavelin
+
+  --json                  with cell, at, state and screen: print one JSON object
+
+Exit status: 0 done, 1 refused or failed, 2 the command line is wrong.
+)";
+}
+
+}

@@ -1,0 +1,218 @@
+"""The command line's edges: shots into files and pipes, every kind of bad input refused with one line and
+nothing changed, no running instance, no display; and the session-bus interface itself."""
+
+import glob
+import os
+import subprocess
+import time
+import unittest
+import xml.etree.ElementTree as ElementTree
+
+from gi.repository import Gio, GLib
+
+from harness import SCREEN, TAVELIN, DesktopTestCase, wait_until
+from pixels import Image, luma
+from remote import bare_env, ok, state, tavelin
+
+PNG_SIGNATURE = b"\x89PNG\r\n\x1a\n"
+BUS_NAME, BUS_PATH, BUS_INTERFACE = "org.tavelin.Tavelin", "/org/tavelin/Tavelin", "org.tavelin.Tavelin1"
+
+
+def shows_grid(image):
+    """The top band darkens what lies under it; the strip above it stays clear."""
+    return luma(image.pixel(40, 30)) < luma(image.pixel(40, 10)) - 3
+
+
+class ShotTest(DesktopTestCase):
+
+    def setUp(self):
+        super().setUp()
+        wait_until(lambda: self.desktop.pixel(40, 30) != self.desktop.pixel(40, 10), what="the grid on screen")
+        self.folder = os.path.join(self.desktop.home, "shots")
+        os.makedirs(self.folder, exist_ok=True)
+
+    def desktop_files(self):
+        return glob.glob(os.path.join(self.desktop.home, "Desktop", "*"))
+
+    def test_shot_to_a_path_writes_there_only(self):
+        path = os.path.join(self.folder, "grid.png")
+        before = self.desktop_files()
+        self.assertEqual(ok(self.desktop, "shot", path), "")
+        image = Image.from_png(path)
+        self.assertEqual((image.width, image.height), SCREEN)
+        self.assertTrue(shows_grid(image))
+        self.assertEqual(self.desktop_files(), before, "nothing on the Desktop")
+        self.assertEqual(self.desktop.clipboard_png(), b"", "nothing on the clipboard")
+        self.assertEqual(os.listdir(self.folder), ["grid.png"], "no temporary file left")
+
+        relative = subprocess.run([TAVELIN, "shot", "relative.png"], env=self.desktop.env, cwd=self.folder,
+                                  capture_output=True, text=True, timeout=20)
+        self.assertEqual(relative.returncode, 0, relative.stderr)
+        self.assertTrue(os.path.exists(os.path.join(self.folder, "relative.png")), "relative to the caller's folder")
+
+    def test_shot_to_stdout_and_the_menus_shot(self):
+        piped = tavelin(self.desktop, "shot", "-", binary=True)
+        self.assertEqual(piped.returncode, 0, piped.stderr)
+        self.assertTrue(piped.stdout.startswith(PNG_SIGNATURE))
+        self.assertTrue(shows_grid(Image.from_png(piped.stdout)))
+
+        printed = ok(self.desktop, "shot").strip()
+        self.assertRegex(printed, r"/Desktop/Tavelin_\d{4}-\d\d-\d\d_\d\d\.\d\d\.\d\d(-\d+)?\.png$")
+        self.assertEqual(self.desktop_files(), [printed])
+        with open(printed, "rb") as f:
+            self.assertEqual(self.desktop.clipboard_png(), f.read(), "the same PNG on the clipboard")
+
+
+class BadInputTest(DesktopTestCase):
+
+    def setUp(self):
+        super().setUp()
+        wait_until(lambda: self.desktop.pixel(40, 30) != self.desktop.pixel(40, 10), what="the grid on screen")
+
+    def test_every_bad_argument_is_one_line_a_status_and_no_change(self):
+        existing = os.path.join(self.desktop.home, "existing.png")
+        with open(existing, "wb") as f:
+            f.write(b"keep me")
+        missing_folder = os.path.join(self.desktop.home, "no-such-folder", "shot.png")
+        cases = [
+            (["frobnicate"], 2, 'unknown command "frobnicate"'),
+            (["size", "5"], 2, "5 is outside 20 to 400"),
+            (["size", "401"], 2, "401 is outside 20 to 400"),
+            (["size", "abc"], 2, '"abc" is not a number'),
+            (["size", "80", "5"], 2, "5 is outside"),
+            (["color", "mauve"], 2, 'no colour "mauve"'),
+            (["grid", "maybe"], 2, "is not on, off or toggle"),
+            (["grid"], 2, "missing argument"),
+            (["labels", "on", "now"], 2, "too many arguments"),
+            (["follow", "window"], 2, "is not a window id"),
+            (["follow", "0x1"], 1, "not a viewable top-level window"),
+            (["screen", "nowhere"], 1, 'no screen named "nowhere" (screens: screen)'),
+            (["cell", "4C"], 2, "is not a cell name"),
+            (["cell", "ZZ99"], 1, "no cell ZZ99 on the grid (columns A to Q, rows 1 to 10)"),
+            (["cell", "R1"], 1, "no cell R1"),
+            (["at", "5", "5"], 1, "no cell at 5 5: that is outside the grid"),
+            (["at", "10", "300"], 1, "on a ruler band"),
+            (["at", "x", "3"], 2, "is not a whole number"),
+            (["state", "--verbose"], 2, "unknown option --verbose"),
+            (["shot", missing_folder], 1, "there is no folder"),
+            (["shot", existing], 1, "already exists"),
+        ]
+        before, overlay = state(self.desktop), self.desktop.overlay_rect()
+        for args, status, message in cases:
+            with self.subTest(args=args):
+                done = tavelin(self.desktop, *args)
+                self.assertEqual(done.returncode, status, done.stderr)
+                lines = done.stderr.splitlines()
+                self.assertEqual(len(lines), 1, lines)
+                self.assertTrue(lines[0].startswith("tavelin: "), lines)
+                self.assertIn(message, lines[0])
+                self.assertEqual(done.stdout, "")
+        self.assertEqual(state(self.desktop), before)
+        self.assertEqual(self.desktop.overlay_rect(), overlay)
+        with open(existing, "rb") as f:
+            self.assertEqual(f.read(), b"keep me")
+        self.assertFalse(os.path.exists(os.path.dirname(missing_folder)))
+
+    def test_commands_that_need_the_grid_shown_are_refused_while_it_is_hidden(self):
+        ok(self.desktop, "grid", "off")
+        for args in (["adjust", "on"], ["pick"], ["shot"], ["shot", "-"]):
+            with self.subTest(args=args):
+                done = tavelin(self.desktop, *args, binary=True)
+                self.assertEqual(done.returncode, 1)
+                self.assertIn(b"the grid is hidden", done.stderr)
+                self.assertEqual(done.stdout, b"")
+        self.assertEqual(self.desktop.overlay_id(), None)
+        self.assertFalse(state(self.desktop)["adjusting"])
+
+
+class NoInstanceTest(DesktopTestCase):
+    start_tavelin = False
+
+    def overlays(self):
+        return self.desktop.run(["xdotool", "search", "--name", "^Tavelin Overlay$"]).split()
+
+    def test_subcommands_say_tavelin_is_not_running_and_start_nothing(self):
+        for args in (["state"], ["grid", "on"], ["pick"], ["shot"], ["cell", "C4"], ["quit"]):
+            with self.subTest(args=args):
+                started = time.monotonic()
+                done = tavelin(self.desktop, *args)
+                print(f"not running: tavelin {' '.join(args)} answered in {time.monotonic() - started:.3f} s")
+                self.assertEqual((done.returncode, done.stdout), (1, ""))
+                self.assertEqual(done.stderr, "tavelin: Tavelin is not running in this session (start it with: tavelin)\n")
+        self.assertEqual(self.overlays(), [], "no grid started by surprise")
+
+    def test_help_and_version_need_no_display_and_the_start_says_why_it_cannot(self):
+        env = bare_env(self.desktop)
+        for args in (["--help"], ["state", "--help"]):
+            done = tavelin(self.desktop, *args, env=env)
+            self.assertEqual(done.returncode, 0, done.stderr)
+            self.assertIn("Usage: tavelin [COMMAND]", done.stdout)
+            self.assertIn("cell NAME [--rect]", done.stdout)
+        version = tavelin(self.desktop, "--version", env=env)
+        self.assertEqual(version.returncode, 0)
+        self.assertRegex(version.stdout, r"^tavelin \d+\.\d+")
+
+        start = tavelin(self.desktop, env=env)
+        self.assertEqual(start.returncode, 1, "an ordinary failure, not an abort (-6) or a crash")
+        self.assertEqual(start.stderr, "tavelin: cannot start: no X display (DISPLAY is not set)\n")
+        elsewhere = tavelin(self.desktop, env=dict(env, DISPLAY=":4242"))
+        self.assertEqual(elsewhere.returncode, 1)
+        self.assertEqual(elsewhere.stderr, "tavelin: cannot start: cannot open the X display :4242\n")
+        remote = tavelin(self.desktop, "state", env=env)
+        self.assertEqual(remote.returncode, 1)
+        self.assertEqual(len(remote.stderr.splitlines()), 1)
+        self.assertIn("not running", remote.stderr)
+
+
+class BusInterfaceTest(DesktopTestCase):
+
+    def bus(self):
+        return self.desktop.panel.bus
+
+    def call(self, method, signature="()", *args):
+        return self.bus().call_sync(BUS_NAME, BUS_PATH, BUS_INTERFACE, method, GLib.Variant(signature, args), None,
+                                    Gio.DBusCallFlags.NONE, 10000, None).unpack()
+
+    def test_the_interface_introspects_with_every_command(self):
+        xml = self.bus().call_sync(BUS_NAME, BUS_PATH, "org.freedesktop.DBus.Introspectable", "Introspect", None,
+                                   None, Gio.DBusCallFlags.NONE, 10000, None).unpack()[0]
+        node = ElementTree.fromstring(xml)
+        interface = node.find(f"interface[@name='{BUS_INTERFACE}']")
+        self.assertIsNotNone(interface, xml)
+
+        def signature(element, direction):
+            return "".join(a.get("type") for a in element.findall("arg") if a.get("direction", "out") == direction)
+        methods = {m.get("name"): (signature(m, "in"), signature(m, "out")) for m in interface.findall("method")}
+        self.assertEqual(methods, {
+            "Grid": ("s", ""), "Labels": ("s", ""), "Adjust": ("s", ""), "Pick": ("", ""), "Follow": ("u", ""),
+            "FullScreen": ("", ""), "Size": ("dd", ""), "Color": ("s", ""), "Screens": ("", "aa{sv}"),
+            "Screen": ("s", ""), "Shot": ("", "s"), "ShotPng": ("", "ay"), "Cell": ("s", "a{sv}"),
+            "At": ("xx", "a{sv}"), "State": ("", "a{sv}"), "Quit": ("", "")})
+        signals = {s.get("name"): "".join(a.get("type") for a in s.findall("arg")) for s in interface.findall("signal")}
+        self.assertEqual(signals, {"StateChanged": "a{sv}"})
+
+    def test_calls_answer_refusals_are_errors_and_changes_are_signalled(self):
+        self.assertEqual(self.call("Cell", "(s)", "b2")[0]["centerX"], 146)
+        try:
+            self.call("Size", "(dd)", 5.0, 5.0)
+            self.fail("a size of 5 was accepted")
+        except GLib.Error as error:
+            self.assertEqual(Gio.DBusError.get_remote_error(error), "org.tavelin.Tavelin1.Error.BadArgument")
+            self.assertIn("cell sizes are 20 to 400 points, not 5", error.message)
+
+        heard = []
+        subscription = self.bus().signal_subscribe(None, BUS_INTERFACE, "StateChanged", BUS_PATH, None,
+                                                   Gio.DBusSignalFlags.NONE,
+                                                   lambda *signal: heard.append(signal[5].unpack()[0]))
+        self.addCleanup(self.bus().signal_unsubscribe, subscription)
+        ok(self.desktop, "labels", "on")
+
+        def told():
+            GLib.MainContext.default().iteration(False)
+            return any(s["labels"] for s in heard)
+        wait_until(told, what="StateChanged with labels on")
+        self.assertEqual(heard[-1], self.call("State")[0])
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,110 @@
+// The command line's words: each subcommand's operands and options, and one clear line for bad ones.
+#include "shared/cli/CommandLine.h"
+
+#include <gtest/gtest.h>
+
+using namespace tavelin::shared::cli;
+using tavelin::core::Switch;
+
+namespace {
+Request ok(std::vector<std::string> words)
+{
+    auto parsed = parseCommandLine(words);
+    if (auto* error = std::get_if<UsageError>(&parsed))
+        ADD_FAILURE() << "refused: " << error->message;
+    return std::get_if<Request>(&parsed) ? std::get<Request>(parsed) : Request {};
+}
+
+std::string refused(std::vector<std::string> words)
+{
+    auto parsed = parseCommandLine(words);
+    auto* error = std::get_if<UsageError>(&parsed);
+    return error ? error->message : "(accepted)";
+}
+}
+
+TEST(CommandLine, NoWordsStartsTavelinHelpAndVersionNeedNothing)
+{
+    EXPECT_EQ(ok({}).verb, Verb::start);
+    EXPECT_EQ(ok({ "--help" }).verb, Verb::help);
+    EXPECT_EQ(ok({ "-h" }).verb, Verb::help);
+    EXPECT_EQ(ok({ "size", "--help" }).verb, Verb::help);
+    EXPECT_EQ(ok({ "--version" }).verb, Verb::version);
+    EXPECT_NE(helpText().find("cell NAME [--rect]"), std::string::npos);
+}
+
+TEST(CommandLine, SwitchesTakeOnOffOrToggle)
+{
+    EXPECT_EQ(ok({ "grid", "on" }).mode, Switch::on);
+    EXPECT_EQ(ok({ "labels", "OFF" }).mode, Switch::off);
+    auto adjust = ok({ "adjust", "toggle" });
+    EXPECT_EQ(adjust.verb, Verb::adjust);
+    EXPECT_EQ(adjust.mode, Switch::toggle);
+    EXPECT_EQ(refused({ "grid" }), "grid: missing argument (usage: tavelin grid on|off|toggle)");
+    EXPECT_EQ(refused({ "grid", "maybe" }), "grid: \"maybe\" is not on, off or toggle (usage: tavelin grid on|off|toggle)");
+    EXPECT_EQ(refused({ "grid", "on", "off" }), "grid: too many arguments (usage: tavelin grid on|off|toggle)");
+}
+
+TEST(CommandLine, SizesAreNumbersFrom20To400AndTheHeightDefaultsToTheWidth)
+{
+    auto square = ok({ "size", "80" });
+    EXPECT_EQ(square.width, 80);
+    EXPECT_EQ(square.height, 80);
+    auto wide = ok({ "size", "120.5", "20" });
+    EXPECT_EQ(wide.width, 120.5);
+    EXPECT_EQ(wide.height, 20);
+    EXPECT_EQ(ok({ "size", "400" }).width, 400);
+    EXPECT_EQ(refused({ "size", "5" }), "size: 5 is outside 20 to 400 points (usage: tavelin size W [H])");
+    EXPECT_EQ(refused({ "size", "80", "401" }), "size: 401 is outside 20 to 400 points (usage: tavelin size W [H])");
+    EXPECT_EQ(refused({ "size", "abc" }), "size: \"abc\" is not a number (usage: tavelin size W [H])");
+    for (const char* bad : { "", "80px", "nan", "inf", "1e999" })
+        EXPECT_NE(refused({ "size", bad }), "(accepted)") << bad;
+}
+
+TEST(CommandLine, ColoursWindowsCellsAndPointsAreCheckedBeforeAnythingIsAsked)
+{
+    EXPECT_EQ(ok({ "color", "pInK" }).name, "pInK");
+    EXPECT_NE(refused({ "color", "mauve" }).find("White, Blue, Green, Cyan, Yellow, Red, Orange, Pink"), std::string::npos);
+
+    EXPECT_EQ(ok({ "follow", "0x1a00003" }).window, 0x1a00003u);
+    EXPECT_EQ(ok({ "follow", "27262979" }).window, 27262979u);
+    for (const char* bad : { "0", "0x", "-5", "12ab", "0x100000000", "window" })
+        EXPECT_NE(refused({ "follow", bad }), "(accepted)") << bad;
+
+    auto cell = ok({ "cell", "c4", "--json", "--rect" });
+    EXPECT_EQ(cell.name, "c4");
+    EXPECT_TRUE(cell.json);
+    EXPECT_TRUE(cell.rect);
+    EXPECT_EQ(refused({ "cell", "4C" }),
+        "cell: \"4C\" is not a cell name: a column's letters, then a row number, as C4 (usage: tavelin cell NAME [--rect] [--json])");
+
+    auto at = ok({ "at", "--json", "-5", "300" });
+    EXPECT_EQ(at.x, -5);
+    EXPECT_EQ(at.y, 300);
+    EXPECT_TRUE(at.json);
+    EXPECT_EQ(refused({ "at", "10.5", "3" }), "at: \"10.5\" is not a whole number of pixels (usage: tavelin at X Y [--json])");
+    EXPECT_EQ(refused({ "at", "10" }), "at: missing argument (usage: tavelin at X Y [--json])");
+}
+
+TEST(CommandLine, ScreenAndShotChooseTheirFormByTheirOperand)
+{
+    EXPECT_EQ(ok({ "screen" }).verb, Verb::listScreens);
+    auto screen = ok({ "screen", "HDMI-1" });
+    EXPECT_EQ(screen.verb, Verb::screen);
+    EXPECT_EQ(screen.name, "HDMI-1");
+    EXPECT_EQ(ok({ "shot" }).verb, Verb::shot);
+    EXPECT_EQ(ok({ "shot", "-" }).verb, Verb::shotToStdout);
+    auto file = ok({ "shot", "out/a.png" });
+    EXPECT_EQ(file.verb, Verb::shotToFile);
+    EXPECT_EQ(file.name, "out/a.png");
+}
+
+TEST(CommandLine, UnknownWordsAndOptionsAreUsageErrors)
+{
+    EXPECT_EQ(refused({ "frobnicate" }), "unknown command \"frobnicate\" (see tavelin --help)");
+    EXPECT_EQ(refused({ "pick", "--json" }), "pick: unknown option --json (usage: tavelin pick)");
+    EXPECT_EQ(refused({ "state", "--verbose" }), "state: unknown option --verbose (usage: tavelin state [--json])");
+    EXPECT_EQ(refused({ "at", "1", "2", "--rect" }), "at: unknown option --rect (usage: tavelin at X Y [--json])");
+    EXPECT_EQ(refused({ "quit", "now" }), "quit: too many arguments (usage: tavelin quit)");
+    EXPECT_EQ(ok({ "state", "--json" }).json, true);
+}

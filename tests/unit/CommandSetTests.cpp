@@ -1,0 +1,124 @@
+// The script commands through the fake desktop: checked arguments, the same effects as the menu, the state.
+#include "Launched.h"
+
+#include "core/CommandSet.h"
+
+#include <gtest/gtest.h>
+
+using namespace tavelin::core;
+using namespace tavelin::test;
+
+namespace {
+struct Scripted : Launched {
+    CommandSet commands { *app, platform };
+};
+}
+
+TEST(CommandSet, SwitchesSetTheirStateAndTogglesFlipIt)
+{
+    Scripted s;
+    EXPECT_TRUE(s.commands.grid(Switch::on).ok());
+    EXPECT_TRUE(s.state().isVisible());
+    s.commands.grid(Switch::off);
+    EXPECT_FALSE(s.overlay().shown);
+    s.commands.grid(Switch::off);
+    EXPECT_FALSE(s.state().isVisible()) << "off twice stays off";
+    auto refused = s.commands.adjust(Switch::on);
+    ASSERT_FALSE(refused.ok());
+    EXPECT_EQ(refused.error().message, "the grid is hidden: adjust mode needs it shown");
+    EXPECT_FALSE(s.state().isAdjusting());
+    s.commands.grid(Switch::toggle);
+    s.commands.adjust(Switch::toggle);
+    EXPECT_TRUE(s.state().isAdjusting());
+    EXPECT_FALSE(s.overlay().ignoresMouse);
+    s.commands.labels(Switch::on);
+    EXPECT_TRUE(s.state().showCellLabels());
+}
+
+TEST(CommandSet, SizesAndColoursAreCheckedFirst)
+{
+    Scripted s;
+    EXPECT_TRUE(s.commands.size(120, 60).ok());
+    EXPECT_EQ(s.state().cellWidth(), 120);
+    EXPECT_EQ(s.state().cellHeight(), 60);
+    auto tooSmall = s.commands.size(5, 80);
+    ASSERT_FALSE(tooSmall.ok());
+    EXPECT_EQ(tooSmall.error().kind, CommandError::Kind::badArgument);
+    EXPECT_EQ(tooSmall.error().message, "cell sizes are 20 to 400 points, not 5");
+    EXPECT_EQ(s.state().cellWidth(), 120);
+    EXPECT_TRUE(s.commands.color("pINK").ok());
+    EXPECT_EQ(s.state().gridColor(), GridColor::pink);
+    EXPECT_TRUE(s.platform.row(Command::setGridColor, GridColor::pink).checked) << "the menu shows it";
+    EXPECT_FALSE(s.commands.color("mauve").ok());
+}
+
+TEST(CommandSet, CellAndAtFollowTheGridToAWindowAndItsScale)
+{
+    Scripted s;
+    auto c4 = s.commands.cell("c4");
+    ASSERT_TRUE(c4.ok());
+    EXPECT_EQ(c4.value().name, "C4");
+    EXPECT_EQ(c4.value().centre, (PixelPoint { 226, 327 }));
+    EXPECT_EQ(s.commands.at(226, 327).value().name, "C4");
+    EXPECT_EQ(s.commands.cell("ZZ99").error().message, "no cell ZZ99 on the grid (columns A to Q, rows 1 to 10)");
+    EXPECT_EQ(s.commands.at(10, 300).error().message, "no cell at 10 300: that is on a ruler band");
+
+    s.platform.windows = { { 77, 9, 0, Rect { 300, 150, 500, 400 } } };
+    ASSERT_TRUE(s.commands.follow(77).ok());
+    EXPECT_EQ(s.overlay().frame(), (Rect { 300, 150, 500, 400 }));
+    EXPECT_EQ(s.commands.cell("C4").value().centre, (PixelPoint { 526, 452 }));
+    EXPECT_EQ(s.commands.state().window, 77u);
+    EXPECT_EQ(s.commands.follow(78).error().message, "window 0x4e is not a viewable top-level window");
+
+    s.commands.fullScreen();
+    s.platform.scale = 2;
+    EXPECT_EQ(s.commands.cell("C4").value().centre, (PixelPoint { 452, 654 }));
+    EXPECT_EQ(s.commands.state().frame, (PixelRect { 0, 0, 2880, 1800 }));
+}
+
+TEST(CommandSet, ScreensByNameAndAGoneScreenGivesTheGridBackToThePrimary)
+{
+    Scripted s;
+    s.platform.screenList = { { "left", Rect { 0, 0, 1440, 900 }, true }, { "right", Rect { 1440, 0, 1280, 1024 }, false } };
+    ASSERT_TRUE(s.commands.screen("right").ok());
+    EXPECT_EQ(s.overlay().frame(), (Rect { 1440, 0, 1280, 1024 }));
+    EXPECT_EQ(s.commands.state().screen, "right");
+    EXPECT_TRUE(s.commands.screens()[1].grid);
+    EXPECT_EQ(s.commands.screen("nowhere").error().message, "no screen named \"nowhere\" (screens: left, right)");
+
+    s.platform.screenList[1].frame.width = 1920; // resized
+    s.platform.screensChanged();
+    EXPECT_EQ(s.overlay().frame(), (Rect { 1440, 0, 1920, 1024 }));
+    s.platform.screenList.pop_back(); // gone
+    s.platform.screensChanged();
+    EXPECT_EQ(s.overlay().frame(), (Rect { 0, 0, 1440, 900 }));
+    EXPECT_EQ(s.commands.state().screen, "left");
+}
+
+TEST(CommandSet, TheStateIsToldOnceATurnAndOnlyWhenItChanged)
+{
+    Scripted s;
+    std::vector<GridSnapshot> told;
+    s.commands.watchState([&](const GridSnapshot& now) { told.push_back(now); });
+    s.commands.labels(Switch::on);
+    s.commands.size(40, 40);
+    s.platform.runPosted();
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_TRUE(told[0].labels);
+    EXPECT_EQ(told[0].columns, 35);
+    s.commands.labels(Switch::on);
+    s.platform.runPosted();
+    EXPECT_EQ(told.size(), 1u) << "a write of the same value changes nothing";
+}
+
+TEST(CommandSet, ShotsNeedTheGridShownAndThePngOnlyShotLeavesNoTrace)
+{
+    Scripted s;
+    auto png = s.commands.shotPng();
+    ASSERT_TRUE(png.ok());
+    EXPECT_EQ(std::string(png.value().begin(), png.value().end()), "screen+overlay");
+    EXPECT_TRUE(s.platform.clipboard.empty());
+    EXPECT_TRUE(s.platform.flashFrames.empty());
+    s.commands.grid(Switch::off);
+    EXPECT_EQ(s.commands.shot().error().message, "the grid is hidden: a screenshot with the grid needs it shown");
+}
