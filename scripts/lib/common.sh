@@ -12,7 +12,7 @@ PACKAGES=(
   libxcb-shm0-dev libxcb-randr0-dev libxcb-damage0-dev zlib1g-dev
   libgtest-dev libbenchmark-dev
   xvfb openbox xcompmgr picom tint2 maim x11-xkb-utils x11-utils x11-xserver-utils x11-apps xdotool xclip xterm imagemagick dbus dbus-x11
-  fonts-dejavu-core xfonts-base python3 python3-gi
+  fonts-dejavu-core xfonts-base python3 python3-gi nodejs
 )
 
 log() { printf '\033[1m[tavelin]\033[0m %s\n' "$*" >&2; }
@@ -31,6 +31,15 @@ install_packages() {
   log "installing: ${missing[*]}"
   as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
   as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+}
+
+# The official MCP client SDK for the agent-server tests, pinned by tests/e2e/mcp/package-lock.json.
+install_mcp_client() {
+  local dir="$TOP/tests/e2e/mcp"
+  command -v npm >/dev/null || install_packages npm
+  [ -d "$dir/node_modules/@modelcontextprotocol/sdk" ] && return 0
+  log "installing the MCP client SDK (npm ci)"
+  (cd "$dir" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
 }
 
 # build_tree DIR [cmake options…]

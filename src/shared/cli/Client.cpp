@@ -4,13 +4,13 @@
 #include "shared/files/NewFile.h"
 #include "shared/cli/CommandLine.h"
 #include "shared/cli/Output.h"
-#include "shared/dbus/BusNames.h"
+#include "shared/dbus/Proxy.h"
+#include "shared/mcp/Serve.h"
 
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusMessage>
+#include <QDBusError>
 #include <QDir>
 #include <QFileInfo>
 
@@ -29,8 +29,6 @@ namespace {
 
 constexpr int refused = 1;
 constexpr int usageStatus = 2;
-// A screenshot of a large screen takes a fraction of a second; nothing else takes long.
-constexpr int callTimeoutMs = 30000;
 
 int fail(const QString& message, int status = refused)
 {
@@ -44,34 +42,24 @@ void print(const QString& text)
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
 }
 
-const QString notRunning = QStringLiteral("Tavelin is not running in this session (start it with: tavelin)");
-
+// Calls that print why they failed and give the exit status.
 class Remote {
 public:
-    explicit Remote(QDBusConnection bus) : m_bus(std::move(bus)) { }
+    explicit Remote(QDBusConnection bus) : m_proxy(std::move(bus)) { }
 
     // The reply's arguments, or the exit status after printing why there are none.
     std::variant<QVariantList, int> call(const char* method, const QVariantList& arguments = {})
     {
-        auto message = QDBusMessage::createMethodCall(dbus::serviceName, dbus::objectPath, dbus::interfaceName,
-            QString::fromLatin1(method));
-        message.setArguments(arguments);
-        // Never start Tavelin by surprise, even if some service file could.
-        message.setAutoStartService(false);
-        auto reply = m_bus.call(message, QDBus::Block, callTimeoutMs);
-        if (reply.type() == QDBusMessage::ReplyMessage)
-            return reply.arguments();
-        auto name = reply.errorName();
-        if (name == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown")
-            || name == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner"))
-            return fail(notRunning);
-        return fail(reply.errorMessage(), name == QLatin1String(dbus::badArgumentError) ? usageStatus : refused);
+        auto reply = m_proxy.call(method, arguments);
+        if (auto* error = std::get_if<dbus::CallError>(&reply))
+            return fail(error->message, error->kind == dbus::CallError::Kind::badArgument ? usageStatus : refused);
+        return std::get<QVariantList>(reply);
     }
 
-    bool isRunning() { return m_bus.interface()->isServiceRegistered(dbus::serviceName); }
+    bool isRunning() const { return m_proxy.isRunning(); }
 
 private:
-    QDBusConnection m_bus;
+    dbus::Proxy m_proxy;
 };
 
 // The checks that must pass before a shot is taken, so a refused one leaves no trace.
@@ -143,7 +131,7 @@ int callRunning(const Request& r, QDBusConnection bus)
         return fail("Tavelin is not running: there is no session bus (" + bus.lastError().message() + ")");
     Remote remote(bus);
     if (!remote.isRunning())
-        return fail(notRunning);
+        return fail(dbus::notRunningMessage);
     if (r.verb == Verb::shotToFile || r.verb == Verb::shotToStdout)
         return takeShot(remote, r);
     if (r.verb == Verb::quit) {
@@ -206,6 +194,7 @@ int runTavelin(int argc, char** argv, const StartApplication& start)
     case Verb::start: return start(argc, argv);
     case Verb::help: std::fputs(helpText().c_str(), stdout); return 0;
     case Verb::version: std::printf("tavelin %s\n", TAVELIN_VERSION); return 0;
+    case Verb::mcp: return mcp::serveMcp(argc, argv);
     default: return runRemote(request, argc, argv);
     }
 }

@@ -38,6 +38,7 @@ const std::map<std::string, Grammar>& grammar()
         { "at", { Verb::at, 2, 2, "at X Y [--json]", true } },
         { "state", { Verb::state, 0, 0, "state [--json]", true } },
         { "quit", { Verb::quit, 0, 0, "quit" } },
+        { "mcp", { Verb::mcp, 0, 0, "mcp" } },
     };
     return words;
 }
@@ -209,6 +210,8 @@ Commands:
   at X Y                  the name of the cell under a root-window pixel
   state                   the grid's state
   quit                    end the running Tavelin
+  mcp                     serve AI agents over stdio (Model Context Protocol); starts Tavelin
+                          when it is not running
 
   --json                  with cell, at, state and screen: print one JSON object
 

@@ -31,6 +31,7 @@ enum class Verb {
     at,
     state,
     quit,
+    mcp, // serve the Model Context Protocol on stdio
 };
 
 struct Request {

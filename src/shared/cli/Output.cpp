@@ -22,12 +22,6 @@ QString measure(double value) { return QString::number(value, 'g', 10); }
 
 QString onOff(bool value) { return value ? QStringLiteral("on") : QStringLiteral("off"); }
 
-QJsonObject rectObject(const QVariantMap& rect)
-{
-    return { { "x", number(rect, "x") }, { "y", number(rect, "y") }, { "width", number(rect, "width") },
-        { "height", number(rect, "height") } };
-}
-
 QString rectWords(const QVariantMap& rect)
 {
     return QStringLiteral("%1 %2 %3 %4")
@@ -37,6 +31,33 @@ QString rectWords(const QVariantMap& rect)
         .arg(number(rect, "height"));
 }
 
+}
+
+QJsonObject rectObject(const QVariantMap& rect)
+{
+    return { { "x", number(rect, "x") }, { "y", number(rect, "y") }, { "width", number(rect, "width") },
+        { "height", number(rect, "height") } };
+}
+
+QJsonObject stateObject(const QVariantMap& state)
+{
+    bool window = state.value("target").toString() == QLatin1String("window");
+    QJsonObject target = window ? QJsonObject { { "window", qint64(state.value("window").toUInt()) } }
+                                : QJsonObject { { "screen", state.value("screen").toString() } };
+    return {
+        { "visible", state.value("visible").toBool() },
+        { "labels", state.value("labels").toBool() },
+        { "adjusting", state.value("adjusting").toBool() },
+        { "picking", state.value("picking").toBool() },
+        { "target", target },
+        { "cellWidth", state.value("cellWidth").toDouble() },
+        { "cellHeight", state.value("cellHeight").toDouble() },
+        { "color", state.value("color").toString() },
+        { "frame", rectObject(dictionary(state.value("frame"))) },
+        { "scale", state.value("scale").toDouble() },
+        { "columns", number(state, "columns") },
+        { "rows", number(state, "rows") },
+    };
 }
 
 QVariantMap dictionary(const QVariant& value)
@@ -72,24 +93,8 @@ QString stateText(const QVariantMap& state, bool asJson)
     auto frame = dictionary(state.value("frame"));
     bool window = state.value("target").toString() == QLatin1String("window");
     auto windowId = state.value("window").toUInt();
-    if (asJson) {
-        QJsonObject target = window ? QJsonObject { { "window", qint64(windowId) } }
-                                    : QJsonObject { { "screen", state.value("screen").toString() } };
-        return json({
-            { "visible", state.value("visible").toBool() },
-            { "labels", state.value("labels").toBool() },
-            { "adjusting", state.value("adjusting").toBool() },
-            { "picking", state.value("picking").toBool() },
-            { "target", target },
-            { "cellWidth", state.value("cellWidth").toDouble() },
-            { "cellHeight", state.value("cellHeight").toDouble() },
-            { "color", state.value("color").toString() },
-            { "frame", rectObject(frame) },
-            { "scale", state.value("scale").toDouble() },
-            { "columns", number(state, "columns") },
-            { "rows", number(state, "rows") },
-        });
-    }
+    if (asJson)
+        return json(stateObject(state));
     QString text;
     auto line = [&text](const char* name, const QString& value) { text += QLatin1String(name) + ": " + value + '\n'; };
     line("visible", onOff(state.value("visible").toBool()));

@@ -1,6 +1,7 @@
 // What the command line prints for the running Tavelin's answers: plain text or one JSON object.
 #pragma once
 
+#include <QJsonObject>
 #include <QList>
 #include <QString>
 #include <QVariantMap>
@@ -14,6 +15,10 @@ QString atText(const QVariantMap& place, qint64 x, qint64 y, bool json);
 QString stateText(const QVariantMap& state, bool json);
 // One line per screen, the grid's marked with "*".
 QString screensText(const QList<QVariantMap>& screens, bool json);
+
+// The JSON forms `state --json` prints, also handed to agents.
+QJsonObject rectObject(const QVariantMap& rect);
+QJsonObject stateObject(const QVariantMap& state);
 
 // A value that came over the bus as a dictionary (a{sv}), whichever way it was unpacked.
 QVariantMap dictionary(const QVariant& value);

@@ -1,0 +1,168 @@
+"""`tavelin mcp` driven by the official MCP SDK's client: the handshake, the tools and their schemas,
+screenshots with the grid, cells to points and back, changes the screen shows, and bad input."""
+
+import base64
+import json
+import os
+import subprocess
+import types
+import unittest
+
+from harness import CELL, GRID_TOP, LEFT_BAND, SCREEN, TAVELIN, DesktopTestCase, LineReader, end, wait_until
+from pixels import Image, off_background
+from remote import ok, state, tavelin
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+BRIDGE = os.path.join(HERE, "mcp", "bridge.mjs")
+C4_BOX = (LEFT_BAND + 2 * CELL + 8, GRID_TOP + 3 * CELL + 8, CELL - 16, CELL - 16)
+
+
+def ink(image, box):
+    x, y, w, h = box
+    return len(off_background(sum(image.rows(x, y, w, h), [])))
+
+
+class McpCase(DesktopTestCase):
+    # The server starts Tavelin itself when none runs.
+    start_tavelin = False
+
+    def setUp(self):
+        super().setUp()
+        if not os.path.isdir(os.path.join(HERE, "mcp", "node_modules", "@modelcontextprotocol")):
+            self.fail("the MCP SDK is not installed: scripts/test runs npm ci in tests/e2e/mcp")
+        self.client = subprocess.Popen(["node", BRIDGE, TAVELIN], env=self.desktop.env, stdin=subprocess.PIPE,
+                                       stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        self.addCleanup(self.stop_everything)
+        self.answers = LineReader(self.client)
+        self.hello = json.loads(self.answers.next_matching("", timeout=30))
+
+    def stop_everything(self):
+        self.client.stdin.close()
+        end(self.client)
+        tavelin(self.desktop, "quit")
+        wait_until(lambda: tavelin(self.desktop, "state").returncode != 0, timeout=10, what="Tavelin gone")
+
+    def ask(self, **request):
+        self.client.stdin.write(json.dumps(request) + "\n")
+        self.client.stdin.flush()
+        return json.loads(self.answers.next_matching("", timeout=30))
+
+    def call(self, name, **arguments):
+        return self.ask(op="call", name=name, arguments=arguments)
+
+    def result(self, name, **arguments):
+        """The structured result of a call that must succeed."""
+        answer = self.call(name, **arguments)
+        self.assertNotIn("protocolError", answer)
+        self.assertFalse(answer.get("isError"), answer)
+        self.know_tavelin()
+        return answer["structuredContent"]
+
+    def know_tavelin(self):
+        """The harness finds our windows by pid: the one the server started, as the bus knows it."""
+        reply = self.desktop.run(["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
+                                  "/org/freedesktop/DBus", "org.freedesktop.DBus.GetConnectionUnixProcessID",
+                                  "string:org.tavelin.Tavelin"])
+        self.desktop.tavelin = types.SimpleNamespace(pid=int(reply.split()[-1]))
+
+    def refused(self, name, **arguments):
+        """The message of a call that must be a tool error."""
+        answer = self.call(name, **arguments)
+        self.assertNotIn("protocolError", answer, arguments)
+        self.assertTrue(answer.get("isError"), (arguments, answer))
+        return answer["content"][0]["text"]
+
+
+class McpTest(McpCase):
+
+    def test_handshake_lists_every_tool_and_the_first_call_starts_tavelin(self):
+        self.assertTrue(self.hello.get("ready"), self.hello)
+        self.assertEqual(self.hello["server"]["name"], "tavelin")
+        self.assertIn("tools", self.hello["capabilities"])
+        tools = {t["name"]: t for t in self.ask(op="list")["tools"]}
+        self.assertEqual(set(tools), {"screenshot", "cell_to_point", "point_to_cell", "get_grid", "set_grid"})
+        for tool in tools.values():
+            self.assertEqual(tool["inputSchema"]["type"], "object", tool["name"])
+            self.assertEqual(tool["outputSchema"]["type"], "object", tool["name"])
+            self.assertTrue(tool["description"], tool["name"])
+        self.assertIn("grid appears", tools["screenshot"]["description"])
+        self.assertEqual(tools["cell_to_point"]["inputSchema"]["required"], ["cell"])
+
+        self.assertNotEqual(tavelin(self.desktop, "state").returncode, 0, "nothing runs before the first call")
+        grid = self.result("get_grid")
+        self.assertTrue(grid["visible"])
+        self.assertEqual(grid["frame"], {"x": 0, "y": 0, "width": SCREEN[0], "height": SCREEN[1]})
+        self.desktop.overlay_window()
+        wait_until(self.desktop.grid_drawn, timeout=10, what="the grid on the screen")
+        self.assertEqual(grid, state(self.desktop), "as the command line reads it")
+
+    def test_screenshot_is_the_screen_with_the_grid_and_its_geometry(self):
+        answer = self.call("screenshot")
+        self.assertFalse(answer.get("isError"), answer)
+        image_part = next(c for c in answer["content"] if c["type"] == "image")
+        self.assertEqual(image_part["mimeType"], "image/png")
+        image = Image.from_png(base64.b64decode(image_part["data"]))
+        self.assertEqual((image.width, image.height), SCREEN)
+        self.assertGreater(ink(image, C4_BOX), 10, "cell names are drawn unless asked otherwise")
+        self.assertNotEqual(image.pixel(40, 30), image.pixel(40, 10), "the top band over the clear strip")
+        geometry = answer["structuredContent"]
+        self.assertEqual(geometry["frame"], {"x": 0, "y": 0, "width": SCREEN[0], "height": SCREEN[1]})
+        self.assertEqual((geometry["cell"], geometry["columns"], geometry["rows"]),
+                         ({"width": CELL, "height": CELL}, (SCREEN[0] - LEFT_BAND) // CELL, (SCREEN[1] - GRID_TOP) // CELL))
+        self.assertEqual(geometry["first_cell"], {"x": LEFT_BAND, "y": GRID_TOP})
+        self.assertEqual(geometry["bands"], {"left": LEFT_BAND, "top": GRID_TOP})
+        self.assertEqual(geometry["image"], {"width": SCREEN[0], "height": SCREEN[1], "scale": 1})
+
+        self.assertFalse(state(self.desktop)["labels"], "the user's grid keeps its own setting")
+        self.assertEqual(os.listdir(os.path.join(self.desktop.home, "Desktop")), [], "no file on the Desktop")
+        self.assertEqual(self.desktop.clipboard_png(), b"", "nothing on the clipboard")
+
+        bare = self.call("screenshot", labels=False, max_width=720)
+        image = Image.from_png(base64.b64decode(bare["content"][0]["data"]))
+        self.assertEqual((image.width, image.height), (720, 450))
+        self.assertEqual(bare["structuredContent"]["image"], {"width": 720, "height": 450, "scale": 0.5})
+        self.assertEqual(ink(image, tuple(v // 2 for v in C4_BOX)), 0, "no names when asked")
+
+    def test_cells_and_points_agree_with_the_command_line(self):
+        c4 = self.result("cell_to_point", cell="c4")
+        self.assertEqual((c4["x"], c4["y"]), tuple(int(v) for v in ok(self.desktop, "cell", "C4").split()))
+        self.assertEqual((c4["cell"], c4["rect"]), ("C4", {"x": 186, "y": 287, "width": 80, "height": 80}))
+        corner = self.result("cell_to_point", cell="C4", position="bottom-right")
+        self.assertEqual((corner["x"], corner["y"]), (265, 366))
+        self.assertEqual(self.result("point_to_cell", x=c4["x"], y=c4["y"])["cell"], "C4")
+        self.assertEqual(self.result("point_to_cell", x=265, y=366)["cell"], "C4")
+        self.assertIn("ruler band", self.refused("point_to_cell", x=10, y=300))
+        self.assertIn("no cell ZZ99", self.refused("cell_to_point", cell="ZZ99"))
+
+    def test_set_grid_changes_what_the_screen_shows(self):
+        self.result("get_grid")
+        wait_until(self.desktop.grid_drawn, timeout=10, what="the grid on the screen")
+        line = (LEFT_BAND + 5 * CELL, GRID_TOP + 3 * CELL + 20)
+        grid = self.result("set_grid", color="orange", cell_width=120)
+        self.assertEqual((grid["color"], grid["cellWidth"], grid["cellHeight"]), ("Orange", 120, 120))
+        wait_until(lambda: self.desktop.pixel(LEFT_BAND + 120, line[1])[0] - self.desktop.pixel(LEFT_BAND + 120, line[1])[2] > 0,
+                   what="orange lines every 120 pixels")
+        self.assertEqual(self.result("set_grid", cell_height=60)["cellWidth"], 120, "the width stays")
+        grid = self.result("set_grid", visible=False)
+        self.assertFalse(grid["visible"])
+        wait_until(lambda: self.desktop.overlay_id() is None, what="the grid hidden")
+        self.result("set_grid", visible=True, labels=True)
+        wait_until(lambda: self.desktop.overlay_id() is not None, what="the grid shown again")
+
+    def test_bad_arguments_are_tool_errors_and_an_unknown_tool_a_protocol_error(self):
+        self.assertIn("20 to 400", self.refused("set_grid", cell_width=5))
+        self.assertIn("mauve", self.refused("set_grid", color="mauve"))
+        self.assertEqual(state(self.desktop)["cellWidth"], 80, "a refused change changes nothing")
+        self.assertIn("unknown argument", self.refused("get_grid", colour="red"))
+        self.assertIn("position", self.refused("cell_to_point", cell="C4", position="middle"))
+        self.assertIn("whole", self.refused("point_to_cell", x="ten", y=3))
+        self.assertIn("max_width", self.refused("screenshot", max_width=2))
+        self.assertIn("window id", self.refused("set_grid", window=-4))
+        self.assertIn("is not a viewable top-level window", self.refused("set_grid", window=0x7ffffff))
+        unknown = self.call("draw_on_screen")
+        self.assertEqual(unknown["protocolError"]["code"], -32602)
+        self.assertTrue(self.result("get_grid")["visible"], "the server goes on")
+
+
+if __name__ == "__main__":
+    unittest.main()
