@@ -3,6 +3,7 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdlib>
@@ -35,17 +36,27 @@ inline xcb_get_property_cookie_t requestList(xcb_connection_t* connection, xcb_w
     return xcb_get_property(connection, 0, window, property, type, 0, 1 << 16);
 }
 
+// The 32-bit items of a property reply of the type asked for; none when it is of another type or
+// format. The count is what the reply really holds (its length, in 4-byte units after the 32-byte
+// header), whatever value_len claims.
+inline std::optional<std::vector<uint32_t>> propertyItems(const xcb_get_property_reply_t& reply, xcb_atom_t type)
+{
+    if (type == XCB_NONE || reply.type != type || reply.format != 32)
+        return std::nullopt;
+    auto count = std::min<size_t>(reply.value_len, reply.length);
+    auto* items = reinterpret_cast<const uint32_t*>(&reply + 1);
+    return std::vector<uint32_t>(items, items + count);
+}
+
 // The items of a property asked for with requestList; none when it is missing, of another type,
 // not of format 32, or the window has gone.
 inline std::optional<std::vector<uint32_t>> takeList(xcb_connection_t* connection, xcb_get_property_cookie_t cookie,
     xcb_atom_t type)
 {
     auto reply = takeReply(connection, cookie, &xcb_get_property_reply);
-    if (!reply || type == XCB_NONE || reply->type != type || reply->format != 32)
+    if (!reply)
         return std::nullopt;
-    auto* items = static_cast<const uint32_t*>(xcb_get_property_value(reply.get()));
-    auto count = static_cast<size_t>(xcb_get_property_value_length(reply.get())) / 4;
-    return std::vector<uint32_t>(items, items + count);
+    return propertyItems(*reply, type);
 }
 
 // A property that must hold exactly one item (a pid, a desktop number, a window); any other count
