@@ -38,6 +38,7 @@ const std::map<std::string, Grammar>& grammar()
         { "at", { Verb::at, 2, 2, "at X Y [--json]", true } },
         { "state", { Verb::state, 0, 0, "state [--json]", true } },
         { "quit", { Verb::quit, 0, 0, "quit" } },
+        { "autostart", { Verb::autostart, 1, 1, "autostart on|off" } },
     };
     return words;
 }
@@ -83,6 +84,13 @@ std::optional<UsageError> readOperands(const std::string& word, const std::vecto
         auto mode = core::parseSwitch(ops[0]);
         if (!mode)
             return usage(word, quoted(ops[0]) + " is not on, off or toggle");
+        r.mode = *mode;
+        return std::nullopt;
+    }
+    case Verb::autostart: {
+        auto mode = core::parseSwitch(ops[0]);
+        if (!mode || *mode == Switch::toggle)
+            return usage(word, quoted(ops[0]) + " is not on or off");
         r.mode = *mode;
         return std::nullopt;
     }
@@ -209,6 +217,7 @@ Commands:
   at X Y                  the name of the cell under a root-window pixel
   state                   the grid's state
   quit                    end the running Tavelin
+  autostart on|off        start Tavelin at login, or no longer (an entry in ~/.config/autostart)
 
   --json                  with cell, at, state and screen: print one JSON object
 

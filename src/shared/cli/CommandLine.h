@@ -31,6 +31,7 @@ enum class Verb {
     at,
     state,
     quit,
+    autostart, // mode on or off; needs neither a display nor a running Tavelin
 };
 
 struct Request {
