@@ -45,6 +45,7 @@ class InstallTreeTest(unittest.TestCase):
         main = entry["Desktop Entry"]
         self.assertEqual(main["Exec"], "tavelin")
         self.assertEqual(main["StartupNotify"], "false")
+        self.assertEqual(main["Icon"], APP_ID)
         self.assertIn("Utility", main["Categories"].split(";"))
         actions = [a for a in main["Actions"].split(";") if a]
         commands = [entry[f"Desktop Action {a}"]["Exec"] for a in actions]
