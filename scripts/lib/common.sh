@@ -3,7 +3,7 @@
 
 TOP=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
-# What building, running and testing Tavelin needs on Debian 12 or Ubuntu 22.04 and later.
+# What building, running, testing and packaging Tavelin needs on Debian 12 or Ubuntu 22.04 and later.
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins libgl-dev
@@ -13,6 +13,7 @@ PACKAGES=(
   libgtest-dev libbenchmark-dev
   xvfb openbox xcompmgr picom tint2 maim x11-xkb-utils x11-utils x11-xserver-utils x11-apps xdotool xclip xterm imagemagick dbus dbus-x11
   fonts-dejavu-core xfonts-base python3 python3-gi nodejs
+  librsvg2-bin desktop-file-utils appstream man-db lintian
 )
 
 log() { printf '\033[1m[tavelin]\033[0m %s\n' "$*" >&2; }

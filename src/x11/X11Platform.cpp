@@ -6,6 +6,7 @@
 #include "shared/image/ImageOps.h"
 #include "shared/paint/OverlayRender.h"
 #include "shared/tray/Tray.h"
+#include "shared/xdg/UserDirs.h"
 #include "x11/capture/ScreenshotCapture.h"
 #include "x11/keys/KeyMonitor.h"
 #include "x11/overlay/CompositorWatch.h"
@@ -195,7 +196,7 @@ void X11Platform::setClipboardImage(const core::ImageRef& image, const std::vect
 std::string X11Platform::desktopDirectory() const
 {
     const char* home = std::getenv("HOME");
-    return home && *home ? std::string(home) + "/Desktop" : "";
+    return home && *home ? shared::xdg::desktopFolder(home) : "";
 }
 
 core::FileWriteResult X11Platform::writeNewFile(const std::string& folder, const std::string& stem,

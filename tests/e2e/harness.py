@@ -123,8 +123,8 @@ class Desktop:
         self.processes.append(bus)
         self.bus_address = bus.stdout.readline().strip()
         self.env.update(DISPLAY=self.display, DBUS_SESSION_BUS_ADDRESS=self.bus_address,
-                        HOME=self.home, QT_QPA_PLATFORM="xcb", XDG_RUNTIME_DIR=self.home,
-                        NO_AT_BRIDGE="1")
+                        HOME=self.home, XDG_CONFIG_HOME=os.path.join(self.home, ".config"),
+                        QT_QPA_PLATFORM="xcb", XDG_RUNTIME_DIR=self.home, NO_AT_BRIDGE="1")
         self.env.pop("WAYLAND_DISPLAY", None)
         self.panel = Panel(self.bus_address)
         if self.tray_watcher:
@@ -176,9 +176,9 @@ class Desktop:
         wait_until(lambda: not self.has_owner("_NET_WM_CM_S0"), what="compositor to stop")
 
     # --- programs ---
-    def start_tavelin(self, extra_env=None):
+    def start_tavelin(self, extra_env=None, binary=TAVELIN):
         with open(os.path.join(self.home, "tavelin.log"), "w") as log:
-            self.tavelin = subprocess.Popen([TAVELIN], env=dict(self.env, **(extra_env or {})), stdout=log, stderr=log)
+            self.tavelin = subprocess.Popen([binary], env=dict(self.env, **(extra_env or {})), stdout=log, stderr=log)
         self.processes.append(self.tavelin)
         return self.tavelin
 

@@ -10,6 +10,7 @@ import unittest
 
 from harness import BAND_ALPHA, CELL, LEFT_BAND, PROBE, SCREENSHOT, TOP_BAND, TOP_INSET, DesktopTestCase, wait_until
 from pixels import Image, differing, near
+from remote import tavelin
 
 SHOT_KEYS = "super+shift+s"
 KNOWN_TEXT = "TAVELIN KNOWN TEXT 0123456789"
@@ -152,6 +153,32 @@ class ScreenShotTest(ShotCase):
         self.assertEqual(glob.glob(os.path.join(self.desktop.home, "**", "Tavelin_*"), recursive=True), [])
         reasons = [line for line in self.desktop.tavelin_log().splitlines() if self.desktop_dir() in line]
         self.assertEqual(len(reasons), 1, self.desktop.tavelin_log())
+
+    def test_the_desktop_folder_is_the_one_user_dirs_names(self):
+        """A Desktop folder with a local name, as a German session has it; when it is missing, none is made."""
+        config = os.path.join(self.desktop.home, ".config")
+        os.makedirs(config, exist_ok=True)
+        with open(os.path.join(config, "user-dirs.dirs"), "w") as f:
+            f.write('# This file is written by xdg-user-dirs-update\nXDG_DESKTOP_DIR="$HOME/Schreibtisch"\n')
+        self.addCleanup(os.remove, os.path.join(config, "user-dirs.dirs"))
+        local = os.path.join(self.desktop.home, "Schreibtisch")
+        os.makedirs(local)
+        self.addCleanup(shutil.rmtree, local, True)
+
+        self.shoot()
+        shots = wait_until(lambda: glob.glob(os.path.join(local, "Tavelin_*.png")), timeout=SHOT_TIMEOUT,
+                           what="the shot in Schreibtisch")
+        self.assertRegex(os.path.basename(shots[0]), r"^Tavelin_\d{4}-\d\d-\d\d_\d\d\.\d\d\.\d\d\.png$")
+        self.assertEqual(len(shots), 1)
+        self.assertEqual(self.shots(), [], "a shot in ~/Desktop too")
+        self.assertEqual(Image.from_png(shots[0]).width, self.desktop.width)
+
+        shutil.rmtree(local)
+        refused = tavelin(self.desktop, "shot")
+        self.assertEqual(refused.returncode, 1)
+        self.assertIn(local, refused.stderr)
+        self.assertFalse(os.path.exists(local))
+        self.assertEqual(self.shots(), [])
 
 
 class WindowShotTest(ShotCase):

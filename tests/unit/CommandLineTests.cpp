@@ -43,6 +43,11 @@ TEST(CommandLine, SwitchesTakeOnOffOrToggle)
     EXPECT_EQ(refused({ "grid" }), "grid: missing argument (usage: tavelin grid on|off|toggle)");
     EXPECT_EQ(refused({ "grid", "maybe" }), "grid: \"maybe\" is not on, off or toggle (usage: tavelin grid on|off|toggle)");
     EXPECT_EQ(refused({ "grid", "on", "off" }), "grid: too many arguments (usage: tavelin grid on|off|toggle)");
+    auto autostart = ok({ "autostart", "on" });
+    EXPECT_EQ(autostart.verb, Verb::autostart);
+    EXPECT_EQ(autostart.mode, Switch::on);
+    EXPECT_EQ(ok({ "autostart", "off" }).mode, Switch::off);
+    EXPECT_EQ(refused({ "autostart", "toggle" }), "autostart: \"toggle\" is not on or off (usage: tavelin autostart on|off)");
 }
 
 TEST(CommandLine, SizesAreNumbersFrom20To400AndTheHeightDefaultsToTheWidth)

@@ -6,6 +6,7 @@
 #include "shared/cli/Output.h"
 #include "shared/dbus/Proxy.h"
 #include "shared/mcp/Serve.h"
+#include "shared/xdg/Autostart.h"
 
 #include <QCoreApplication>
 #include <QDBusArgument>
@@ -15,6 +16,8 @@
 #include <QFileInfo>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -174,6 +177,26 @@ int runRemote(const Request& r, int argc, char** argv)
     _exit(status);
 }
 
+// The entry names this very executable, so a build run from its tree starts itself at login too.
+int setAutostart(core::Switch mode)
+{
+    const char* home = std::getenv("HOME");
+    if (!home || !*home)
+        return fail("autostart: no home directory (HOME is not set)");
+    if (mode == core::Switch::off) {
+        auto error = xdg::disableAutostart(home);
+        return error ? fail(QString::fromStdString(*error)) : 0;
+    }
+    std::error_code error;
+    auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error)
+        return fail("autostart: cannot tell where this program is: " + QString::fromStdString(error.message()));
+    if (auto problem = xdg::enableAutostart(home, executable.string()))
+        return fail(QString::fromStdString(*problem));
+    print(QString::fromStdString(xdg::autostartEntryPath(home)) + '\n');
+    return 0;
+}
+
 std::vector<std::string> argumentsOf(int argc, char** argv)
 {
     std::vector<std::string> arguments;
@@ -195,6 +218,7 @@ int runTavelin(int argc, char** argv, const StartApplication& start)
     case Verb::help: std::fputs(helpText().c_str(), stdout); return 0;
     case Verb::version: std::printf("tavelin %s\n", TAVELIN_VERSION); return 0;
     case Verb::mcp: return mcp::serveMcp(argc, argv);
+    case Verb::autostart: return setAutostart(request.mode);
     default: return runRemote(request, argc, argv);
     }
 }

@@ -39,6 +39,7 @@ const std::map<std::string, Grammar>& grammar()
         { "state", { Verb::state, 0, 0, "state [--json]", true } },
         { "quit", { Verb::quit, 0, 0, "quit" } },
         { "mcp", { Verb::mcp, 0, 0, "mcp" } },
+        { "autostart", { Verb::autostart, 1, 1, "autostart on|off" } },
     };
     return words;
 }
@@ -84,6 +85,13 @@ std::optional<UsageError> readOperands(const std::string& word, const std::vecto
         auto mode = core::parseSwitch(ops[0]);
         if (!mode)
             return usage(word, quoted(ops[0]) + " is not on, off or toggle");
+        r.mode = *mode;
+        return std::nullopt;
+    }
+    case Verb::autostart: {
+        auto mode = core::parseSwitch(ops[0]);
+        if (!mode || *mode == Switch::toggle)
+            return usage(word, quoted(ops[0]) + " is not on or off");
         r.mode = *mode;
         return std::nullopt;
     }
@@ -212,6 +220,7 @@ Commands:
   quit                    end the running Tavelin
   mcp                     serve AI agents over stdio (Model Context Protocol); starts Tavelin
                           when it is not running
+  autostart on|off        start Tavelin at login, or no longer (an entry in ~/.config/autostart)
 
   --json                  with cell, at, state and screen: print one JSON object
 

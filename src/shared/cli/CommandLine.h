@@ -32,6 +32,7 @@ enum class Verb {
     state,
     quit,
     mcp, // serve the Model Context Protocol on stdio
+    autostart, // mode on or off; needs neither a display nor a running Tavelin
 };
 
 struct Request {

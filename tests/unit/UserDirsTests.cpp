@@ -1,0 +1,117 @@
+// The user's freedesktop files: the Desktop folder read from user-dirs.dirs, and the autostart entry.
+#include "shared/xdg/Autostart.h"
+#include "shared/xdg/UserDirs.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <unistd.h>
+
+using namespace tavelin::shared::xdg;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A fresh home, with XDG_CONFIG_HOME unset for the test's length (or set to a folder of choice).
+struct TempHome {
+    fs::path path;
+    std::optional<std::string> savedConfigHome;
+
+    TempHome()
+    {
+        char name[] = "/tmp/tavelin-xdg-XXXXXX";
+        path = mkdtemp(name);
+        if (const char* configured = std::getenv("XDG_CONFIG_HOME"))
+            savedConfigHome = configured;
+        unsetenv("XDG_CONFIG_HOME");
+    }
+    ~TempHome()
+    {
+        fs::remove_all(path);
+        if (savedConfigHome)
+            setenv("XDG_CONFIG_HOME", savedConfigHome->c_str(), 1);
+        else
+            unsetenv("XDG_CONFIG_HOME");
+    }
+    void userDirs(const std::string& text, const fs::path& configHome = {}) const
+    {
+        auto folder = configHome.empty() ? path / ".config" : configHome;
+        fs::create_directories(folder);
+        std::ofstream(folder / "user-dirs.dirs") << text;
+    }
+    std::string home() const { return path.string(); }
+};
+
+}
+
+TEST(UserDirs, ValuesAreQuotedAndEitherUnderHomeOrAbsolute)
+{
+    EXPECT_EQ(userDirValue("\"$HOME/Schreibtisch\"", "/home/u"), "/home/u/Schreibtisch");
+    EXPECT_EQ(userDirValue("\"/srv/Bureau\"", "/home/u"), "/srv/Bureau");
+    EXPECT_EQ(userDirValue("\"$HOME/Mon \\\"Bureau\\\"\"  # comment", "/home/u"), "/home/u/Mon \"Bureau\"");
+    // A folder switched off is the home folder itself.
+    EXPECT_EQ(userDirValue("\"$HOME/\"", "/home/u"), "/home/u");
+    EXPECT_EQ(userDirValue("\"$HOME\"", "/home/u"), "/home/u");
+    for (auto bad : { "$HOME/Desktop", "\"Desktop\"", "\"$HOMEx/Desktop\"", "\"$HOME/Desktop", "\"/a\" b", "" })
+        EXPECT_EQ(userDirValue(bad, "/home/u"), "") << bad;
+}
+
+TEST(UserDirs, TheDesktopFolderComesFromUserDirsElseHomeDesktop)
+{
+    TempHome h;
+    EXPECT_EQ(desktopFolder(h.home()), h.home() + "/Desktop") << "no file";
+    h.userDirs("# written by xdg-user-dirs-update\nXDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n"
+               "  XDG_DESKTOP_DIR = \"$HOME/Schreibtisch\"\n");
+    EXPECT_EQ(desktopFolder(h.home()), h.home() + "/Schreibtisch");
+    h.userDirs("XDG_DESKTOP_DIR=\"$HOME/Bureau\"\nXDG_DESKTOP_DIR=Desktop-unquoted\n");
+    EXPECT_EQ(desktopFolder(h.home()), h.home() + "/Bureau") << "the last well-formed line";
+    h.userDirs("XDG_DESKTOP_DIR=\"relative/path\"\nXDG_DESKTOP_DIRECTORY=\"/elsewhere\"\n");
+    EXPECT_EQ(desktopFolder(h.home()), h.home() + "/Desktop");
+
+    auto configured = h.path / "configured";
+    h.userDirs("XDG_DESKTOP_DIR=\"/srv/desk\"\n", configured);
+    setenv("XDG_CONFIG_HOME", configured.c_str(), 1);
+    EXPECT_EQ(configHome(h.home()), configured.string());
+    EXPECT_EQ(desktopFolder(h.home()), "/srv/desk");
+    // A relative XDG_CONFIG_HOME is ignored, as the base directory rules say.
+    setenv("XDG_CONFIG_HOME", "configured", 1);
+    EXPECT_EQ(configHome(h.home()), h.home() + "/.config");
+}
+
+TEST(Autostart, TheEntryRunsThisExecutableQuotedAsDesktopEntriesNeed)
+{
+    auto entry = autostartEntry("/usr/bin/tavelin");
+    EXPECT_NE(entry.find("\nExec=/usr/bin/tavelin\n"), std::string::npos) << entry;
+    EXPECT_NE(entry.find("\nType=Application\n"), std::string::npos);
+    EXPECT_EQ(entry.rfind("[Desktop Entry]\n", 0), 0u);
+    EXPECT_NE(autostartEntry("/opt/my apps/100%/$x\\y\"").find("\nExec=\"/opt/my apps/100%%/\\\\$x\\\\\\\\y\\\\\"\"\n"),
+        std::string::npos)
+        << autostartEntry("/opt/my apps/100%/$x\\y\"");
+}
+
+TEST(Autostart, OnWritesOneEntryInTheConfigHomeAndOffRemovesIt)
+{
+    TempHome h;
+    auto entry = h.path / ".config" / "autostart" / "org.tavelin.Tavelin.desktop";
+    EXPECT_EQ(autostartEntryPath(h.home()), entry.string());
+    EXPECT_EQ(enableAutostart(h.home(), "/usr/bin/tavelin"), std::nullopt);
+    EXPECT_EQ(enableAutostart(h.home(), "/usr/bin/tavelin"), std::nullopt) << "a second on rewrites";
+    EXPECT_EQ(std::distance(fs::directory_iterator(entry.parent_path()), {}), 1);
+    std::ifstream in(entry);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), autostartEntry("/usr/bin/tavelin"));
+    EXPECT_EQ(disableAutostart(h.home()), std::nullopt);
+    EXPECT_FALSE(fs::exists(entry));
+    EXPECT_EQ(disableAutostart(h.home()), std::nullopt) << "off when already off";
+
+    fs::create_directories(h.path / "ro" / "autostart");
+    fs::permissions(h.path / "ro" / "autostart", fs::perms::owner_read | fs::perms::owner_exec);
+    setenv("XDG_CONFIG_HOME", (h.path / "ro").c_str(), 1);
+    if (geteuid() != 0) {
+        auto error = enableAutostart(h.home(), "/usr/bin/tavelin");
+        ASSERT_TRUE(error);
+        EXPECT_NE(error->find((h.path / "ro" / "autostart").string()), std::string::npos) << *error;
+    }
+}
