@@ -37,6 +37,9 @@ std::optional<CellAddress> parseCellName(std::string_view name)
     size_t letters = 0;
     int64_t column = 0;
     while (letters < name.size() && std::isalpha(static_cast<unsigned char>(name[letters]))) {
+        // Longer than any grid's column names: no cell (and no overflow on the way there).
+        if (letters == maxColumnLetters)
+            return std::nullopt;
         char upper = char(std::toupper(static_cast<unsigned char>(name[letters])));
         if (upper < 'A' || upper > 'Z')
             return std::nullopt;
@@ -96,12 +99,21 @@ bool CellMap::contains(CellAddress cell) const
     return cell.column >= 0 && cell.row >= 0 && cell.column < columns() && cell.row < rows();
 }
 
+// A cell ends where the next one begins, computed the same way, so neighbours share their edge
+// pixel exactly (x + width can round differently from the next cell's x).
+PixelRect CellMap::pixelsOf(CellAddress cell) const
+{
+    auto r = m_layout.cellRect(cell);
+    auto next = m_layout.cellRect({ cell.column + 1, cell.row + 1 });
+    auto left = pixelEdge(m_frame.x + r.x, m_scale), top = pixelEdge(m_frame.y + r.y, m_scale);
+    return { left, top, pixelEdge(m_frame.x + next.x, m_scale) - left, pixelEdge(m_frame.y + next.y, m_scale) - top };
+}
+
 std::optional<PixelRect> CellMap::cellPixels(CellAddress cell) const
 {
     if (!contains(cell))
         return std::nullopt;
-    auto r = m_layout.cellRect(cell);
-    return toPixelRect({ m_frame.x + r.x, m_frame.y + r.y, r.width, r.height }, m_scale);
+    return pixelsOf(cell);
 }
 
 std::optional<PixelPoint> CellMap::cellCentre(CellAddress cell) const
@@ -125,6 +137,19 @@ CellMap::Lookup CellMap::cellAt(PixelPoint pixel) const
         return { std::nullopt, NoCell::onBand };
     CellAddress cell { static_cast<int64_t>(std::floor((p.x - o.x) / m_layout.cellWidth)),
         static_cast<int64_t>(std::floor((p.y - o.y) / m_layout.cellHeight)) };
+    // A pixel centre exactly on a cell edge rounds to either side; the cell's own pixel rectangle
+    // decides, so a lookup and cellPixels never disagree.
+    auto edges = pixelsOf(cell);
+    if (pixel.x < edges.x)
+        --cell.column;
+    else if (pixel.x >= edges.x + edges.width)
+        ++cell.column;
+    if (pixel.y < edges.y)
+        --cell.row;
+    else if (pixel.y >= edges.y + edges.height)
+        ++cell.row;
+    if (cell.column < 0 || cell.row < 0)
+        return { std::nullopt, NoCell::onBand };
     if (!contains(cell))
         return { std::nullopt, NoCell::partialCell };
     return { cell, NoCell::outsideGrid };

@@ -81,6 +81,8 @@ public:
     Lookup cellAt(PixelPoint) const;
 
 private:
+    PixelRect pixelsOf(CellAddress) const;
+
     Rect m_frame;
     double m_scale;
     GridLayout m_layout;

@@ -107,6 +107,8 @@ TEST(CommandLine, ScreenAndShotChooseTheirFormByTheirOperand)
 TEST(CommandLine, UnknownWordsAndOptionsAreUsageErrors)
 {
     EXPECT_EQ(refused({ "frobnicate" }), "unknown command \"frobnicate\" (see tavelin --help)");
+    EXPECT_EQ(refused({ "fo\nlow\x1b[2J" }), "unknown command \"fo\\x0alow\\x1b[2J\" (see tavelin --help)")
+        << "one line, and no escape sequence reaches the terminal";
     EXPECT_EQ(refused({ "pick", "--json" }), "pick: unknown option --json (usage: tavelin pick)");
     EXPECT_EQ(refused({ "state", "--verbose" }), "state: unknown option --verbose (usage: tavelin state [--json])");
     EXPECT_EQ(refused({ "at", "1", "2", "--rect" }), "at: unknown option --rect (usage: tavelin at X Y [--json])");

@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 
@@ -49,7 +50,24 @@ UsageError usage(const std::string& word, const std::string& problem)
     return { word + ": " + problem + " (usage: tavelin " + grammar().at(word).synopsis + ")" };
 }
 
-std::string quoted(const std::string& text) { return "\"" + text + "\""; }
+// Control characters spelled out: a message stays one line, and a typed escape sequence never
+// reaches the terminal.
+std::string printable(const std::string& text)
+{
+    std::string out;
+    for (unsigned char c : text) {
+        if (c < 0x20 || c == 0x7f) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
+            out += escaped;
+        } else {
+            out += char(c);
+        }
+    }
+    return out;
+}
+
+std::string quoted(const std::string& text) { return '"' + printable(text) + '"'; }
 
 std::optional<double> number(const std::string& text)
 {
@@ -182,7 +200,7 @@ std::variant<Request, UsageError> parseCommandLine(const std::vector<std::string
         else if (a == "--rect" && g.rect)
             r.rect = true;
         else if (a.size() > 2 && a.starts_with("--"))
-            return usage(word, "unknown option " + a);
+            return usage(word, "unknown option " + printable(a));
         else
             operands.push_back(a);
     }
