@@ -126,7 +126,7 @@ std::optional<UsageError> readOperands(const std::string& word, const std::vecto
             if (!side)
                 return usage(word, quoted(ops[i]) + " is not a number");
             if (!core::isCellSize(*side))
-                return usage(word, ops[i] + " is outside 20 to 400 points");
+                return usage(word, printable(ops[i]) + " is outside 20 to 400 points");
             (i == 0 ? r.width : r.height) = *side;
         }
         if (ops.size() == 1)
