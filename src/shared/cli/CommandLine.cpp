@@ -99,17 +99,13 @@ std::optional<UsageError> readOperands(const std::string& word, const std::vecto
     switch (r.verb) {
     case Verb::grid:
     case Verb::labels:
-    case Verb::adjust: {
-        auto mode = core::parseSwitch(ops[0]);
-        if (!mode)
-            return usage(word, quoted(ops[0]) + " is not on, off or toggle");
-        r.mode = *mode;
-        return std::nullopt;
-    }
+    case Verb::adjust:
     case Verb::autostart: {
+        // Starting at login has no toggle: a script should say what it wants.
+        bool onOrOff = r.verb == Verb::autostart;
         auto mode = core::parseSwitch(ops[0]);
-        if (!mode || *mode == Switch::toggle)
-            return usage(word, quoted(ops[0]) + " is not on or off");
+        if (!mode || (onOrOff && *mode == Switch::toggle))
+            return usage(word, quoted(ops[0]) + (onOrOff ? " is not on or off" : " is not on, off or toggle"));
         r.mode = *mode;
         return std::nullopt;
     }
