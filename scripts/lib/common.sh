@@ -15,6 +15,9 @@ PACKAGES=(
   fonts-dejavu-core xfonts-base python3 python3-gi nodejs
   librsvg2-bin desktop-file-utils appstream man-db lintian
 )
+# The window managers the end-to-end tests run under besides openbox, without what their desktops
+# recommend (sessions, panels, settings daemons): about 230 packages rather than a whole desktop.
+MANAGER_PACKAGES=(i3-wm fluxbox xfwm4 mutter kwin-x11)
 
 log() { printf '\033[1m[tavelin]\033[0m %s\n' "$*" >&2; }
 
@@ -22,16 +25,26 @@ as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
-# Installs through apt-get only what is missing, so a second run costs nothing.
-install_packages() {
-  local missing=()
-  for p in "${PACKAGES[@]}" "$@"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+missing_packages() {
+  local p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || echo "$p"
   done
-  [ ${#missing[@]} -eq 0 ] && return 0
-  log "installing: ${missing[*]}"
+}
+
+# Installs through apt-get only what is missing, so a second run costs nothing; with --managers,
+# the window managers too.
+install_packages() {
+  local wanted=() missing=() managers=()
+  for p in "$@"; do [ "$p" = --managers ] || wanted+=("$p"); done
+  mapfile -t missing < <(missing_packages "${PACKAGES[@]}" "${wanted[@]}")
+  [[ " $* " == *" --managers "* ]] && mapfile -t managers < <(missing_packages "${MANAGER_PACKAGES[@]}")
+  [ ${#missing[@]} -eq 0 ] && [ ${#managers[@]} -eq 0 ] && return 0
+  log "installing: ${missing[*]} ${managers[*]}"
   as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+  [ ${#missing[@]} -eq 0 ] || as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+  [ ${#managers[@]} -eq 0 ] ||
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${managers[@]}" >/dev/null
 }
 
 # The official MCP client SDK for the agent-server tests, pinned by tests/e2e/mcp/package-lock.json.

@@ -127,12 +127,12 @@ void X11Platform::stopTimer(core::TimerId id)
 
 std::unique_ptr<core::OverlayWindow> X11Platform::createOverlayWindow(const core::Rect& frame, core::TavelinView& view)
 {
-    return overlay::createOverlayWindow(m_x11, frame, view, *m_compositor);
+    return overlay::createOverlayWindow(frame, view, *m_compositor);
 }
 
 std::unique_ptr<core::FlashWindow> X11Platform::createFlashWindow(const core::Rect& frame)
 {
-    return overlay::createFlashWindow(m_x11, frame, *m_compositor);
+    return overlay::createFlashWindow(frame, *m_compositor);
 }
 
 void X11Platform::createTrayIcon(const std::string& accessibleName) { m_tray->create(accessibleName); }

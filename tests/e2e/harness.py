@@ -11,6 +11,7 @@ import tempfile
 import time
 import unittest
 
+import managers
 from pixels import Image
 from traybus import Panel
 
@@ -25,6 +26,9 @@ TOP_INSET, TOP_BAND, LEFT_BAND, CELL = 25, 22, 26, 80
 GRID_TOP = TOP_INSET + TOP_BAND
 COLS, ROWS = (SCREEN[0] - LEFT_BAND) // CELL, (SCREEN[1] - GRID_TOP) // CELL   # 17 (A..Q) and 10
 BAND_ALPHA = 0.35
+STORED_BAND_ALPHA = round(BAND_ALPHA * 255) / 255   # in 8 bits
+# A 0.5 pt white line at 0.25, centred on a pixel edge, covers a quarter of each pixel beside it.
+LINE_ALPHA = round(0.25 * 255 * 0.25) / 255
 
 # Tray menu rows the tests click.
 TOGGLE_GRID = "Toggle Grid (\u2318\u21e7G)"
@@ -91,13 +95,15 @@ class LineReader:
 
 
 class Desktop:
-    """One virtual X desktop with its own session bus, and the panels asked for: a StatusNotifier
-    host (tray_watcher) or tint2's XEmbed tray (xembed_tray)."""
+    """One virtual X desktop with its own session bus, a window manager (openbox, another one named
+    in managers.MANAGERS, or none), a compositor unless the manager composites itself, and the
+    panels asked for: a StatusNotifier host (tray_watcher) or tint2's XEmbed tray (xembed_tray)."""
 
     def __init__(self, width=SCREEN[0], height=SCREEN[1], compositor=True, window_manager=True,
                  tray_watcher=False, xembed_tray=False):
         self.width, self.height = width, height
-        self.with_compositor, self.window_manager = compositor, window_manager
+        self.window_manager = "openbox" if window_manager is True else window_manager or None
+        self.with_compositor = compositor and not (self.window_manager and managers.composites(self.window_manager))
         self.tray_watcher, self.xembed_tray = tray_watcher, xembed_tray
         self.processes = []
         self.home = tempfile.mkdtemp(prefix="tavelin-home-")
@@ -132,9 +138,11 @@ class Desktop:
             self.spawn([sys.executable, os.path.join(os.path.dirname(__file__), "traybus.py"), "watch"])
             wait_until(lambda: self.panel.items() is not None, what="StatusNotifierWatcher")
         if self.window_manager:
-            self.spawn(["openbox", "--sm-disable"])
+            with open(os.path.join(self.home, "wm.log"), "w") as log:
+                self.spawn(managers.command(self.window_manager, self.home), stdout=log, stderr=log)
+            # KWin takes seconds to start, the others well under one.
             wait_until(lambda: "_NET_SUPPORTING_WM_CHECK(WINDOW)" in self.run(["xprop", "-root"]),
-                       what="window manager")
+                       timeout=60, what=f"window manager {self.window_manager}")
         if self.with_compositor:
             self.start_compositor()
         if self.xembed_tray:
@@ -239,6 +247,16 @@ class Desktop:
     def frame(self, window):
         """What the user sees of a window: its frame, decorations and border included."""
         return self.geometry(self.frame_window(window))
+
+    def seen_frame(self, window):
+        """What the user sees of a window: the client grown by the frame extents the window manager
+        states, or else the root's child holding it (a manager's frame can have invisible edges)."""
+        out = self.run(["xprop", "-id", str(window), "_NET_FRAME_EXTENTS"])
+        if "=" not in out:
+            return self.frame(window)
+        left, right, top, bottom = (int(v) for v in out.split("=")[1].split(","))
+        x, y, width, height = self.geometry(window)
+        return (x - left, y - top, width + left + right, height + top + bottom)
 
     def settled_frame(self, window):
         """The frame once the window manager has framed and placed the window (two equal readings)."""

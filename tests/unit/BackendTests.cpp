@@ -1,7 +1,9 @@
-// Pure backend code where faults hide: tracing a window shape from pixels, key translation, the press ledger.
+// Pure backend code where faults hide: tracing a window shape from pixels, key translation, the press ledger,
+// keeping our windows on top.
 #include "shared/paint/PaintedRegion.h"
 #include "x11/keys/KeyPressLedger.h"
 #include "x11/keys/ShortcutKeys.h"
+#include "x11/overlay/StackKeeper.h"
 
 #include <gtest/gtest.h>
 
@@ -51,4 +53,25 @@ TEST(KeyPressLedger, EachPressRunsOnceUntilItIsLongForgotten)
     for (uint32_t t = 2000; t < 2100; ++t)
         ledger.claim(t, 30);
     EXPECT_TRUE(ledger.claim(1000, 42)) << "only recent presses are kept";
+}
+
+TEST(StackKeeper, LiftsOursAboveTheTopManagedWindowOnlyWhenNeeded)
+{
+    using x11::overlay::Restack;
+    using x11::overlay::restackPlan;
+    using x11::overlay::StackedWindow;
+    constexpr xcb_window_t frame = 1, grid = 10, flash = 11, input = 12, popup = 20, laterFrame = 2, hidden = 3;
+    const std::vector<xcb_window_t> kept { grid, input, flash };
+    StackedWindow frameW { frame, true }, gridW { grid, true }, flashW { flash, true }, laterW { laterFrame, true };
+    StackedWindow popupW { popup, true, true }, hiddenW { hidden, false };
+    StackedWindow inputW { input, false, true, true };
+
+    EXPECT_TRUE(restackPlan({ frameW, gridW, flashW, popupW }, kept).empty()) << "in order, popups of others above";
+    EXPECT_TRUE(restackPlan({ frameW, gridW, hiddenW, inputW }, kept).empty()) << "unmapped ones do not count";
+    EXPECT_EQ(restackPlan({ frameW, gridW, flashW, laterW, popupW }, kept),
+        (std::vector<Restack> { { grid, laterFrame }, { flash, grid } }))
+        << "a window mapped later: ours go right above it, under the popup";
+    EXPECT_EQ(restackPlan({ frameW, flashW, gridW }, kept), (std::vector<Restack> { { grid, frame }, { flash, grid } }))
+        << "our own order restored";
+    EXPECT_TRUE(restackPlan({ gridW, flashW }, kept).empty()) << "nothing managed at all";
 }

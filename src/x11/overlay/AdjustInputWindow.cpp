@@ -2,7 +2,7 @@
 #include "x11/overlay/AdjustInputWindow.h"
 
 #include "shared/OwnWindows.h"
-#include "x11/overlay/FloatingHints.h"
+#include "x11/overlay/StackKeeper.h"
 
 #include <QCoreApplication>
 
@@ -37,6 +37,7 @@ AdjustInputWindow::AdjustInputWindow(Handlers handlers)
     xcb_create_window(m_connection, 0, m_window, screens.data->root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
         XCB_COPY_FROM_PARENT, XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
     shared::registerOwnTopLevel(m_window);
+    StackKeeper::instance().keep(m_window, rank::adjustInput);
     QCoreApplication::instance()->installNativeEventFilter(this);
 }
 
@@ -46,12 +47,14 @@ AdjustInputWindow::~AdjustInputWindow()
         return;
     QCoreApplication::instance()->removeNativeEventFilter(this);
     shared::unregisterOwnTopLevel(m_window);
+    StackKeeper::instance().release(m_window);
     xcb_destroy_window(m_connection, m_window);
     xcb_flush(m_connection);
 }
 
-// ConfigureWindow with stack mode Above and no sibling puts it on top of all its siblings,
-// the overlay's frame included; mapping does not raise by itself.
+// ConfigureWindow with stack mode Above and no sibling puts it on top of all its siblings, the
+// overlay included (mapping does not raise by itself); the stack keeper then puts it back
+// under the popups of others.
 void AdjustInputWindow::cover(const QRect& geometry)
 {
     if (m_window == XCB_NONE || geometry.isEmpty())
@@ -67,6 +70,7 @@ void AdjustInputWindow::cover(const QRect& geometry)
         xcb_map_window(m_connection, m_window);
     m_mapped = true;
     xcb_flush(m_connection);
+    StackKeeper::instance().restackNow();
 }
 
 void AdjustInputWindow::uncover()

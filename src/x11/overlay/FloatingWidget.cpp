@@ -2,8 +2,9 @@
 #include "x11/overlay/FloatingWidget.h"
 
 #include "shared/OwnWindows.h"
+#include "x11/overlay/FloatingHints.h"
+#include "x11/overlay/StackKeeper.h"
 
-#include <QEvent>
 #include <QWindow>
 
 #include <cassert>
@@ -28,11 +29,12 @@ QRect coveringRect(const core::Rect& frame)
 
 }
 
-FloatingWidget::FloatingWidget(xcb::X11Connection& x11, const QString& title, const core::Rect& frame)
+// Override-redirect (BypassWindowManagerHint): no window manager places, frames, tiles, moves or
+// hides it on another desktop; it lies exactly where it is put. Keeping it on top is then ours.
+FloatingWidget::FloatingWidget(const QString& title, const core::Rect& frame, int rank)
     : QWidget(nullptr,
-        Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus
+        Qt::Tool | Qt::FramelessWindowHint | Qt::BypassWindowManagerHint | Qt::WindowDoesNotAcceptFocus
             | Qt::WindowTransparentForInput)
-    , m_atoms(x11)
 {
     setWindowTitle(title);
     setAttribute(Qt::WA_TranslucentBackground);
@@ -42,36 +44,24 @@ FloatingWidget::FloatingWidget(xcb::X11Connection& x11, const QString& title, co
     setFrame(frame);
     m_windowId = uint32_t(winId());
     shared::registerOwnTopLevel(m_windowId);
-    windowHandle()->installEventFilter(this);
+    StackKeeper::instance().keep(m_windowId, rank);
 }
 
-FloatingWidget::~FloatingWidget() { shared::unregisterOwnTopLevel(m_windowId); }
+FloatingWidget::~FloatingWidget()
+{
+    StackKeeper::instance().release(m_windowId);
+    shared::unregisterOwnTopLevel(m_windowId);
+}
 
-// Hiding withdraws the window and the window manager forgets the hints, so every show starts by
-// writing them again (on Qt's connection, ahead of Qt's map request).
+// Raised on top of everything, then put back right above the topmost managed window, under the
+// popups of others (menus, tooltips) that may lie above it.
 void FloatingWidget::showOnTop()
 {
-    if (isVisible()) {
-        raise();
-        return;
-    }
-    overlay::setFloatingHintsBeforeMap(xcb::qtConnection(), m_atoms, m_windowId);
-    m_inputShapeOwed = true;
     show();
     raise();
+    xcb::flushQtConnection();
+    StackKeeper::instance().restackNow();
 }
-
-// The window is exposed once mapped, and the window manager maps it only after it has taken it
-// in: now a change of the input shape reaches the manager, which gives its frame the same shape.
-bool FloatingWidget::eventFilter(QObject* watched, QEvent* event)
-{
-    if (m_inputShapeOwed && watched == windowHandle() && event->type() == QEvent::Expose && windowHandle()->isExposed()) {
-        m_inputShapeOwed = false;
-        overlay::setInputPassThrough(xcb::qtConnection(), m_windowId, m_clickThrough);
-    }
-    return QWidget::eventFilter(watched, event);
-}
-
 
 void FloatingWidget::setFrame(const core::Rect& frame)
 {

@@ -2,7 +2,6 @@
 #pragma once
 
 #include "core/Geometry.h"
-#include "x11/overlay/FloatingHints.h"
 
 #include <QWidget>
 
@@ -10,15 +9,16 @@
 
 namespace tavelin::x11::overlay {
 
-// Frameless, translucent (32-bit ARGB), above ordinary windows, never focused, on every desktop,
-// without taskbar or pager entry, and click-through until told otherwise. Its X window exists
-// from construction on, so its id is known before it is first shown.
+// Frameless, translucent (32-bit ARGB), unmanaged (override-redirect) and kept above the windows
+// the window manager stacks, never focused, on every desktop, and click-through until told
+// otherwise. Its X window exists from construction on, so its id is known before it is first shown.
 class FloatingWidget : public QWidget {
 public:
-    FloatingWidget(xcb::X11Connection& x11, const QString& title, const core::Rect& frame);
+    // rank: its place among our kept windows, higher above lower.
+    FloatingWidget(const QString& title, const core::Rect& frame, int rank);
     ~FloatingWidget() override;
 
-    // Shown above ordinary windows, with the hints the window manager needs before the map.
+    // Shown above every managed window.
     void showOnTop();
     // Global coordinates in points; the widget takes the rectangle's whole-pixel cover.
     void setFrame(const core::Rect& frame);
@@ -27,15 +27,10 @@ public:
     bool isClickThrough() const { return m_clickThrough; }
     uint32_t windowId() const { return m_windowId; }
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
-    overlay::FloatingAtoms m_atoms;
     core::Rect m_frame;
     uint32_t m_windowId = 0;
     bool m_clickThrough = true;
-    bool m_inputShapeOwed = false; // to the window manager, after the next map
 };
 
 }

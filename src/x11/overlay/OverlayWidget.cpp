@@ -7,6 +7,7 @@
 #include "shared/paint/PixelTarget.h"
 #include "x11/overlay/BoundingShape.h"
 #include "x11/overlay/FloatingHints.h"
+#include "x11/overlay/StackKeeper.h"
 
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -14,8 +15,8 @@
 
 namespace tavelin::x11::overlay {
 
-OverlayWidget::OverlayWidget(xcb::X11Connection& x11, const core::Rect& frame, core::TavelinView& view, bool solid)
-    : FloatingWidget(x11, QStringLiteral("Tavelin Overlay"), frame)
+OverlayWidget::OverlayWidget(const core::Rect& frame, core::TavelinView& view, bool solid)
+    : FloatingWidget(QStringLiteral("Tavelin Overlay"), frame, rank::overlay)
     , m_view(view)
 {
     setSolid(solid);

@@ -21,7 +21,7 @@ namespace tavelin::x11::overlay {
 //   input region too, so while the overlay takes the mouse a AdjustInputWindow covers the rest.
 class OverlayWidget final : public FloatingWidget {
 public:
-    OverlayWidget(xcb::X11Connection& x11, const core::Rect& frame, core::TavelinView& view, bool solid);
+    OverlayWidget(const core::Rect& frame, core::TavelinView& view, bool solid);
 
     void setSolid(bool solid);
     void setTakesMouse(bool takesMouse);

@@ -6,6 +6,7 @@
 #include "x11/overlay/FloatingHints.h"
 #include "x11/overlay/FloatingWidget.h"
 #include "x11/overlay/OverlayWidget.h"
+#include "x11/overlay/StackKeeper.h"
 
 #include <QPaintEvent>
 #include <QPainter>
@@ -22,8 +23,8 @@ constexpr int flashRowPeriod = 3;
 
 class FlashSurface final : public FloatingWidget {
 public:
-    FlashSurface(xcb::X11Connection& x11, const core::Rect& frame, bool solid)
-        : FloatingWidget(x11, QString::fromLatin1(flashTitle), frame)
+    FlashSurface(const core::Rect& frame, bool solid)
+        : FloatingWidget(QString::fromLatin1(flashTitle), frame, rank::flash)
     {
         setSolid(solid);
     }
@@ -62,8 +63,8 @@ private:
 
 class QtOverlayWindow final : public core::OverlayWindow {
 public:
-    QtOverlayWindow(xcb::X11Connection& x11, const core::Rect& frame, core::TavelinView& view, CompositorWatch& compositor)
-        : m_surface(x11, frame, view, !compositor.isCompositing())
+    QtOverlayWindow(const core::Rect& frame, core::TavelinView& view, CompositorWatch& compositor)
+        : m_surface(frame, view, !compositor.isCompositing())
     {
         QObject::connect(&compositor, &CompositorWatch::compositingChanged, &m_surface,
             [this](bool compositing) { m_surface.setSolid(!compositing); });
@@ -84,8 +85,8 @@ private:
 
 class QtFlashWindow final : public core::FlashWindow {
 public:
-    QtFlashWindow(xcb::X11Connection& x11, const core::Rect& frame, CompositorWatch& compositor)
-        : m_surface(x11, frame, !compositor.isCompositing())
+    QtFlashWindow(const core::Rect& frame, CompositorWatch& compositor)
+        : m_surface(frame, !compositor.isCompositing())
     {
         QObject::connect(&compositor, &CompositorWatch::compositingChanged, &m_surface,
             [this](bool compositing) { m_surface.setSolid(!compositing); });
@@ -100,15 +101,15 @@ private:
 
 }
 
-std::unique_ptr<core::OverlayWindow> createOverlayWindow(xcb::X11Connection& x11, const core::Rect& frame, core::TavelinView& view,
+std::unique_ptr<core::OverlayWindow> createOverlayWindow(const core::Rect& frame, core::TavelinView& view,
     CompositorWatch& compositor)
 {
-    return std::make_unique<QtOverlayWindow>(x11, frame, view, compositor);
+    return std::make_unique<QtOverlayWindow>(frame, view, compositor);
 }
 
-std::unique_ptr<core::FlashWindow> createFlashWindow(xcb::X11Connection& x11, const core::Rect& frame, CompositorWatch& compositor)
+std::unique_ptr<core::FlashWindow> createFlashWindow(const core::Rect& frame, CompositorWatch& compositor)
 {
-    return std::make_unique<QtFlashWindow>(x11, frame, compositor);
+    return std::make_unique<QtFlashWindow>(frame, compositor);
 }
 
 

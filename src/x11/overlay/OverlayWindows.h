@@ -13,11 +13,11 @@ class CompositorWatch;
 // The window hosting the view: covers frame, draws the view on a transparent background (or,
 // while no compositing manager runs, opaque in a window shaped to the drawing), passes
 // left-button presses, drags and releases to the view while it takes the mouse.
-std::unique_ptr<core::OverlayWindow> createOverlayWindow(xcb::X11Connection& x11, const core::Rect& frame, core::TavelinView& view,
+std::unique_ptr<core::OverlayWindow> createOverlayWindow(const core::Rect& frame, core::TavelinView& view,
     CompositorWatch& compositor);
 // A white pane at alpha 0.3 over frame, click-through, above the overlay; without a compositing
 // manager a screen of white lines covering the same share of the frame.
-std::unique_ptr<core::FlashWindow> createFlashWindow(xcb::X11Connection& x11, const core::Rect& frame, CompositorWatch& compositor);
+std::unique_ptr<core::FlashWindow> createFlashWindow(const core::Rect& frame, CompositorWatch& compositor);
 
 
 }

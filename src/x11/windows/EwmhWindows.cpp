@@ -168,10 +168,13 @@ bool isOnDesktop(const ClientFacts& facts, std::optional<uint32_t> currentDeskto
     return *facts.desktop == allDesktops || *facts.desktop == *currentDesktop;
 }
 
+bool hasFrameExtents(const ClientFacts& facts) { return plausible(facts.frameExtents); }
+
 core::Rect visibleBounds(const ClientFacts& facts)
 {
-    core::Rect r = facts.outer;
+    core::Rect r = facts.holder.value_or(facts.outer);
     if (plausible(facts.frameExtents)) {
+        r = facts.outer;
         auto [left, right, top, bottom] = *facts.frameExtents;
         r = core::Rect { r.x - left, r.y - top, r.width + left + right, r.height + top + bottom };
     }

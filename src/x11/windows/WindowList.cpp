@@ -81,6 +81,9 @@ std::vector<core::WindowRecord> WindowList::managedWindows(const RootFacts& root
 {
     std::vector<xcb_window_t> frontFirst(root.stacking->rbegin(), root.stacking->rend());
     auto facts = readClientFacts(m_x11, *m_atoms, frontFirst);
+    for (auto& f : facts)
+        if (f && f->viewable && !hasFrameExtents(*f))
+            f->holder = topLevelRect(m_x11, f->window);
     std::vector<core::WindowRecord> records;
     for (const auto& f : facts) {
         if (!f || !f->viewable || f->hasState(m_atoms->stateHidden) || !isOnDesktop(*f, root.currentDesktop)
@@ -121,10 +124,12 @@ std::optional<core::WindowRecord> WindowList::windowRecord(uint32_t windowId)
     auto facts = readClientFacts(m_x11, *m_atoms, std::span(&window, 1));
     if (!facts.front())
         return std::nullopt;
-    const auto& f = *facts.front();
+    auto& f = *facts.front();
     if (root.hasEwmhManager && root.clients) {
         if (!contains(root.clients, windowId))
             return std::nullopt;
+        if (!hasFrameExtents(f))
+            f.holder = topLevelRect(m_x11, windowId);
         return inPoints(makeRecord(f, *m_atoms));
     }
     if (!f.viewable && !f.hasIcccmState)

@@ -1,0 +1,158 @@
+"""The same checks under every common X11 window manager: the grid lies exactly on the screen and
+stays on every desktop, above windows opened or raised after it (full-screen ones too), with
+clicks going through; a pick lays it exactly on a window's frame and it follows the window; the
+flash and adjust mode."""
+
+import glob
+import os
+import subprocess
+import unittest
+
+import managers
+from harness import (CELL, COLS, GRID_TOP, LEFT_BAND, LINE_ALPHA, PROBE, SCREEN, STORED_BAND_ALPHA, TOP_INSET,
+                     DesktopTestCase, LineReader, wait_until)
+from pixels import luma, near, over
+
+# Some managers paint the root black: a desktop window of one known grey lies beneath everything.
+WALL = (0x90, 0x90, 0x90)
+LINES_X = [LEFT_BAND + c * CELL for c in range(COLS + 1)]
+
+
+class ManagerCase(DesktopTestCase):
+    manager = None
+
+    @classmethod
+    def setUpClass(cls):
+        cls.desktop_options = {"window_manager": cls.manager}
+        super().setUpClass()
+        try:
+            count = managers.desktop_count_command(cls.manager, 3)
+            if count:
+                cls.desktop.run(count, check=True)
+                wait_until(lambda: cls.desktop.run(["xdotool", "get_num_desktops"]).strip() == "3", timeout=10,
+                           what="three desktops")
+            wall = cls.desktop.spawn([PROBE, "desktop-window", "3600", "%02x%02x%02x" % WALL], stdout=subprocess.PIPE)
+            LineReader(wall).next_matching("ready")
+            wait_until(lambda: cls.desktop.root_pixels(0, 0, 1, 1)[0][0] == WALL
+                       and cls.desktop.pixel(SCREEN[0] - 1, 400) == WALL, timeout=10, what="the wallpaper")
+        except BaseException:
+            cls.desktop.stop()  # tearDownClass does not run after a failed setUpClass
+            raise
+
+    def switch_desktop(self, number):
+        self.desktop.run(managers.switch_command(self.manager, number), check=True)
+        wait_until(lambda: self.desktop.run(["xdotool", "get_desktop"]).strip() == str(number),
+                   what=f"desktop {number}")
+
+    def line_drawn_over(self, x, y):
+        """A vertical grid line at x shows lighter than the pixels beside it at height y."""
+        line = next(lx for lx in LINES_X if lx > x + 6)
+        row = self.desktop.root_pixels(line - 4, y, 6, 1)[0]
+        return luma(row[3]) > luma(row[0]) + 3 and luma(row[4]) > luma(row[0]) + 3
+
+    def assert_grid_over(self, window, what):
+        x, y, width, height = self.desktop.frame(window)
+        wait_until(lambda: self.line_drawn_over(x + 10, y + height // 2), what=f"the grid drawn over {what}")
+
+    def wait_overlay(self, rect, what):
+        try:
+            wait_until(lambda: self.desktop.overlay_rect() == tuple(rect), timeout=3, what=f"{what} at {rect}")
+        except AssertionError as e:
+            raise AssertionError(f"{e}; it is at {self.desktop.overlay_rect()}") from None
+
+    def test_grid_lies_exactly_on_the_screen_on_every_desktop(self):
+        self.assertEqual(self.desktop.geometry(self.overlay), (0, 0) + SCREEN)
+        image = self.desktop.root_image()
+        band = over(WALL, STORED_BAND_ALPHA)
+        for x in (0, 700, SCREEN[0] - 1):
+            self.assertEqual(image.pixel(x, 0), WALL, f"clear strip at ({x}, 0)")
+            self.assertEqual(image.pixel(x, TOP_INSET - 1), WALL, f"clear strip at ({x}, {TOP_INSET - 1})")
+            self.assertTrue(near(image.pixel(x, TOP_INSET), band), f"top band at ({x}, {TOP_INSET})")
+        for c in (1, 2, COLS):
+            x = LINES_X[c]
+            for column in (x - 1, x):
+                self.assertTrue(near(image.pixel(column, GRID_TOP + 40), over(WALL, LINE_ALPHA, 255), 3),
+                                f"line {c} at ({column}, {GRID_TOP + 40}): {image.pixel(column, GRID_TOP + 40)}")
+            self.assertEqual(image.pixel(x - 3, GRID_TOP + 40), WALL, f"beside line {c}")
+            self.assertEqual(image.pixel(x + 2, GRID_TOP + 40), WALL, f"beside line {c}")
+        for y in (GRID_TOP + CELL - 1, GRID_TOP + CELL, GRID_TOP + 2 * CELL - 1, GRID_TOP + 2 * CELL):
+            self.assertTrue(near(image.pixel(LEFT_BAND + 40, y), over(WALL, LINE_ALPHA, 255), 3), f"row line at y={y}")
+
+        self.switch_desktop(1)
+        try:
+            wait_until(lambda: self.desktop.overlay_rect() == (0, 0) + SCREEN, what="the grid on desktop 1")
+            wait_until(lambda: self.line_drawn_over(100, 400), what="the grid drawn on desktop 1")
+        finally:
+            self.switch_desktop(0)
+        wait_until(lambda: self.desktop.pixel(LINES_X[2] + 3, 400) == WALL and self.line_drawn_over(100, 400),
+                   what="the grid back on desktop 0")
+
+    def test_grid_stays_above_windows_opened_or_raised_after_it_and_lets_clicks_through(self):
+        presses, target = self.click_target(300, 300, 400, 300)
+        self.desktop.settled_frame(target)
+        self.assert_grid_over(target, "the window opened after it")
+        x, y, width, height = self.desktop.geometry(target)
+        self.assert_click_reaches(presses, x + width // 2, y + height // 2)
+
+        _, xterm = self.xterm(350, 350, "wm-later")
+        self.assert_grid_over(xterm, "the xterm opened after it")
+        self.desktop.run(["xdotool", "windowactivate", "--sync", str(target)], check=True)
+        self.assert_grid_over(target, "the window raised again")
+        self.assert_click_reaches(presses, x + 20, y + height - 20)
+
+        # A full-screen window, activated: the grid lies over it too, and the restacking settles.
+        fullscreen = self.spawn(["xterm", "-fullscreen", "-title", "wm-fullscreen", "-bg", "#203040"])
+        window = wait_until(lambda: self.desktop.find_window("wm-fullscreen"), timeout=15, what="full-screen xterm")
+        wait_until(lambda: self.desktop.frame(window) == (0, 0) + SCREEN, what="the xterm full screen")
+        self.desktop.run(["xdotool", "windowactivate", "--sync", str(window)], check=True)
+        self.assert_grid_over(window, "the full-screen window")
+        self.assertIsNone(fullscreen.poll())
+
+    def test_pick_lays_the_grid_on_the_frame_and_follows_it(self):
+        _, xterm = self.xterm(200, 150, "wm-picked")
+        self.desktop.settled_frame(xterm)
+        frame = self.desktop.seen_frame(xterm)
+        self.desktop.pick(frame[0] + frame[2] // 2, frame[1] + frame[3] // 2)
+        self.wait_overlay(frame, "the grid over the xterm's frame")
+
+        self.desktop.run(["xdotool", "windowmove", str(xterm), "500", "350"], check=True)
+        wait_until(lambda: self.desktop.seen_frame(xterm)[:2] != frame[:2] and self.desktop.settled_frame(xterm),
+                   what="the xterm moved")
+        moved = self.desktop.seen_frame(xterm)
+        self.wait_overlay(moved, "the grid following the xterm")
+
+    def test_flash_and_adjust_mode(self):
+        flash = LineReader(self.spawn([PROBE, "watch-window", self.tavelin.pid, "Tavelin Flash", 8],
+                                      stdout=subprocess.PIPE))
+        self.desktop.key("super+shift+s")
+        appeared = flash.next_matching("", timeout=10).split()
+        self.assertEqual(appeared[1], "appeared")
+        self.assertEqual([int(v) for v in appeared[3:7]], [0, 0, SCREEN[0], SCREEN[1]], "the flash on the screen")
+        wait_until(lambda: glob.glob(os.path.join(self.desktop.home, "Desktop", "Tavelin_*.png")), timeout=10,
+                   what="the screenshot's file")
+
+        presses, target = self.click_target(500, 300, 300, 200)
+        self.desktop.settled_frame(target)
+        x, y, width, height = self.desktop.geometry(target)
+        self.set_adjust_mode(True)
+        before = self.desktop.root_pixels(LEFT_BAND, 600, CELL * 4, 1)[0]
+        self.desktop.run(["xdotool", "mousemove", str(x + 50), str(y + 50), "mousedown", "1",
+                          "mousemove", str(x + 90), str(y + 60), "mousemove", str(x + 130), str(y + 70),
+                          "mouseup", "1"], check=True)
+        wait_until(lambda: self.desktop.root_pixels(LEFT_BAND, 600, CELL * 4, 1)[0] != before,
+                   what="the cells resized by the drag")
+        self.set_adjust_mode(False)
+        self.assert_click_reaches(presses, x + 20, y + 20, "the drag in adjust mode stayed with the grid")
+
+
+def manager_case(name):
+    return type(f"{name.capitalize()}Test", (ManagerCase,), {"manager": name, "__doc__": f"Under {name}."})
+
+
+for _name in managers.MANAGERS:
+    _case = manager_case(_name)
+    globals()[_case.__name__] = _case
+del _name, _case, ManagerCase   # the base alone has no manager to test
+
+if __name__ == "__main__":
+    unittest.main()
