@@ -166,8 +166,33 @@ void X11Platform::stopWatching(core::WatchId token)
 }
 
 
-std::vector<core::WindowRecord> X11Platform::visibleWindows() { return m_windowList->visibleWindows(); }
-std::optional<core::WindowRecord> X11Platform::windowRecord(uint32_t id) { return m_windowList->windowRecord(id); }
+// Bounds as far as the screens show them: the grid laid over one is never larger than they are.
+std::vector<core::WindowRecord> X11Platform::visibleWindows()
+{
+    auto records = m_windowList->visibleWindows();
+    auto frames = screenFrames();
+    for (auto& record : records)
+        if (record.bounds)
+            record.bounds = windows::onScreens(*record.bounds, frames);
+    return records;
+}
+
+std::optional<core::WindowRecord> X11Platform::windowRecord(uint32_t id)
+{
+    auto record = m_windowList->windowRecord(id);
+    if (record && record->bounds)
+        record->bounds = windows::onScreens(*record->bounds, screenFrames());
+    return record;
+}
+
+std::vector<core::Rect> X11Platform::screenFrames() const
+{
+    std::vector<core::Rect> frames;
+    for (auto& screen : screens())
+        frames.push_back(screen.frame);
+    return frames;
+}
+
 bool X11Platform::isOwnWindow(uint32_t windowId) const { return shared::isOwnTopLevel(windowId); }
 void X11Platform::targetWindowChanged(uint32_t windowId) { m_captures->targetWindowChanged(windowId); }
 

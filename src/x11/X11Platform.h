@@ -80,6 +80,8 @@ public:
     void reportProblem(const std::string& message) override;
 
 private:
+    std::vector<core::Rect> screenFrames() const;
+
     xcb::X11Connection m_x11;
     std::unique_ptr<screens::RandrScreens> m_screens;
     std::unique_ptr<keys::KeyMonitor> m_keys;

@@ -1,6 +1,7 @@
 // What EWMH and ICCCM say about client windows, read in one batch, and how it becomes a window record.
 #include "x11/windows/EwmhWindows.h"
 
+#include "x11/windows/TopLevelWindows.h"
 #include "x11/xcb/XcbReplies.h"
 
 #include <algorithm>
@@ -17,6 +18,27 @@ constexpr uint32_t largestExtent = 0x7FFF;
 bool plausible(const std::optional<std::array<uint32_t, 4>>& extents)
 {
     return extents && std::all_of(extents->begin(), extents->end(), [](uint32_t e) { return e <= largestExtent; });
+}
+
+bool growsBeyondClient(const std::optional<std::array<uint32_t, 4>>& extents)
+{
+    return plausible(extents) && std::any_of(extents->begin(), extents->end(), [](uint32_t e) { return e > 0; });
+}
+
+// Any client may set _NET_FRAME_EXTENTS on itself: only the frame window shows what is really there.
+void readFrames(xcb::X11Connection& x11, std::vector<std::optional<ClientFacts>>& facts)
+{
+    std::vector<xcb_window_t> framed;
+    for (const auto& f : facts)
+        if (f && growsBeyondClient(f->frameExtents))
+            framed.push_back(f->window);
+    if (framed.empty())
+        return;
+    auto rects = topLevelRects(x11, framed);
+    size_t next = 0;
+    for (auto& f : facts)
+        if (f && growsBeyondClient(f->frameExtents))
+            f->frame = rects[next++];
 }
 
 // All the requests for one window, sent before any reply is read.
@@ -122,6 +144,7 @@ std::vector<std::optional<ClientFacts>> readClientFacts(xcb::X11Connection& x11,
     for (size_t i = 0; i < windows.size(); ++i)
         facts.push_back(takeReplies(c, atoms, windows[i], cookies[i]));
     assert(facts.size() == windows.size());
+    readFrames(x11, facts);
     return facts;
 }
 
@@ -171,9 +194,13 @@ bool isOnDesktop(const ClientFacts& facts, std::optional<uint32_t> currentDeskto
 core::Rect visibleBounds(const ClientFacts& facts)
 {
     core::Rect r = facts.outer;
-    if (plausible(facts.frameExtents)) {
+    if (growsBeyondClient(facts.frameExtents) && facts.frame) {
         auto [left, right, top, bottom] = *facts.frameExtents;
-        r = core::Rect { r.x - left, r.y - top, r.width + left + right, r.height + top + bottom };
+        core::Rect framed { r.x - left, r.y - top, r.width + left + right, r.height + top + bottom };
+        r = framed.intersected(*facts.frame);
+        // A client outside its own top-level is a server's nonsense: keep what the client says.
+        if (r.isEmpty())
+            r = facts.outer;
     }
     if (plausible(facts.gtkFrameExtents)) {
         auto [left, right, top, bottom] = *facts.gtkFrameExtents;

@@ -50,6 +50,9 @@ struct ClientFacts {
     std::vector<xcb_atom_t> types;
     std::optional<std::array<uint32_t, 4>> frameExtents;
     std::optional<std::array<uint32_t, 4>> gtkFrameExtents;
+    // The root's child holding the window (its manager's frame, or itself), read only when frame
+    // extents are set: they cannot reach beyond it.
+    std::optional<core::Rect> frame;
 
     bool hasState(xcb_atom_t state) const;
 };
@@ -69,8 +72,9 @@ bool isDesktopElement(const ClientFacts& facts, const EwmhAtoms& atoms);
 // every window on the current one.
 bool isOnDesktop(const ClientFacts& facts, std::optional<uint32_t> currentDesktop);
 
-// The rectangle the user sees: the client grown by the window manager's frame and shrunk by the
-// invisible margins a client-side decorated window draws around itself.
+// The rectangle the user sees: the client grown by the window manager's frame (never past the
+// frame window itself) and shrunk by the invisible margins a client-side decorated window draws
+// around itself.
 core::Rect visibleBounds(const ClientFacts& facts);
 
 // The record for a client; bounds given, or else its visible bounds. Coordinates are X pixels.
