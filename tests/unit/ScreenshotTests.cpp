@@ -49,6 +49,14 @@ struct TempHome {
         std::sort(names.begin(), names.end());
         return names;
     }
+    // A link at Desktop/name to a file outside that a careless write would overwrite.
+    fs::path plantLink(const std::string& name) const
+    {
+        auto victim = path / "victim";
+        std::ofstream(victim) << "keep";
+        fs::create_symlink(victim, path / "Desktop" / name);
+        return victim;
+    }
 };
 
 struct Shooting : Launched {
@@ -235,9 +243,7 @@ TEST(NewFile, NeverFollowsALinkPlantedAtTheName)
 {
     TempHome home;
     auto folder = (home.path / "Desktop").string();
-    auto victim = home.path / "victim";
-    std::ofstream(victim) << "keep";
-    fs::create_symlink(victim, home.path / "Desktop" / "Tavelin_y.png");
+    auto victim = home.plantLink("Tavelin_y.png");
     auto result = writeNewFile(folder, "Tavelin_y", { 'x' });
     ASSERT_TRUE(std::holds_alternative<WrittenFile>(result));
     EXPECT_EQ(std::get<WrittenFile>(result).path, folder + "/Tavelin_y-2.png");
@@ -254,4 +260,30 @@ TEST(NewFile, AnUnwritableFolderIsAnErrorNotAPartialFile)
         EXPECT_TRUE(std::holds_alternative<WriteError>(writeNewFile((home.path / "Desktop").string(), "T", { 'x' })));
         fs::permissions(home.path / "Desktop", fs::perms::owner_all);
     }
+}
+
+TEST(NewFile, WithoutNoReplaceRenameNorHardLinksTheFileIsCreatedExclusivelyAtItsName)
+{
+    using tavelin::shared::files::MoveCalls;
+    using tavelin::shared::files::setMoveCalls;
+    auto before = setMoveCalls(MoveCalls {
+        [](int, const char*, const char*) { errno = EINVAL; return -1; },
+        [](int, const char*, const char*) { errno = EPERM; return -1; },
+    });
+    TempHome home;
+    auto folder = (home.path / "Desktop").string();
+    auto victim = home.plantLink("Tavelin_w-2.png");
+    auto first = writeNewFile(folder, "Tavelin_w", { 'a' });
+    auto second = writeNewFile(folder, "Tavelin_w", { 'b' });
+    auto exact = tavelin::shared::files::writeFileNoReplace(folder + "/Tavelin_w.png", { 'c' });
+    setMoveCalls(before);
+    ASSERT_TRUE(std::holds_alternative<WrittenFile>(first)) << std::get<WriteError>(first).message;
+    ASSERT_TRUE(std::holds_alternative<WrittenFile>(second)) << std::get<WriteError>(second).message;
+    EXPECT_EQ(std::get<WrittenFile>(second).path, folder + "/Tavelin_w-3.png") << "the link is passed over";
+    EXPECT_TRUE(std::holds_alternative<WriteError>(exact)) << "an existing file is never replaced";
+    EXPECT_EQ(contents(folder + "/Tavelin_w.png"), "a");
+    EXPECT_EQ(contents(folder + "/Tavelin_w-3.png"), "b");
+    EXPECT_EQ(contents(victim), "keep");
+    EXPECT_EQ(home.desktopFiles(), (std::vector<std::string> { "Tavelin_w-2.png", "Tavelin_w-3.png", "Tavelin_w.png" }))
+        << "no temporary files left behind";
 }
