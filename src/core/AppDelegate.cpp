@@ -1,59 +1,26 @@
-// Launch, the overlay window, teardown, and the grid commands of the menu and shortcuts.
+// Launch, and the grid commands of the menu, the shortcuts and scripts.
 #include "core/AppDelegate.h"
-
-#include <cassert>
 
 namespace tavelin::core {
 
 AppDelegate::AppDelegate(Platform& platform)
     : m_platform(platform)
+    , m_screens(platform)
+    , m_overlay(platform, m_gridState)
+    , m_menu(platform, m_gridState, [this](const MenuItem& item) { perform(item); })
+    , m_windows(platform, m_gridState, m_overlay, m_screens, [this] { m_menu.rebuild(); })
+    , m_screenshot(platform, m_gridState, m_overlay, m_screens, m_windows)
+    , m_shortcuts(platform, [this](ShortcutKey key) { runShortcut(key); })
 {
-}
-
-AppDelegate::~AppDelegate()
-{
-    *m_alive = false;
-    if (m_desktopKeys)
-        m_platform.stopWatching(m_desktopKeys);
-    if (m_ownKeys)
-        m_platform.stopWatching(m_ownKeys);
-    stopTrackingTimer();
-    if (m_clickGrab)
-        m_platform.stopWatching(m_clickGrab);
-    // Our windows go now, while the application they belong to is still there; the window goes
-    // before the view it hosts, which unsubscribes from the state.
-    m_flashes.clear();
-    m_overlayWindow.reset();
-    m_view.reset();
 }
 
 void AppDelegate::launch()
 {
-    setupOverlayWindow();
-    setupTray();
-    setupShortcuts();
-    std::weak_ptr<bool> alive = m_alive;
-    m_platform.watchScreens([this, alive] {
-        if (alive.lock())
-            screensChanged();
-    });
-}
-
-void AppDelegate::setupOverlayWindow()
-{
-    auto screen = fullScreenFrame();
-    if (!screen)
-        return;
-    m_view = std::make_unique<TavelinView>(m_gridState);
-    m_overlayWindow = m_platform.createOverlayWindow(*screen, *m_view);
-    if (!m_overlayWindow) {
-        m_view.reset();
-        return;
-    }
-    auto* window = m_overlayWindow.get();
-    m_view->setUpdateHandler([window] { window->update(); });
-    window->setClickThrough(true);
-    window->show();
+    if (auto screen = m_screens.frame())
+        m_overlay.create(*screen);
+    m_menu.create();
+    m_shortcuts.watch();
+    m_platform.watchScreens(m_life.guard([this] { screensChanged(); }));
 }
 
 void AppDelegate::toggleGrid()
@@ -61,29 +28,26 @@ void AppDelegate::toggleGrid()
     m_gridState.setIsVisible(!m_gridState.isVisible());
     if (!m_gridState.isVisible()) {
         m_gridState.setIsAdjusting(false);
-        if (m_overlayWindow) {
-            m_overlayWindow->setClickThrough(true);
-            m_overlayWindow->hide();
-        }
-        stopTrackingTimer();
+        m_overlay.setClickThrough(true);
+        m_overlay.hide();
+        m_windows.stopTracking();
         return;
     }
-    if (m_overlayWindow)
-        m_overlayWindow->show();
+    m_overlay.show();
     if (m_gridState.targetMode().isWindow())
-        startTrackingWindow();
+        m_windows.startTracking();
 }
 
 void AppDelegate::setGridColor(GridColor color)
 {
     m_gridState.setGridColor(color);
-    rebuildMenu();
+    m_menu.rebuild();
 }
 
 void AppDelegate::toggleCellLabels()
 {
     m_gridState.setShowCellLabels(!m_gridState.showCellLabels());
-    rebuildMenu();
+    m_menu.rebuild();
 }
 
 void AppDelegate::toggleAdjustMode()
@@ -91,11 +55,8 @@ void AppDelegate::toggleAdjustMode()
     if (!m_gridState.isVisible())
         return;
     m_gridState.setIsAdjusting(!m_gridState.isAdjusting());
-    if (m_overlayWindow)
-        m_overlayWindow->setClickThrough(!m_gridState.isAdjusting());
+    m_overlay.setClickThrough(!m_gridState.isAdjusting());
 }
-
-void AppDelegate::setSize(double value) { setCellSize(value, value); }
 
 void AppDelegate::setCellSize(double width, double height)
 {
@@ -104,6 +65,30 @@ void AppDelegate::setCellSize(double width, double height)
 }
 
 void AppDelegate::quitApp() { m_platform.quit(); }
+
+void AppDelegate::setFullScreenScreen(const std::string& name)
+{
+    m_screens.choose(name);
+    m_windows.setFullScreen();
+}
+
+Rect AppDelegate::gridFrame() const
+{
+    if (auto frame = m_overlay.frame())
+        return *frame;
+    return m_screens.frame().value_or(Rect {});
+}
+
+// The full-screen grid re-fits its screen at once; a window target keeps the grid where it is.
+void AppDelegate::screensChanged()
+{
+    m_screens.forgetIfGone();
+    auto frame = m_screens.frame();
+    if (frame && m_overlay.exists() && m_gridState.targetMode().isFullScreen())
+        m_overlay.place(*frame);
+    else
+        m_overlay.changed();
+}
 
 void AppDelegate::perform(const MenuItem& item)
 {
@@ -123,6 +108,18 @@ void AppDelegate::perform(const MenuItem& item)
     case Command::takeScreenshot: return takeScreenshot();
     case Command::toggleAdjustMode: return toggleAdjustMode();
     case Command::quitApp: return quitApp();
+    }
+}
+
+void AppDelegate::runShortcut(ShortcutKey key)
+{
+    switch (key) {
+    case ShortcutKey::g: return toggleGrid();
+    case ShortcutKey::w: return startWindowSelection();
+    case ShortcutKey::l: return toggleCellLabels();
+    case ShortcutKey::s: return takeScreenshot();
+    case ShortcutKey::a: return toggleAdjustMode();
+    case ShortcutKey::none: return;
     }
 }
 

@@ -30,7 +30,13 @@ std::string hexId(uint32_t id)
     return text;
 }
 
-std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+// Appended piece by piece: GCC 12 warns falsely (-Wrestrict) on a literal + a temporary string.
+std::string quoted(std::string_view text)
+{
+    std::string out(1, '"');
+    out.append(text).push_back('"');
+    return out;
+}
 
 Outcome<> done() { return Outcome<>(std::monostate {}); }
 

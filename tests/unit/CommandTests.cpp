@@ -58,14 +58,14 @@ TEST(ToggleGrid, HidingEndsAdjustModeAndStopsTrackingShowingResumesIt)
     l.app->toggleAdjustMode();
     EXPECT_FALSE(l.overlay().ignoresMouse);
     l.state().setTargetMode(TargetMode::window(9));
-    l.app->startTrackingWindow();
+    l.app->windows().startTracking();
 
     l.app->toggleGrid();
     EXPECT_FALSE(l.state().isVisible());
     EXPECT_FALSE(l.state().isAdjusting());
     EXPECT_TRUE(l.overlay().ignoresMouse);
     EXPECT_FALSE(l.overlay().shown);
-    EXPECT_FALSE(l.app->isTracking());
+    EXPECT_FALSE(l.app->windows().isTracking());
     EXPECT_TRUE(l.platform.timers.empty());
 
     l.app->toggleAdjustMode();
@@ -74,7 +74,7 @@ TEST(ToggleGrid, HidingEndsAdjustModeAndStopsTrackingShowingResumesIt)
     l.app->toggleGrid();
     EXPECT_TRUE(l.overlay().shown);
     EXPECT_FALSE(l.state().isAdjusting()) << "showing again does not restore adjust mode";
-    EXPECT_TRUE(l.app->isTracking());
+    EXPECT_TRUE(l.app->windows().isTracking());
     EXPECT_EQ(l.platform.timers.size(), 1u);
 }
 
@@ -98,7 +98,7 @@ TEST(Teardown, RemovesBothKeyMonitorsAndTheTimer)
 {
     Launched l;
     l.state().setTargetMode(TargetMode::window(3));
-    l.app->startTrackingWindow();
+    l.app->windows().startTracking();
     l.app.reset();
     auto& log = l.platform.log;
     EXPECT_NE(std::find(log.begin(), log.end(), "remove monitor 1"), log.end());

@@ -11,7 +11,7 @@ constexpr uint32_t superShift = modifiers::shift | modifiers::super;
 KeyEvent key(ShortcutKey code, uint32_t flags = superShift) { return { code, flags }; }
 void press(Launched& l, ShortcutKey code)
 {
-    l.app->handleKeyEvent(key(code));
+    l.app->shortcuts().handleKeyEvent(key(code));
     l.platform.runPosted();
 }
 }
@@ -21,7 +21,7 @@ TEST(Shortcuts, EachOfTheFiveKeysQueuesItsCommandAndRunsItLater)
     Launched l;
     l.platform.windows = {};
 
-    EXPECT_TRUE(l.app->handleKeyEvent(key(ShortcutKey::g)));
+    EXPECT_TRUE(l.app->shortcuts().handleKeyEvent(key(ShortcutKey::g)));
     EXPECT_TRUE(l.state().isVisible()) << "nothing runs inside the handler";
     l.platform.runPosted();
     EXPECT_FALSE(l.state().isVisible());
@@ -44,11 +44,11 @@ TEST(Shortcuts, EachOfTheFiveKeysQueuesItsCommandAndRunsItLater)
 TEST(Shortcuts, NeedBothSuperAndShiftAndIgnoreOtherModifiers)
 {
     Launched l;
-    EXPECT_TRUE(l.app->handleKeyEvent(key(ShortcutKey::g, superShift | modifiers::control | modifiers::alt | modifiers::capsLock)));
-    EXPECT_FALSE(l.app->handleKeyEvent(key(ShortcutKey::g, modifiers::super)));
-    EXPECT_FALSE(l.app->handleKeyEvent(key(ShortcutKey::g, modifiers::shift)));
-    EXPECT_FALSE(l.app->handleKeyEvent(key(ShortcutKey::g, 0)));
-    EXPECT_FALSE(l.app->handleKeyEvent(key(ShortcutKey::none)));
+    EXPECT_TRUE(l.app->shortcuts().handleKeyEvent(key(ShortcutKey::g, superShift | modifiers::control | modifiers::alt | modifiers::capsLock)));
+    EXPECT_FALSE(l.app->shortcuts().handleKeyEvent(key(ShortcutKey::g, modifiers::super)));
+    EXPECT_FALSE(l.app->shortcuts().handleKeyEvent(key(ShortcutKey::g, modifiers::shift)));
+    EXPECT_FALSE(l.app->shortcuts().handleKeyEvent(key(ShortcutKey::g, 0)));
+    EXPECT_FALSE(l.app->shortcuts().handleKeyEvent(key(ShortcutKey::none)));
     EXPECT_EQ(l.platform.posted.size(), 1u);
 }
 
@@ -79,7 +79,7 @@ TEST(Shortcuts, WithoutKeyObservationTavelinKeepsRunningWithTheMenu)
 TEST(Shortcuts, QueuedCommandsAfterTheDelegateIsGoneDoNothing)
 {
     Launched l;
-    l.app->handleKeyEvent(key(ShortcutKey::g));
+    l.app->shortcuts().handleKeyEvent(key(ShortcutKey::g));
     l.app.reset();
     l.platform.runPosted(); // must not touch the destroyed delegate
     SUCCEED();

@@ -74,7 +74,7 @@ struct Shooting : Launched {
 
 TEST(ScreenshotName, LocalTimeOnA24HourClock)
 {
-    EXPECT_EQ(AppDelegate::screenshotFileName(march7At130509()), "Tavelin_2027-03-07_13.05.09.png");
+    EXPECT_EQ(Screenshot::fileName(march7At130509()), "Tavelin_2027-03-07_13.05.09.png");
 }
 
 TEST(Screenshot, ScreenModeHidesTheOverlayWaitsCapturesShowsItAgainThenFileClipboardFlash)

@@ -21,24 +21,24 @@ TEST(HitTest, FrontmostOrdinaryWindowOfAnotherProcessUnderThePointWins)
         window(2, { 0, 0, 300, 300 }, l.platform.pid), // our own process
         window(3, { 0, 0, 300, 300 }, 100, std::nullopt), // no layer counts as ordinary
         window(4, { 0, 0, 300, 300 }) };
-    EXPECT_EQ(l.app->findWindowAt({ 10, 10 }), 3u);
+    EXPECT_EQ(l.app->windows().findWindowAt({ 10, 10 }), 3u);
     w.erase(w.begin() + 2);
-    EXPECT_EQ(l.app->findWindowAt({ 10, 10 }), 4u);
+    EXPECT_EQ(l.app->windows().findWindowAt({ 10, 10 }), 4u);
     l.platform.ownWindows = { 4 };
-    EXPECT_FALSE(l.app->findWindowAt({ 10, 10 })) << "our own windows by id too";
+    EXPECT_FALSE(l.app->windows().findWindowAt({ 10, 10 })) << "our own windows by id too";
 }
 
 TEST(HitTest, EdgesAndTheFiftyPointThreshold)
 {
     Launched l;
     l.platform.windows = { window(7, { 100, 100, 51, 51 }) };
-    EXPECT_EQ(l.app->findWindowAt({ 100, 100 }), 7u) << "left and top edges are inside";
-    EXPECT_FALSE(l.app->findWindowAt({ 151, 120 })) << "right edge is outside";
-    EXPECT_FALSE(l.app->findWindowAt({ 120, 151 })) << "bottom edge is outside";
+    EXPECT_EQ(l.app->windows().findWindowAt({ 100, 100 }), 7u) << "left and top edges are inside";
+    EXPECT_FALSE(l.app->windows().findWindowAt({ 151, 120 })) << "right edge is outside";
+    EXPECT_FALSE(l.app->windows().findWindowAt({ 120, 151 })) << "bottom edge is outside";
     l.platform.windows = { window(8, { 100, 100, 50, 200 }), window(9, { 100, 100, 200, 50 }) };
-    EXPECT_FALSE(l.app->findWindowAt({ 120, 120 })) << "50 points is not more than 50";
+    EXPECT_FALSE(l.app->windows().findWindowAt({ 120, 120 })) << "50 points is not more than 50";
     l.platform.windows = { window(10, { 100, 100, 0, 0 }) };
-    EXPECT_FALSE(l.app->findWindowAt({ 100, 100 })) << "an empty rectangle holds nothing";
+    EXPECT_FALSE(l.app->windows().findWindowAt({ 100, 100 })) << "an empty rectangle holds nothing";
 }
 
 TEST(HitTest, RecordsWithoutBoundsOrIdAreSkippedOnesWithoutAPidAreNot)
@@ -48,11 +48,11 @@ TEST(HitTest, RecordsWithoutBoundsOrIdAreSkippedOnesWithoutAPidAreNot)
     WindowRecord noNumber { std::nullopt, 100, 0, Rect { 0, 0, 200, 200 } };
     WindowRecord noPid { 3, std::nullopt, 0, Rect { 0, 0, 200, 200 } };
     l.platform.windows = { noBounds, noNumber, noPid, window(4, { 0, 0, 200, 200 }) };
-    EXPECT_EQ(l.app->findWindowAt({ 50, 50 }), 3u) << "many X clients set no pid";
+    EXPECT_EQ(l.app->windows().findWindowAt({ 50, 50 }), 3u) << "many X clients set no pid";
     l.platform.ownWindows = { 3 };
-    EXPECT_EQ(l.app->findWindowAt({ 50, 50 }), 4u) << "ours without a pid, known by id";
+    EXPECT_EQ(l.app->windows().findWindowAt({ 50, 50 }), 4u) << "ours without a pid, known by id";
     l.platform.windows = {};
-    EXPECT_FALSE(l.app->findWindowAt({ 50, 50 }));
+    EXPECT_FALSE(l.app->windows().findWindowAt({ 50, 50 }));
 }
 
 TEST(WindowSelection, ClickOnAWindowTargetsItFollowsItAndMovesTheCheckMark)
@@ -71,7 +71,7 @@ TEST(WindowSelection, ClickOnAWindowTargetsItFollowsItAndMovesTheCheckMark)
     EXPECT_EQ(l.overlay().frame(), (Rect { 100, 50, 800, 600 }));
     EXPECT_TRUE(l.overlay().shown);
     EXPECT_TRUE(l.overlay().ignoresMouse);
-    EXPECT_TRUE(l.app->isTracking());
+    EXPECT_TRUE(l.app->windows().isTracking());
     EXPECT_EQ(l.platform.targetChanges, (std::vector<uint32_t> { 42 }));
     EXPECT_TRUE(l.row(Command::startWindowSelection).checked);
     EXPECT_FALSE(l.row(Command::setTargetFullScreen).checked);
@@ -130,10 +130,10 @@ TEST(WindowSelection, HiddenGridNeitherStartsNorIsShownByTheClick)
     l.platform.click({ 200, 200 });
     EXPECT_EQ(l.state().targetMode().windowId(), 42u);
     EXPECT_FALSE(l.overlay().shown);
-    EXPECT_FALSE(l.app->isTracking());
+    EXPECT_FALSE(l.app->windows().isTracking());
     l.app->toggleGrid();
     EXPECT_TRUE(l.overlay().shown);
-    EXPECT_TRUE(l.app->isTracking());
+    EXPECT_TRUE(l.app->windows().isTracking());
 }
 
 TEST(WindowSelection, AdjustModeSurvivesASelection)
@@ -163,13 +163,13 @@ TEST(Tracking, FollowsMovesAndFallsBackWhenTheWindowIsGone)
     l.platform.windows[0].bounds = Rect {}; // a zero rectangle is still bounds
     l.platform.tickTimers();
     EXPECT_EQ(l.overlay().frame(), Rect {});
-    EXPECT_TRUE(l.app->isTracking());
+    EXPECT_TRUE(l.app->windows().isTracking());
 
     l.platform.windows.clear();
     l.platform.tickTimers();
     EXPECT_TRUE(l.state().targetMode().isFullScreen());
     EXPECT_EQ(l.overlay().frame(), (Rect { 0, 0, 1440, 900 }));
-    EXPECT_FALSE(l.app->isTracking());
+    EXPECT_FALSE(l.app->windows().isTracking());
     EXPECT_TRUE(l.platform.timers.empty());
     EXPECT_TRUE(l.row(Command::setTargetFullScreen).checked);
     EXPECT_EQ(l.platform.targetChanges, (std::vector<uint32_t> { 42, 0 }));
@@ -179,8 +179,8 @@ TEST(Tracking, OneTimerAtMostAndFullScreenStopsIt)
 {
     Launched l;
     l.state().setTargetMode(TargetMode::window(42));
-    l.app->startTrackingWindow();
-    l.app->startTrackingWindow();
+    l.app->windows().startTracking();
+    l.app->windows().startTracking();
     EXPECT_EQ(l.platform.timers.size(), 1u);
     l.platform.trigger(Command::setTargetFullScreen);
     EXPECT_TRUE(l.platform.timers.empty());

@@ -109,7 +109,7 @@ void Service::onOff(const QString& mode, core::Outcome<> (core::CommandSet::*com
 {
     auto parsed = core::parseSwitch(mode.toStdString());
     if (!parsed) {
-        refuse({ core::CommandError::Kind::badArgument, "\"" + mode.toStdString() + "\" is not on, off or toggle" });
+        refuse({ core::CommandError::Kind::badArgument, QStringLiteral("\"%1\" is not on, off or toggle").arg(mode).toStdString() });
         return;
     }
     refused((m_commands.*command)(*parsed));

@@ -1,5 +1,5 @@
-// The screenshot: what lies under the grid, with the grid on it, to a PNG file and the clipboard.
-#include "core/AppDelegate.h"
+// Capturing, composing, saving and confirming a screenshot.
+#include "core/Screenshot.h"
 
 #include <cstdio>
 
@@ -10,7 +10,10 @@ constexpr double overlayRemovalWait = 0.1;
 constexpr double flashDuration = 0.15;
 }
 
-std::string AppDelegate::screenshotFileName(const std::tm& t)
+// Our flashes go now, while the application they belong to is still there.
+Screenshot::~Screenshot() { m_flashes.clear(); }
+
+std::string Screenshot::fileName(const std::tm& t)
 {
     char name[64];
     std::snprintf(name, sizeof name, "Tavelin_%04d-%02d-%02d_%02d.%02d.%02d.png", t.tm_year + 1900, t.tm_mon + 1,
@@ -18,80 +21,78 @@ std::string AppDelegate::screenshotFileName(const std::tm& t)
     return name;
 }
 
-// The base image: the target window alone, or else the primary screen without the overlay.
+// The base image: the target window alone, or else the grid's screen without the overlay.
 // rect receives the captured rectangle in global coordinates.
-ImageRef AppDelegate::captureBase(Rect& rect)
+ImageRef Screenshot::captureBase(Rect& rect)
 {
-    if (auto target = m_gridState.targetMode().windowId()) {
-        if (auto bounds = getWindowBounds(*target)) {
+    if (auto target = m_state.targetMode().windowId()) {
+        if (auto bounds = m_targeting.windowBounds(*target)) {
             rect = *bounds;
             return m_platform.captureWindow(*target, rect);
         }
     }
-    auto screen = fullScreenFrame();
+    auto screen = m_screens.frame();
     if (!screen)
         return nullptr;
-    // The grid's screen's own rectangle: where the overlay lies, wherever that screen is.
+    // The screen's own rectangle: where the overlay lies, wherever that screen is.
     rect = *screen;
-    bool hideOverlay = m_overlayWindow && !m_gridState.isSelectingWindow();
+    auto* overlay = m_state.isSelectingWindow() ? nullptr : m_overlay.window();
     for (auto& flash : m_flashes)
         flash->hide();
-    if (hideOverlay) {
-        m_overlayWindow->hide();
-        m_platform.waitForOverlayGone(*m_overlayWindow, overlayRemovalWait);
+    if (overlay) {
+        overlay->hide();
+        m_platform.waitForOverlayGone(*overlay, overlayRemovalWait);
     }
     auto base = m_platform.captureScreen(rect);
-    if (hideOverlay)
-        m_overlayWindow->show();
+    if (overlay)
+        overlay->show();
     return base;
 }
 
 // The grid over what lies under it; none while the grid is hidden or when a step fails.
-ImageRef AppDelegate::composeScreenshot()
+ImageRef Screenshot::compose()
 {
-    if (!m_gridState.isVisible())
+    if (!m_state.isVisible())
         return nullptr;
     Rect rect;
     auto base = captureBase(rect);
     if (!base || base->pixelWidth() <= 0 || base->pixelHeight() <= 0)
         return nullptr;
     ImageRef layer;
-    if (m_view)
-        layer = m_platform.renderOverlay(*m_view, rect.size(), base->pixelWidth(), base->pixelHeight());
+    if (auto* view = m_overlay.view())
+        layer = m_platform.renderOverlay(*view, rect.size(), base->pixelWidth(), base->pixelHeight());
     return m_platform.compose(base, layer);
 }
 
-void AppDelegate::takeScreenshot() { screenshotToDesktop(); }
-
-AppDelegate::ShotResult AppDelegate::screenshotToDesktop()
+Screenshot::Result Screenshot::toDesktop()
 {
-    auto composed = composeScreenshot();
+    auto composed = compose();
     auto png = composed ? m_platform.encodePng(composed) : std::nullopt;
     if (!png)
         return { "", "the screenshot could not be taken" };
-    auto saved = saveScreenshot(*png);
+    auto saved = save(*png);
     m_platform.setClipboardImage(composed, *png);
-    showScreenshotFeedback();
+    flash();
     if (auto* error = std::get_if<WriteError>(&saved))
         return { "", "screenshot not saved: " + error->message };
     return { std::get<WrittenFile>(saved).path, "" };
 }
 
-std::optional<std::vector<uint8_t>> AppDelegate::screenshotPng()
+std::optional<std::vector<uint8_t>> Screenshot::png()
 {
-    auto composed = composeScreenshot();
+    auto composed = compose();
     return composed ? m_platform.encodePng(composed) : std::nullopt;
 }
 
 // A failed write loses only the file: the clipboard and the flash still follow.
-FileWriteResult AppDelegate::saveScreenshot(const std::vector<uint8_t>& png)
+FileWriteResult Screenshot::save(const std::vector<uint8_t>& png)
 {
     auto desktop = m_platform.desktopDirectory();
     if (desktop.empty()) {
         m_platform.reportProblem("screenshot not saved: no home directory");
         return WriteError { "no home directory" };
     }
-    auto name = screenshotFileName(m_platform.localTimeNow());
+    auto name = fileName(m_platform.localTimeNow());
     auto stem = name.substr(0, name.size() - 4);
     auto result = m_platform.writeNewFile(desktop, stem, png);
     if (auto* error = std::get_if<WriteError>(&result))
@@ -99,26 +100,26 @@ FileWriteResult AppDelegate::saveScreenshot(const std::vector<uint8_t>& png)
     return result;
 }
 
-void AppDelegate::showScreenshotFeedback()
+void Screenshot::flash()
 {
-    if (!m_overlayWindow)
+    auto frame = m_overlay.frame();
+    if (!frame)
         return;
-    std::shared_ptr<FlashWindow> flash = m_platform.createFlashWindow(m_overlayWindow->frame());
-    if (!flash)
+    std::shared_ptr<FlashWindow> window = m_platform.createFlashWindow(*frame);
+    if (!window)
         return;
-    flash->show();
-    m_flashes.push_back(flash);
-    // The delegate owns the flash, so a quit before the task runs still destroys the window while
-    // the application is there; the task only holds it weakly.
-    std::weak_ptr<bool> alive = m_alive;
-    std::weak_ptr<FlashWindow> pending = flash;
-    m_platform.postDelayed(flashDuration, [this, alive, pending] {
+    window->show();
+    m_flashes.push_back(window);
+    // We own the flash, so a quit before the task runs still destroys the window while the
+    // application is there; the task only holds it weakly.
+    std::weak_ptr<FlashWindow> pending = window;
+    m_platform.postDelayed(flashDuration, m_life.guard([this, pending] {
         auto done = pending.lock();
-        if (!alive.lock() || !done)
+        if (!done)
             return;
         done->hide();
         std::erase(m_flashes, done);
-    });
+    }));
 }
 
 }

@@ -1,5 +1,5 @@
-// The tray menu: its 26 rows, built afresh from the grid state whenever a check mark may move.
-#include "core/AppDelegate.h"
+// The tray menu's rows and handing them to the tray.
+#include "core/TrayMenu.h"
 
 namespace tavelin::core {
 
@@ -37,9 +37,8 @@ MenuItem checkable(std::string title, Command command, bool checked)
 }
 }
 
-MenuModel AppDelegate::buildMenu() const
+MenuModel TrayMenu::build(const GridState& s)
 {
-    const auto& s = m_gridState;
     MenuModel menu;
     auto& items = menu.items;
     items.push_back(action("Toggle Grid (\u2318\u21E7G)", Command::toggleGrid));
@@ -70,22 +69,18 @@ MenuModel AppDelegate::buildMenu() const
     return menu;
 }
 
-void AppDelegate::setupTray()
+void TrayMenu::create()
 {
     m_platform.createTrayIcon("Tavelin");
-    m_hasTrayIcon = true;
-    rebuildMenu();
+    m_hasIcon = true;
+    rebuild();
 }
 
-void AppDelegate::rebuildMenu()
+void TrayMenu::rebuild()
 {
-    if (!m_hasTrayIcon)
+    if (!m_hasIcon)
         return;
-    std::weak_ptr<bool> alive = m_alive;
-    m_platform.setTrayMenu(buildMenu(), [this, alive](const MenuItem& item) {
-        if (alive.lock())
-            perform(item);
-    });
+    m_platform.setTrayMenu(build(m_state), m_life.guard([this](const MenuItem& item) { m_perform(item); }));
 }
 
 }

@@ -1,0 +1,170 @@
+// Picking a window by clicking it, following it, and returning to the full screen.
+#include "core/WindowTargeting.h"
+
+namespace tavelin::core {
+
+namespace {
+constexpr double trackingInterval = 0.2;
+constexpr double minimumHitSize = 50;
+}
+
+WindowTargeting::WindowTargeting(Platform& platform, GridState& state, OverlayHost& overlay,
+    const ScreenChoice& screens, std::function<void()> targetChanged)
+    : m_platform(platform)
+    , m_state(state)
+    , m_overlay(overlay)
+    , m_screens(screens)
+    , m_targetChanged(std::move(targetChanged))
+{
+}
+
+WindowTargeting::~WindowTargeting()
+{
+    stopTracking();
+    if (m_clickGrab)
+        m_platform.stopWatching(m_clickGrab);
+}
+
+void WindowTargeting::startSelection()
+{
+    if (!m_state.isVisible())
+        return;
+    // One pending selection at a time: a second pointer grab could never be undone with the first.
+    if (m_state.isSelectingWindow())
+        return;
+    m_state.setIsSelectingWindow(true);
+    m_overlay.setClickThrough(true);
+    m_overlay.hide();
+    m_clickGrab = m_platform.grabNextClick(m_life.guard([this](Point where) { handleSelectionClick(where); }),
+        m_life.guard([this] { endSelection(); }));
+    // Without a grab no click could ever end the selection and the grid would stay hidden.
+    if (!m_clickGrab)
+        endSelection();
+}
+
+// Undoes what starting a selection set up: the pointer grab and the flag.
+void WindowTargeting::stopSelecting()
+{
+    if (m_clickGrab) {
+        m_platform.stopWatching(m_clickGrab);
+        m_clickGrab = 0;
+    }
+    m_state.setIsSelectingWindow(false);
+}
+
+// Ends a selection that got no click: the target stays as it was.
+void WindowTargeting::endSelection()
+{
+    if (!m_state.isSelectingWindow())
+        return;
+    stopSelecting();
+    m_overlay.restoreAfterPick();
+}
+
+void WindowTargeting::handleSelectionClick(Point where)
+{
+    stopSelecting();
+    if (!m_screens.frame()) {
+        // Nothing to hit-test against: keep the target, but never leave the grid hidden.
+        m_overlay.restoreAfterPick();
+        return;
+    }
+    if (auto hit = findWindowAt(where))
+        target(*hit);
+    else
+        setFullScreen();
+    m_overlay.restoreAfterPick();
+    m_targetChanged();
+}
+
+void WindowTargeting::target(uint32_t id)
+{
+    m_state.setTargetMode(TargetMode::window(id));
+    m_platform.targetWindowChanged(id);
+    applyTarget(id);
+    // A hidden grid stays hidden; showing it again resumes tracking.
+    if (m_state.isVisible())
+        startTracking();
+}
+
+void WindowTargeting::follow(uint32_t id)
+{
+    endSelection();
+    target(id);
+    m_targetChanged();
+}
+
+std::optional<uint32_t> WindowTargeting::findWindowAt(Point point) const
+{
+    auto ownPid = m_platform.processId();
+    for (auto& record : m_platform.visibleWindows()) {
+        if (!record.bounds || !record.id)
+            continue;
+        // Our windows are known by id; a pid, when a client sets one, only adds to that.
+        if (m_platform.isOwnWindow(*record.id) || record.pid == ownPid)
+            continue;
+        if (record.layer && *record.layer != 0)
+            continue;
+        const Rect& b = *record.bounds;
+        if (!b.contains(point))
+            continue;
+        if (b.width > minimumHitSize && b.height > minimumHitSize)
+            return record.id;
+    }
+    return std::nullopt;
+}
+
+std::optional<Rect> WindowTargeting::windowBounds(uint32_t windowId) const
+{
+    auto record = m_platform.windowRecord(windowId);
+    if (!record)
+        return std::nullopt;
+    return record->bounds;
+}
+
+void WindowTargeting::applyTarget(uint32_t windowId)
+{
+    if (!m_screens.frame())
+        return;
+    auto bounds = windowBounds(windowId);
+    if (bounds && m_overlay.exists())
+        m_overlay.place(*bounds);
+}
+
+void WindowTargeting::startTracking()
+{
+    stopTracking();
+    m_trackingTimer = m_platform.startRepeatingTimer(trackingInterval, m_life.guard([this] {
+        auto target = m_state.targetMode().windowId();
+        if (!target)
+            return;
+        if (!windowBounds(*target))
+            setFullScreen();
+        else
+            applyTarget(*target);
+    }));
+}
+
+void WindowTargeting::stopTracking()
+{
+    if (m_trackingTimer)
+        m_platform.stopTimer(m_trackingTimer);
+    m_trackingTimer = 0;
+}
+
+void WindowTargeting::setFullScreen()
+{
+    stopTracking();
+    bool wasWindow = m_state.targetMode().isWindow();
+    m_state.setTargetMode(TargetMode::fullScreen());
+    if (wasWindow)
+        m_platform.targetWindowChanged(0);
+    if (auto screen = m_screens.frame(); screen && m_overlay.exists())
+        m_overlay.place(*screen);
+    // A hidden grid stays hidden, and a pending selection keeps the screen clear for its click.
+    if (m_state.isVisible() && !m_state.isSelectingWindow())
+        m_overlay.show();
+    m_targetChanged();
+}
+
+}
