@@ -2,6 +2,7 @@
 #include "x11/X11Platform.h"
 
 #include "shared/OwnWindows.h"
+#include "shared/dbus/Notifier.h"
 #include "shared/files/NewFile.h"
 #include "shared/image/ImageOps.h"
 #include "shared/paint/OverlayRender.h"
@@ -22,6 +23,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <pwd.h>
 #include <unistd.h>
 
 namespace tavelin::x11 {
@@ -220,6 +222,11 @@ void X11Platform::setClipboardImage(const core::ImageRef& image, const std::vect
 std::string X11Platform::desktopDirectory() const
 {
     const char* home = std::getenv("HOME");
+    if (!home || !*home) {
+        // Started without HOME (by some launchers, or env -i): the password database knows it.
+        const passwd* user = getpwuid(getuid());
+        home = user ? user->pw_dir : nullptr;
+    }
     return home && *home ? std::string(home) + "/Desktop" : "";
 }
 
@@ -241,5 +248,7 @@ void X11Platform::reportProblem(const std::string& message)
 {
     std::fprintf(stderr, "tavelin: %s\n", message.c_str());
 }
+
+void X11Platform::notify(const std::string& title, const std::string& body) { shared::dbus::notify(title, body); }
 
 }

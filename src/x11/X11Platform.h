@@ -78,6 +78,7 @@ public:
         const std::vector<uint8_t>& bytes) override;
     std::tm localTimeNow() const override;
     void reportProblem(const std::string& message) override;
+    void notify(const std::string& title, const std::string& body) override;
 
 private:
     std::vector<core::Rect> screenFrames() const;

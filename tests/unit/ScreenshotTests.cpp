@@ -123,14 +123,16 @@ TEST(Screenshot, WindowModeFallsBackToTheScreenWhenTheTargetIsGone)
 
 TEST(Screenshot, FailureTable)
 {
+    const std::string nothing = "Screenshot failed: Nothing was saved or copied: ";
     { // grid hidden: nothing at all
         Shooting s;
         s.app->toggleGrid();
         s.platform.log.clear();
         s.app->takeScreenshot();
         EXPECT_TRUE(s.platform.log.empty());
+        EXPECT_TRUE(s.platform.notifications.empty());
     }
-    { // window capture gives nothing: stop, overlay never hidden
+    { // window capture gives nothing: stop, overlay never hidden, the user told
         Shooting s;
         s.platform.windows = { { 42, 100, 0, Rect { 0, 0, 100, 100 } } };
         s.platform.windowCaptureWorks = false;
@@ -139,6 +141,8 @@ TEST(Screenshot, FailureTable)
         EXPECT_TRUE(s.overlay().log.empty());
         EXPECT_TRUE(s.platform.clipboard.empty());
         EXPECT_FALSE(s.flashed());
+        EXPECT_EQ(s.platform.notifications, (std::vector { nothing + "the window could not be captured." }));
+        EXPECT_EQ(s.platform.problems, (std::vector<std::string> { "screenshot failed: the window could not be captured" }));
     }
     { // screen capture gives nothing: overlay back, then stop
         Shooting s;
@@ -147,6 +151,8 @@ TEST(Screenshot, FailureTable)
         EXPECT_TRUE(s.overlay().shown);
         EXPECT_TRUE(s.platform.clipboard.empty());
         EXPECT_TRUE(s.home.desktopFiles().empty());
+        EXPECT_FALSE(s.flashed());
+        EXPECT_EQ(s.platform.notifications, (std::vector { nothing + "the screen could not be captured." }));
     }
     { // no primary screen: stop before hiding
         Shooting s;
@@ -154,12 +160,14 @@ TEST(Screenshot, FailureTable)
         s.app->takeScreenshot();
         EXPECT_TRUE(s.overlay().log.empty());
         EXPECT_FALSE(s.flashed());
+        EXPECT_EQ(s.platform.notifications.size(), 1u);
     }
     { // no overlay layer: the base alone
         Shooting s;
         s.platform.overlayRenderWorks = false;
         s.app->takeScreenshot();
         EXPECT_EQ(s.platform.clipboard, "screen");
+        EXPECT_TRUE(s.platform.notifications.empty());
     }
     { // encoding fails: no file, clipboard untouched, no flash
         Shooting s;
@@ -168,15 +176,36 @@ TEST(Screenshot, FailureTable)
         EXPECT_TRUE(s.platform.clipboard.empty());
         EXPECT_TRUE(s.home.desktopFiles().empty());
         EXPECT_FALSE(s.flashed());
+        EXPECT_EQ(s.platform.notifications, (std::vector { nothing + "the image could not be encoded as PNG." }));
     }
-    { // no Desktop folder: no file, but clipboard, flash and one line saying why
+    { // no Desktop folder: no file, but clipboard and flash, and where the image went and why not the file
         Shooting s;
         fs::remove(s.home.path / "Desktop");
-        s.app->takeScreenshot();
+        auto result = s.app->screenshotToDesktop();
         EXPECT_EQ(s.platform.clipboard, "screen+overlay");
         EXPECT_TRUE(s.flashed());
         ASSERT_EQ(s.platform.problems.size(), 1u);
         EXPECT_NE(s.platform.problems[0].find("Desktop"), std::string::npos);
+        ASSERT_EQ(s.platform.notifications.size(), 1u);
+        EXPECT_EQ(s.platform.notifications[0].rfind("Screenshot not saved: Copied to the clipboard; not saved: ", 0), 0u)
+            << s.platform.notifications[0];
+        EXPECT_NE(s.platform.notifications[0].find("Desktop"), std::string::npos);
+        EXPECT_NE(result.problem.find("Desktop"), std::string::npos);
+    }
+    { // no home at all
+        Shooting s;
+        s.platform.home.clear();
+        s.app->takeScreenshot();
+        EXPECT_EQ(s.platform.clipboard, "screen+overlay");
+        ASSERT_EQ(s.platform.notifications.size(), 1u);
+        EXPECT_NE(s.platform.notifications[0].find("not saved: no home directory"), std::string::npos);
+    }
+    { // saved: the flash says so, nothing else
+        Shooting s;
+        s.app->takeScreenshot();
+        EXPECT_TRUE(s.flashed());
+        EXPECT_TRUE(s.platform.notifications.empty());
+        EXPECT_TRUE(s.platform.problems.empty());
     }
 }
 

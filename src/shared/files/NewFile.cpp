@@ -141,7 +141,7 @@ core::FileWriteResult writeFirstFree(const std::string& folder, const std::vecto
     bool complete = writeAll(file.get(), bytes) && fsync(file.get()) == 0;
     int closed = close(file.release());
     if (!complete || closed != 0) {
-        auto error = errnoText("cannot write", folder + "/" + temporary);
+        auto error = errnoText("cannot write into", folder);
         unlinkat(dir.get(), temporary.c_str(), 0);
         return core::WriteError { error };
     }
