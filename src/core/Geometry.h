@@ -30,6 +30,16 @@ struct Rect {
     {
         return !isEmpty() && p.x >= x && p.x < x + width && p.y >= y && p.y < y + height;
     }
+    // The part both hold; an empty rectangle when they do not meet.
+    Rect intersected(const Rect& o) const
+    {
+        double left = x > o.x ? x : o.x, top = y > o.y ? y : o.y;
+        double right = x + width < o.x + o.width ? x + width : o.x + o.width;
+        double bottom = y + height < o.y + o.height ? y + height : o.y + o.height;
+        if (right <= left || bottom <= top)
+            return Rect { left, top, 0, 0 };
+        return Rect { left, top, right - left, bottom - top };
+    }
     friend bool operator==(const Rect&, const Rect&) = default;
 };
 

@@ -170,6 +170,9 @@ public:
     virtual std::tm localTimeNow() const = 0;
     // One line for the user on stderr.
     virtual void reportProblem(const std::string& message) = 0;
+    // A desktop notification: a tray application's user reads no stderr. Lost when the desktop
+    // shows none, so it never stands alone.
+    virtual void notify(const std::string& title, const std::string& body) = 0;
 };
 
 }

@@ -22,15 +22,17 @@ std::string Screenshot::fileName(const std::tm& t)
 }
 
 // The base image: the target window alone, or else the grid's screen without the overlay.
-// rect receives the captured rectangle in global coordinates.
-ImageRef Screenshot::captureBase(Rect& rect)
+// rect receives the captured rectangle in global coordinates; failure why there is no image.
+ImageRef Screenshot::captureBase(Rect& rect, std::string& failure)
 {
     if (auto target = m_state.targetMode().windowId()) {
         if (auto bounds = m_targeting.windowBounds(*target)) {
             rect = *bounds;
+            failure = "the window could not be captured";
             return m_platform.captureWindow(*target, rect);
         }
     }
+    failure = "the screen could not be captured";
     auto screen = m_screens.frame();
     if (!screen)
         return nullptr;
@@ -50,54 +52,67 @@ ImageRef Screenshot::captureBase(Rect& rect)
 }
 
 // The grid over what lies under it; none while the grid is hidden or when a step fails.
-ImageRef Screenshot::compose()
+Screenshot::Composed Screenshot::compose()
 {
     if (!m_state.isVisible())
-        return nullptr;
+        return { nullptr, "the grid is hidden" };
     Rect rect;
-    auto base = captureBase(rect);
+    std::string failure;
+    auto base = captureBase(rect, failure);
     if (!base || base->pixelWidth() <= 0 || base->pixelHeight() <= 0)
-        return nullptr;
+        return { nullptr, failure };
     ImageRef layer;
     if (auto* view = m_overlay.view())
         layer = m_platform.renderOverlay(*view, rect.size(), base->pixelWidth(), base->pixelHeight());
-    return m_platform.compose(base, layer);
+    auto image = m_platform.compose(base, layer);
+    return { image, image ? "" : "the grid could not be drawn on the image" };
 }
 
+// Whatever fails is told where the user looks (a notification) and on stderr; the flash plays only
+// when the image went somewhere.
 Screenshot::Result Screenshot::toDesktop()
 {
+    if (!m_state.isVisible())
+        return { "", "the grid is hidden" };
     auto composed = compose();
-    auto png = composed ? m_platform.encodePng(composed) : std::nullopt;
-    if (!png)
-        return { "", "the screenshot could not be taken" };
+    auto png = composed.image ? m_platform.encodePng(composed.image) : std::nullopt;
+    if (!png) {
+        auto why = composed.image ? "the image could not be encoded as PNG" : composed.failure;
+        tellFailure("Screenshot failed", "Nothing was saved or copied: " + why + ".", "screenshot failed: " + why);
+        return { "", "the screenshot could not be taken: " + why };
+    }
     auto saved = save(*png);
-    m_platform.setClipboardImage(composed, *png);
+    m_platform.setClipboardImage(composed.image, *png);
     flash();
-    if (auto* error = std::get_if<WriteError>(&saved))
+    if (auto* error = std::get_if<WriteError>(&saved)) {
+        tellFailure("Screenshot not saved", "Copied to the clipboard; not saved: " + error->message + ".",
+            "screenshot not saved (copied to the clipboard): " + error->message);
         return { "", "screenshot not saved: " + error->message };
+    }
     return { std::get<WrittenFile>(saved).path, "" };
 }
 
 std::optional<std::vector<uint8_t>> Screenshot::png()
 {
     auto composed = compose();
-    return composed ? m_platform.encodePng(composed) : std::nullopt;
+    return composed.image ? m_platform.encodePng(composed.image) : std::nullopt;
 }
 
 // A failed write loses only the file: the clipboard and the flash still follow.
 FileWriteResult Screenshot::save(const std::vector<uint8_t>& png)
 {
     auto desktop = m_platform.desktopDirectory();
-    if (desktop.empty()) {
-        m_platform.reportProblem("screenshot not saved: no home directory");
-        return WriteError { "no home directory" };
-    }
+    if (desktop.empty())
+        return WriteError { "no home directory to find the Desktop folder in" };
     auto name = fileName(m_platform.localTimeNow());
     auto stem = name.substr(0, name.size() - 4);
-    auto result = m_platform.writeNewFile(desktop, stem, png);
-    if (auto* error = std::get_if<WriteError>(&result))
-        m_platform.reportProblem("screenshot not saved: " + error->message);
-    return result;
+    return m_platform.writeNewFile(desktop, stem, png);
+}
+
+void Screenshot::tellFailure(const std::string& title, const std::string& body, const std::string& line)
+{
+    m_platform.reportProblem(line);
+    m_platform.notify(title, body);
 }
 
 void Screenshot::flash()

@@ -44,9 +44,15 @@ public:
     static std::string fileName(const std::tm& localTime);
 
 private:
-    ImageRef captureBase(Rect& rect);
-    ImageRef compose();
+    // A composed image, or why there is none.
+    struct Composed {
+        ImageRef image;
+        std::string failure;
+    };
+    ImageRef captureBase(Rect& rect, std::string& failure);
+    Composed compose();
     FileWriteResult save(const std::vector<uint8_t>& png);
+    void tellFailure(const std::string& title, const std::string& body, const std::string& line);
     void flash();
 
     Platform& m_platform;

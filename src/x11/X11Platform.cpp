@@ -2,6 +2,7 @@
 #include "x11/X11Platform.h"
 
 #include "shared/OwnWindows.h"
+#include "shared/dbus/Notifier.h"
 #include "shared/files/NewFile.h"
 #include "shared/image/ImageOps.h"
 #include "shared/paint/OverlayRender.h"
@@ -23,6 +24,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <pwd.h>
 #include <unistd.h>
 
 namespace tavelin::x11 {
@@ -167,8 +169,33 @@ void X11Platform::stopWatching(core::WatchId token)
 }
 
 
-std::vector<core::WindowRecord> X11Platform::visibleWindows() { return m_windowList->visibleWindows(); }
-std::optional<core::WindowRecord> X11Platform::windowRecord(uint32_t id) { return m_windowList->windowRecord(id); }
+// Bounds as far as the screens show them: the grid laid over one is never larger than they are.
+std::vector<core::WindowRecord> X11Platform::visibleWindows()
+{
+    auto records = m_windowList->visibleWindows();
+    auto frames = screenFrames();
+    for (auto& record : records)
+        if (record.bounds)
+            record.bounds = windows::onScreens(*record.bounds, frames);
+    return records;
+}
+
+std::optional<core::WindowRecord> X11Platform::windowRecord(uint32_t id)
+{
+    auto record = m_windowList->windowRecord(id);
+    if (record && record->bounds)
+        record->bounds = windows::onScreens(*record->bounds, screenFrames());
+    return record;
+}
+
+std::vector<core::Rect> X11Platform::screenFrames() const
+{
+    std::vector<core::Rect> frames;
+    for (auto& screen : screens())
+        frames.push_back(screen.frame);
+    return frames;
+}
+
 bool X11Platform::isOwnWindow(uint32_t windowId) const { return shared::isOwnTopLevel(windowId); }
 void X11Platform::targetWindowChanged(uint32_t windowId) { m_captures->targetWindowChanged(windowId); }
 
@@ -196,6 +223,11 @@ void X11Platform::setClipboardImage(const core::ImageRef& image, const std::vect
 std::string X11Platform::desktopDirectory() const
 {
     const char* home = std::getenv("HOME");
+    if (!home || !*home) {
+        // Started without HOME (by some launchers, or env -i): the password database knows it.
+        const passwd* user = getpwuid(getuid());
+        home = user ? user->pw_dir : nullptr;
+    }
     return home && *home ? shared::xdg::desktopFolder(home) : "";
 }
 
@@ -217,5 +249,7 @@ void X11Platform::reportProblem(const std::string& message)
 {
     std::fprintf(stderr, "tavelin: %s\n", message.c_str());
 }
+
+void X11Platform::notify(const std::string& title, const std::string& body) { shared::dbus::notify(title, body); }
 
 }

@@ -78,8 +78,11 @@ public:
         const std::vector<uint8_t>& bytes) override;
     std::tm localTimeNow() const override;
     void reportProblem(const std::string& message) override;
+    void notify(const std::string& title, const std::string& body) override;
 
 private:
+    std::vector<core::Rect> screenFrames() const;
+
     xcb::X11Connection m_x11;
     std::unique_ptr<screens::RandrScreens> m_screens;
     std::unique_ptr<keys::KeyMonitor> m_keys;

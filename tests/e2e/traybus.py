@@ -1,7 +1,7 @@
 """Plays the desktop's StatusNotifier side for end-to-end tests, over the desktop's session bus: run
 as "traybus.py watch" it serves org.kde.StatusNotifierWatcher with a host registered (so Qt picks
 the D-Bus tray); as a Panel it lists the items and reads or clicks an item's com.canonical.dbusmenu
-menu the way a panel does."""
+menu the way a panel does; run as "traybus.py notifications" it records desktop notifications."""
 
 import sys
 import time
@@ -58,6 +58,37 @@ def serve_watcher():
                         get_property, None)
     bus.signal_subscribe(BUS, BUS, "NameOwnerChanged", BUS_PATH, None, Gio.DBusSignalFlags.NONE, owner_changed)
     bus.call_sync(BUS, BUS_PATH, BUS, "RequestName", GLib.Variant("(su)", (WATCHER, 0)), None, 0, -1, None)
+    GLib.MainLoop().run()
+
+
+NOTIFICATIONS, NOTIFICATIONS_PATH = "org.freedesktop.Notifications", "/org/freedesktop/Notifications"
+NOTIFICATIONS_XML = f"""<node><interface name="{NOTIFICATIONS}">
+  <method name="Notify"><arg type="s" direction="in"/><arg type="u" direction="in"/><arg type="s" direction="in"/>
+    <arg type="s" direction="in"/><arg type="s" direction="in"/><arg type="as" direction="in"/>
+    <arg type="a{{sv}}" direction="in"/><arg type="i" direction="in"/><arg type="u" direction="out"/></method>
+  <method name="GetServerInformation"><arg type="s" direction="out"/><arg type="s" direction="out"/>
+    <arg type="s" direction="out"/><arg type="s" direction="out"/></method>
+</interface></node>"""
+
+
+def serve_notifications():
+    """A notification server that prints each Notify call as one line: "notify SUMMARY\tBODY"."""
+    bus = Gio.bus_get_sync(Gio.BusType.SESSION)
+    count = [0]
+
+    def method_call(_bus, _sender, _path, _interface, method, args, invocation):
+        if method == "Notify":
+            values = args.unpack()
+            count[0] += 1
+            print(f"notify {values[3]}\t{values[4]}", flush=True)
+            invocation.return_value(GLib.Variant("(u)", (count[0],)))
+        else:
+            invocation.return_value(GLib.Variant("(ssss)", ("e2e", "tavelin", "1", "1.2")))
+
+    bus.register_object(NOTIFICATIONS_PATH, Gio.DBusNodeInfo.new_for_xml(NOTIFICATIONS_XML).interfaces[0],
+                        method_call, None, None)
+    bus.call_sync(BUS, BUS_PATH, BUS, "RequestName", GLib.Variant("(su)", (NOTIFICATIONS, 0)), None, 0, -1, None)
+    print("ready", flush=True)
     GLib.MainLoop().run()
 
 
@@ -134,3 +165,5 @@ class Panel:
 
 if __name__ == "__main__" and sys.argv[1:] == ["watch"]:
     serve_watcher()
+if __name__ == "__main__" and sys.argv[1:] == ["notifications"]:
+    serve_notifications()

@@ -1,9 +1,11 @@
-// Pure backend code where faults hide: tracing a window shape from pixels, key translation, the press ledger,
-// keeping our windows on top.
+// Pure backend code where faults hide: tracing a window shape from pixels, key translation, the press
+// ledger, keeping our windows on top, a window's visible rectangle.
 #include "shared/paint/PaintedRegion.h"
 #include "x11/keys/KeyPressLedger.h"
 #include "x11/keys/ShortcutKeys.h"
 #include "x11/overlay/StackKeeper.h"
+#include "x11/windows/EwmhWindows.h"
+#include "x11/windows/WindowList.h"
 
 #include <gtest/gtest.h>
 
@@ -74,4 +76,35 @@ TEST(StackKeeper, LiftsOursAboveTheTopManagedWindowOnlyWhenNeeded)
     EXPECT_EQ(restackPlan({ frameW, flashW, gridW }, kept), (std::vector<Restack> { { grid, frame }, { flash, grid } }))
         << "our own order restored";
     EXPECT_TRUE(restackPlan({ gridW, flashW }, kept).empty()) << "nothing managed at all";
+}
+
+TEST(WindowBounds, FrameExtentsReachNoFurtherThanTheFrameWindow)
+{
+    x11::windows::ClientFacts facts;
+    facts.outer = { 100, 80, 400, 300 };
+    facts.frameExtents = std::array<uint32_t, 4> { 1, 1, 20, 1 };
+    facts.frame = core::Rect { 99, 60, 402, 321 };
+    EXPECT_EQ(visibleBounds(facts), (core::Rect { 99, 60, 402, 321 })) << "the manager's own extents";
+    facts.frameExtents = std::array<uint32_t, 4> { 3000, 3000, 3000, 3000 };
+    EXPECT_EQ(visibleBounds(facts), (core::Rect { 99, 60, 402, 321 })) << "extents set by anyone";
+    facts.frame = facts.outer;
+    EXPECT_EQ(visibleBounds(facts), facts.outer) << "a window that is its own top-level";
+    facts.frame.reset();
+    EXPECT_EQ(visibleBounds(facts), facts.outer) << "a frame that could not be read adds nothing";
+    facts.frameExtents.reset();
+    facts.frame = core::Rect { 98, 78, 404, 304 };
+    EXPECT_EQ(visibleBounds(facts), *facts.frame) << "a manager that frames but states no extents";
+}
+
+TEST(WindowBounds, NoLargerThanTheScreensTheWindowLiesOn)
+{
+    using x11::windows::onScreens;
+    const std::vector<core::Rect> screens { { 0, 0, 1440, 900 }, { 1440, 0, 1280, 1024 } };
+    EXPECT_EQ(onScreens({ 100, 100, 300, 200 }, screens), (core::Rect { 100, 100, 300, 200 }));
+    EXPECT_EQ(onScreens({ -2699, -2780, 6364, 6199 }, std::span(screens).first(1)), (core::Rect { 0, 0, 1440, 900 }));
+    EXPECT_EQ(onScreens({ 1000, -50, 1000, 2000 }, screens), (core::Rect { 1000, 0, 1000, 1024 }))
+        << "across two screens: their bounding box";
+    EXPECT_EQ(onScreens({ 5000, 5000, 9000, 300 }, screens), (core::Rect { 5000, 5000, 2720, 300 }))
+        << "on no screen: no larger than all of them";
+    EXPECT_EQ(onScreens({ 10, 10, 50, 50 }, {}), (core::Rect { 10, 10, 50, 50 })) << "no screens known";
 }

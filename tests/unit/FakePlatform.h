@@ -79,6 +79,7 @@ public:
     std::vector<uint32_t> targetChanges;
     std::string clipboard;
     std::vector<std::string> problems;
+    std::vector<std::string> notifications; // "title: body"
     std::vector<core::Rect> flashFrames;
     core::Rect capturedRect;
     core::Size renderedOverlaySize;
@@ -252,6 +253,10 @@ public:
     }
     std::tm localTimeNow() const override { return now; }
     void reportProblem(const std::string& message) override { problems.push_back(message); }
+    void notify(const std::string& title, const std::string& body) override
+    {
+        notifications.push_back(title + ": " + body);
+    }
 };
 
 }

@@ -49,6 +49,14 @@ struct TempHome {
         std::sort(names.begin(), names.end());
         return names;
     }
+    // A link at Desktop/name to a file outside that a careless write would overwrite.
+    fs::path plantLink(const std::string& name) const
+    {
+        auto victim = path / "victim";
+        std::ofstream(victim) << "keep";
+        fs::create_symlink(victim, path / "Desktop" / name);
+        return victim;
+    }
 };
 
 struct Shooting : Launched {
@@ -115,14 +123,16 @@ TEST(Screenshot, WindowModeFallsBackToTheScreenWhenTheTargetIsGone)
 
 TEST(Screenshot, FailureTable)
 {
+    const std::string nothing = "Screenshot failed: Nothing was saved or copied: ";
     { // grid hidden: nothing at all
         Shooting s;
         s.app->toggleGrid();
         s.platform.log.clear();
         s.app->takeScreenshot();
         EXPECT_TRUE(s.platform.log.empty());
+        EXPECT_TRUE(s.platform.notifications.empty());
     }
-    { // window capture gives nothing: stop, overlay never hidden
+    { // window capture gives nothing: stop, overlay never hidden, the user told
         Shooting s;
         s.platform.windows = { { 42, 100, 0, Rect { 0, 0, 100, 100 } } };
         s.platform.windowCaptureWorks = false;
@@ -131,6 +141,8 @@ TEST(Screenshot, FailureTable)
         EXPECT_TRUE(s.overlay().log.empty());
         EXPECT_TRUE(s.platform.clipboard.empty());
         EXPECT_FALSE(s.flashed());
+        EXPECT_EQ(s.platform.notifications, (std::vector { nothing + "the window could not be captured." }));
+        EXPECT_EQ(s.platform.problems, (std::vector<std::string> { "screenshot failed: the window could not be captured" }));
     }
     { // screen capture gives nothing: overlay back, then stop
         Shooting s;
@@ -139,6 +151,8 @@ TEST(Screenshot, FailureTable)
         EXPECT_TRUE(s.overlay().shown);
         EXPECT_TRUE(s.platform.clipboard.empty());
         EXPECT_TRUE(s.home.desktopFiles().empty());
+        EXPECT_FALSE(s.flashed());
+        EXPECT_EQ(s.platform.notifications, (std::vector { nothing + "the screen could not be captured." }));
     }
     { // no primary screen: stop before hiding
         Shooting s;
@@ -146,12 +160,14 @@ TEST(Screenshot, FailureTable)
         s.app->takeScreenshot();
         EXPECT_TRUE(s.overlay().log.empty());
         EXPECT_FALSE(s.flashed());
+        EXPECT_EQ(s.platform.notifications.size(), 1u);
     }
     { // no overlay layer: the base alone
         Shooting s;
         s.platform.overlayRenderWorks = false;
         s.app->takeScreenshot();
         EXPECT_EQ(s.platform.clipboard, "screen");
+        EXPECT_TRUE(s.platform.notifications.empty());
     }
     { // encoding fails: no file, clipboard untouched, no flash
         Shooting s;
@@ -160,15 +176,36 @@ TEST(Screenshot, FailureTable)
         EXPECT_TRUE(s.platform.clipboard.empty());
         EXPECT_TRUE(s.home.desktopFiles().empty());
         EXPECT_FALSE(s.flashed());
+        EXPECT_EQ(s.platform.notifications, (std::vector { nothing + "the image could not be encoded as PNG." }));
     }
-    { // no Desktop folder: no file, but clipboard, flash and one line saying why
+    { // no Desktop folder: no file, but clipboard and flash, and where the image went and why not the file
         Shooting s;
         fs::remove(s.home.path / "Desktop");
-        s.app->takeScreenshot();
+        auto result = s.app->screenshotToDesktop();
         EXPECT_EQ(s.platform.clipboard, "screen+overlay");
         EXPECT_TRUE(s.flashed());
         ASSERT_EQ(s.platform.problems.size(), 1u);
         EXPECT_NE(s.platform.problems[0].find("Desktop"), std::string::npos);
+        ASSERT_EQ(s.platform.notifications.size(), 1u);
+        EXPECT_EQ(s.platform.notifications[0].rfind("Screenshot not saved: Copied to the clipboard; not saved: ", 0), 0u)
+            << s.platform.notifications[0];
+        EXPECT_NE(s.platform.notifications[0].find("Desktop"), std::string::npos);
+        EXPECT_NE(result.problem.find("Desktop"), std::string::npos);
+    }
+    { // no home at all
+        Shooting s;
+        s.platform.home.clear();
+        s.app->takeScreenshot();
+        EXPECT_EQ(s.platform.clipboard, "screen+overlay");
+        ASSERT_EQ(s.platform.notifications.size(), 1u);
+        EXPECT_NE(s.platform.notifications[0].find("not saved: no home directory"), std::string::npos);
+    }
+    { // saved: the flash says so, nothing else
+        Shooting s;
+        s.app->takeScreenshot();
+        EXPECT_TRUE(s.flashed());
+        EXPECT_TRUE(s.platform.notifications.empty());
+        EXPECT_TRUE(s.platform.problems.empty());
     }
 }
 
@@ -235,9 +272,7 @@ TEST(NewFile, NeverFollowsALinkPlantedAtTheName)
 {
     TempHome home;
     auto folder = (home.path / "Desktop").string();
-    auto victim = home.path / "victim";
-    std::ofstream(victim) << "keep";
-    fs::create_symlink(victim, home.path / "Desktop" / "Tavelin_y.png");
+    auto victim = home.plantLink("Tavelin_y.png");
     auto result = writeNewFile(folder, "Tavelin_y", { 'x' });
     ASSERT_TRUE(std::holds_alternative<WrittenFile>(result));
     EXPECT_EQ(std::get<WrittenFile>(result).path, folder + "/Tavelin_y-2.png");
@@ -254,4 +289,30 @@ TEST(NewFile, AnUnwritableFolderIsAnErrorNotAPartialFile)
         EXPECT_TRUE(std::holds_alternative<WriteError>(writeNewFile((home.path / "Desktop").string(), "T", { 'x' })));
         fs::permissions(home.path / "Desktop", fs::perms::owner_all);
     }
+}
+
+TEST(NewFile, WithoutNoReplaceRenameNorHardLinksTheFileIsCreatedExclusivelyAtItsName)
+{
+    using tavelin::shared::files::MoveCalls;
+    using tavelin::shared::files::setMoveCalls;
+    auto before = setMoveCalls(MoveCalls {
+        [](int, const char*, const char*) { errno = EINVAL; return -1; },
+        [](int, const char*, const char*) { errno = EPERM; return -1; },
+    });
+    TempHome home;
+    auto folder = (home.path / "Desktop").string();
+    auto victim = home.plantLink("Tavelin_w-2.png");
+    auto first = writeNewFile(folder, "Tavelin_w", { 'a' });
+    auto second = writeNewFile(folder, "Tavelin_w", { 'b' });
+    auto exact = tavelin::shared::files::writeFileNoReplace(folder + "/Tavelin_w.png", { 'c' });
+    setMoveCalls(before);
+    ASSERT_TRUE(std::holds_alternative<WrittenFile>(first)) << std::get<WriteError>(first).message;
+    ASSERT_TRUE(std::holds_alternative<WrittenFile>(second)) << std::get<WriteError>(second).message;
+    EXPECT_EQ(std::get<WrittenFile>(second).path, folder + "/Tavelin_w-3.png") << "the link is passed over";
+    EXPECT_TRUE(std::holds_alternative<WriteError>(exact)) << "an existing file is never replaced";
+    EXPECT_EQ(contents(folder + "/Tavelin_w.png"), "a");
+    EXPECT_EQ(contents(folder + "/Tavelin_w-3.png"), "b");
+    EXPECT_EQ(contents(victim), "keep");
+    EXPECT_EQ(home.desktopFiles(), (std::vector<std::string> { "Tavelin_w-2.png", "Tavelin_w-3.png", "Tavelin_w.png" }))
+        << "no temporary files left behind";
 }

@@ -9,6 +9,7 @@
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace tavelin::shared::files {
 
@@ -74,15 +75,48 @@ int createTemporary(int dirFd, std::string& name)
     return -1;
 }
 
-// Moves from into place as to unless something (a file, a link) is already there.
-int moveIntoPlace(int dirFd, const std::string& from, const std::string& to)
+int renameNoReplace(int dirFd, const char* from, const char* to)
 {
-    if (renameat2(dirFd, from.c_str(), dirFd, to.c_str(), RENAME_NOREPLACE) == 0)
+    return renameat2(dirFd, from, dirFd, to, RENAME_NOREPLACE);
+}
+
+int hardLink(int dirFd, const char* from, const char* to) { return linkat(dirFd, from, dirFd, to, 0); }
+
+MoveCalls moveCalls { &renameNoReplace, &hardLink };
+
+// Creates to (never there before: O_EXCL, a link included) and writes bytes into it; a file left
+// incomplete is removed.
+int createExclusive(int dirFd, const std::string& to, const std::vector<uint8_t>& bytes)
+{
+    FileDescriptor file(openat(dirFd, to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (file.get() < 0)
+        return -1;
+    bool complete = writeAll(file.get(), bytes) && fsync(file.get()) == 0;
+    if (close(file.release()) == 0 && complete)
+        return 0;
+    int error = errno;
+    unlinkat(dirFd, to.c_str(), 0);
+    errno = error;
+    return -1;
+}
+
+// Moves the finished temporary file from into place as to unless something (a file, a link) is
+// already there: EEXIST then.
+int moveIntoPlace(int dirFd, const std::string& from, const std::string& to, const std::vector<uint8_t>& bytes)
+{
+    if (moveCalls.renameNoReplace(dirFd, from.c_str(), to.c_str()) == 0)
         return 0;
     if (errno != EINVAL && errno != ENOSYS)
         return -1;
     // File systems without RENAME_NOREPLACE: a hard link fails with EEXIST the same way.
-    if (linkat(dirFd, from.c_str(), dirFd, to.c_str(), 0) != 0)
+    if (moveCalls.hardLink(dirFd, from.c_str(), to.c_str()) == 0) {
+        unlinkat(dirFd, from.c_str(), 0);
+        return 0;
+    }
+    if (errno == EEXIST)
+        return -1;
+    // Nor hard links: the complete file appears at its name only as it is written, but nothing is replaced.
+    if (createExclusive(dirFd, to, bytes) != 0)
         return -1;
     unlinkat(dirFd, from.c_str(), 0);
     return 0;
@@ -107,13 +141,13 @@ core::FileWriteResult writeFirstFree(const std::string& folder, const std::vecto
     bool complete = writeAll(file.get(), bytes) && fsync(file.get()) == 0;
     int closed = close(file.release());
     if (!complete || closed != 0) {
-        auto error = errnoText("cannot write", folder + "/" + temporary);
+        auto error = errnoText("cannot write into", folder);
         unlinkat(dir.get(), temporary.c_str(), 0);
         return core::WriteError { error };
     }
     for (int suffix = 1; suffix <= candidates; ++suffix) {
         auto name = nameFor(suffix);
-        if (moveIntoPlace(dir.get(), temporary, name) == 0)
+        if (moveIntoPlace(dir.get(), temporary, name, bytes) == 0)
             return core::WrittenFile { folder + "/" + name };
         if (errno != EEXIST) {
             auto error = errnoText("cannot create", folder + "/" + name);
@@ -126,6 +160,8 @@ core::FileWriteResult writeFirstFree(const std::string& folder, const std::vecto
 }
 
 }
+
+MoveCalls setMoveCalls(MoveCalls calls) { return std::exchange(moveCalls, calls); }
 
 core::FileWriteResult writeNewFile(const std::string& folder, const std::string& stem,
     const std::vector<uint8_t>& bytes)

@@ -2,6 +2,7 @@
 #include "shared/image/ImageOps.h"
 
 #include "shared/Trace.h"
+#include "shared/image/Bands.h"
 #include "shared/image/PngEncoder.h"
 #include "shared/paint/PixelMath.h"
 
@@ -11,9 +12,6 @@
 
 #include <algorithm>
 #include <cassert>
-#include <system_error>
-#include <thread>
-#include <vector>
 
 namespace tavelin::shared::image {
 
@@ -36,19 +34,29 @@ uint32_t straightRgba(uint32_t pixel)
         | unpremultiply((pixel >> 16) & 255);
 }
 
+// The rows of a composition, as pointers taken on the calling thread: QImage's row accessors
+// detach and count without atomics, so helper threads never call them.
+struct Composition {
+    const uint8_t* base = nullptr;
+    const uint8_t* layer = nullptr; // none: the base alone
+    uint8_t* out = nullptr;
+    qsizetype baseStride = 0, layerStride = 0, outStride = 0;
+    int width = 0;
+    int height = 0;
+};
+
 // Rows [first, last) of the composition: layer over base by Porter-Duff source-over on
 // premultiplied pixels. Screens are opaque, so the straight conversion is only a channel swap;
 // the rare row with translucent pixels (an ARGB window) is unpremultiplied afterwards.
-void composeRows(const QImage& base, const QImage& layer, QImage& out, int first, int last)
+void composeRows(const Composition& c, int first, int last)
 {
     static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN, "RGBA8888 words are written little-endian");
-    const int width = out.width();
     for (int y = first; y < last; ++y) {
-        auto* target = reinterpret_cast<uint32_t*>(out.scanLine(y));
-        auto* below = reinterpret_cast<const uint32_t*>(base.constScanLine(y));
-        auto* above = layer.isNull() ? nullptr : reinterpret_cast<const uint32_t*>(layer.constScanLine(y));
+        auto* target = reinterpret_cast<uint32_t*>(c.out + y * c.outStride);
+        auto* below = reinterpret_cast<const uint32_t*>(c.base + y * c.baseStride);
+        auto* above = c.layer ? reinterpret_cast<const uint32_t*>(c.layer + y * c.layerStride) : nullptr;
         uint32_t opaque = 0xff000000;
-        for (int x = 0; x < width; ++x) {
+        for (int x = 0; x < c.width; ++x) {
             uint32_t source = above ? above[x] : 0;
             uint32_t pixel = source + paint::multiplyChannels(below[x], 255 - (source >> 24));
             opaque &= pixel;
@@ -56,35 +64,37 @@ void composeRows(const QImage& base, const QImage& layer, QImage& out, int first
         }
         if (opaque >> 24 == 255)
             continue;
-        for (int x = 0; x < width; ++x) {
+        for (int x = 0; x < c.width; ++x) {
             if (target[x] >> 24 != 255)
                 target[x] = straightRgba(swapRedAndBlue(target[x]));
         }
     }
 }
 
+}
+
 // Large images are composed in bands, one per core.
-void composeInBands(const QImage& base, const QImage& layer, QImage& out)
+void composeImage(const QImage& base, const QImage& layer, QImage& out, const ThreadStart& start)
 {
     constexpr int minRowsPerBand = 256;
-    int bands = std::clamp(int(std::thread::hardware_concurrency()), 1, 4);
-    bands = std::clamp(out.height() / minRowsPerBand, 1, bands);
-    std::vector<std::thread> helpers;
-    int band = 1;
-    try {
-        for (; band < bands; ++band) {
-            helpers.emplace_back(composeRows, std::cref(base), std::cref(layer), std::ref(out),
-                out.height() * band / bands, out.height() * (band + 1) / bands);
-        }
-    } catch (const std::system_error&) {
-        // No thread to be had: the rest of the bands are done here.
-    }
-    composeRows(base, layer, out, 0, out.height() / bands);
-    if (band < bands)
-        composeRows(base, layer, out, out.height() * band / bands, out.height());
-    for (auto& helper : helpers)
-        helper.join();
+    constexpr int maxBands = 4;
+    Composition c {
+        .base = base.constBits(),
+        .layer = layer.isNull() ? nullptr : layer.constBits(),
+        .out = out.bits(),
+        .baseStride = base.bytesPerLine(),
+        .layerStride = layer.bytesPerLine(),
+        .outStride = out.bytesPerLine(),
+        .width = out.width(),
+        .height = out.height(),
+    };
+    size_t bands = bandCount(c.height, minRowsPerBand, maxBands);
+    runInBands(bands, [&c, bands](size_t band) {
+        composeRows(c, int(c.height * band / bands), int(c.height * (band + 1) / bands));
+    }, start);
 }
+
+namespace {
 
 // The layer at the base's size, premultiplied: drawn stretched when its size differs.
 QImage layerAt(const QImage* layer, QSize size)
@@ -129,7 +139,7 @@ core::ImageRef composeImages(const core::ImageRef& base, const core::ImageRef& l
     if (below.isNull() || composed.isNull())
         return nullptr;
     assert(above.isNull() || above.size() == composed.size());
-    composeInBands(below, above, composed);
+    composeImage(below, above, composed, {});
     timer.print();
     return makeImage(std::move(composed));
 }

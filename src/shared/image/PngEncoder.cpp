@@ -13,8 +13,6 @@
 
 #include <algorithm>
 #include <array>
-#include <system_error>
-#include <thread>
 
 namespace tavelin::shared::image {
 
@@ -25,6 +23,13 @@ constexpr int minRowsPerBand = 128;
 constexpr int maxBands = 4;
 constexpr uint8_t filterUp = 2; // PNG filter type 2: each byte minus the byte above it
 
+// The rows to encode, as pointers taken on the calling thread (see Bands.h).
+struct Rows {
+    const uint8_t* bits = nullptr;
+    qsizetype stride = 0;
+    size_t rowBytes = 0;
+};
+
 struct Band {
     int firstRow = 0;
     int lastRow = 0; // exclusive
@@ -34,9 +39,9 @@ struct Band {
 };
 
 // Filters rows [firstRow, lastRow) with Up and deflates them; the last band finishes the stream.
-void deflateBand(const QImage& image, int bytesPerPixel, Band& band, bool last)
+void deflateBand(const Rows& image, Band& band, bool last)
 {
-    const size_t rowBytes = size_t(image.width()) * bytesPerPixel;
+    const size_t rowBytes = image.rowBytes;
     z_stream stream {};
     if (deflateInit2(&stream, zlibLevel, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
         return;
@@ -48,8 +53,8 @@ void deflateBand(const QImage& image, int bytesPerPixel, Band& band, bool last)
         stream.avail_out = uInt(band.deflated.size());
         bool ok = true;
         for (int y = band.firstRow; y < band.lastRow && ok; ++y) {
-            const uint8_t* row = image.constScanLine(y);
-            const uint8_t* above = y > 0 ? image.constScanLine(y - 1) : nullptr;
+            const uint8_t* row = image.bits + y * image.stride;
+            const uint8_t* above = y > 0 ? row - image.stride : nullptr;
             filtered[0] = filterUp;
             for (size_t i = 0; i < rowBytes; ++i)
                 filtered[i + 1] = uint8_t(row[i] - (above ? above[i] : 0));
@@ -69,22 +74,10 @@ void deflateBand(const QImage& image, int bytesPerPixel, Band& band, bool last)
     deflateEnd(&stream);
 }
 
-void compressInBands(const QImage& image, int bytesPerPixel, std::vector<Band>& bands)
+void compressInBands(const QImage& image, int bytesPerPixel, std::vector<Band>& bands, const ThreadStart& start)
 {
-    std::vector<std::thread> helpers;
-    size_t next = 1;
-    try {
-        for (; next < bands.size(); ++next)
-            helpers.emplace_back(deflateBand, std::cref(image), bytesPerPixel, std::ref(bands[next]),
-                next + 1 == bands.size());
-    } catch (const std::system_error&) {
-        // No thread to be had: the remaining bands are compressed here.
-    }
-    deflateBand(image, bytesPerPixel, bands[0], bands.size() == 1);
-    for (size_t i = next; i < bands.size(); ++i)
-        deflateBand(image, bytesPerPixel, bands[i], i + 1 == bands.size());
-    for (auto& helper : helpers)
-        helper.join();
+    Rows rows { image.constBits(), image.bytesPerLine(), size_t(image.width()) * size_t(bytesPerPixel) };
+    runInBands(bands.size(), [&rows, &bands](size_t i) { deflateBand(rows, bands[i], i + 1 == bands.size()); }, start);
 }
 
 void appendBigEndian(std::vector<uint8_t>& out, uint32_t value)
@@ -107,7 +100,7 @@ void appendChunk(std::vector<uint8_t>& out, const char type[4], const uint8_t* d
 
 }
 
-std::optional<std::vector<uint8_t>> encodeScreenshotPng(const QImage& image)
+std::optional<std::vector<uint8_t>> encodeScreenshotPng(const QImage& image, const ThreadStart& start)
 {
     if (image.isNull())
         return std::nullopt;
@@ -118,14 +111,13 @@ std::optional<std::vector<uint8_t>> encodeScreenshotPng(const QImage& image)
         return std::nullopt;
     int bytesPerPixel = alpha ? 4 : 3;
 
-    int count = std::clamp(int(std::thread::hardware_concurrency()), 1, maxBands);
-    count = std::clamp(rows.height() / minRowsPerBand, 1, count);
+    int count = int(bandCount(rows.height(), minRowsPerBand, maxBands));
     std::vector<Band> bands(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
         bands[size_t(i)].firstRow = rows.height() * i / count;
         bands[size_t(i)].lastRow = rows.height() * (i + 1) / count;
     }
-    compressInBands(rows, bytesPerPixel, bands);
+    compressInBands(rows, bytesPerPixel, bands, start);
 
     try {
         std::vector<uint8_t> png { 0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n' };

@@ -29,6 +29,13 @@ QRect devicePixelRect(const core::Rect& points)
     return QRect(QPoint(int(left), int(top)), QSize(int(right - left), int(bottom - top)));
 }
 
+// The root as it is now: RandR may have resized it since the connection was made.
+QRect onRoot(xcb::X11Connection& x11, const core::Rect& rect)
+{
+    auto [rootWidth, rootHeight] = screens::currentRootSize(x11);
+    return devicePixelRect(rect).intersected(QRect(0, 0, rootWidth, rootHeight));
+}
+
 
 }
 
@@ -80,9 +87,7 @@ core::ImageRef ScreenshotCapture::captureScreen(const core::Rect& rect)
     if (!x11.isValid() || !x11.screen())
         return nullptr;
     const auto* screen = x11.screen();
-    // The root as it is now: RandR may have resized it since the connection was made.
-    auto [rootWidth, rootHeight] = screens::currentRootSize(x11);
-    QRect area = devicePixelRect(rect).intersected(QRect(0, 0, rootWidth, rootHeight));
+    QRect area = onRoot(x11, rect);
     if (area.isEmpty())
         return nullptr;
     auto image = shared::image::makeImage(m_impl->reader.read(x11.root(), area, screen->root_visual));
@@ -94,7 +99,11 @@ core::ImageRef ScreenshotCapture::captureScreen(const core::Rect& rect)
 core::ImageRef ScreenshotCapture::captureWindow(uint32_t windowId, const core::Rect& rect)
 {
     shared::TraceTimer timer("window capture");
-    auto image = shared::image::makeImage(m_impl->composite.capture(windowId, devicePixelRect(rect)));
+    // A window's own pixels may reach past the screens; a shot never does.
+    QRect area = onRoot(m_impl->x11, rect);
+    if (area.isEmpty())
+        return nullptr;
+    auto image = shared::image::makeImage(m_impl->composite.capture(windowId, area));
     m_impl->idleRelease.start();
     timer.print();
     return image;

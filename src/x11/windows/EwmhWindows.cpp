@@ -1,6 +1,7 @@
 // What EWMH and ICCCM say about client windows, read in one batch, and how it becomes a window record.
 #include "x11/windows/EwmhWindows.h"
 
+#include "x11/windows/TopLevelWindows.h"
 #include "x11/xcb/XcbReplies.h"
 
 #include <algorithm>
@@ -17,6 +18,33 @@ constexpr uint32_t largestExtent = 0x7FFF;
 bool plausible(const std::optional<std::array<uint32_t, 4>>& extents)
 {
     return extents && std::all_of(extents->begin(), extents->end(), [](uint32_t e) { return e <= largestExtent; });
+}
+
+bool growsBeyondClient(const std::optional<std::array<uint32_t, 4>>& extents)
+{
+    return plausible(extents) && std::any_of(extents->begin(), extents->end(), [](uint32_t e) { return e > 0; });
+}
+
+// Any client may set _NET_FRAME_EXTENTS on itself, and some managers frame without setting them:
+// either way only the frame window shows what is really there. Extents of zero need no frame.
+bool needsFrame(const std::optional<ClientFacts>& f)
+{
+    return f && (growsBeyondClient(f->frameExtents) || !plausible(f->frameExtents));
+}
+
+void readFrames(xcb::X11Connection& x11, std::vector<std::optional<ClientFacts>>& facts)
+{
+    std::vector<xcb_window_t> framed;
+    for (const auto& f : facts)
+        if (needsFrame(f))
+            framed.push_back(f->window);
+    if (framed.empty())
+        return;
+    auto rects = topLevelRects(x11, framed);
+    size_t next = 0;
+    for (auto& f : facts)
+        if (needsFrame(f))
+            f->frame = rects[next++];
 }
 
 // All the requests for one window, sent before any reply is read.
@@ -122,6 +150,7 @@ std::vector<std::optional<ClientFacts>> readClientFacts(xcb::X11Connection& x11,
     for (size_t i = 0; i < windows.size(); ++i)
         facts.push_back(takeReplies(c, atoms, windows[i], cookies[i]));
     assert(facts.size() == windows.size());
+    readFrames(x11, facts);
     return facts;
 }
 
@@ -168,15 +197,19 @@ bool isOnDesktop(const ClientFacts& facts, std::optional<uint32_t> currentDeskto
     return *facts.desktop == allDesktops || *facts.desktop == *currentDesktop;
 }
 
-bool hasFrameExtents(const ClientFacts& facts) { return plausible(facts.frameExtents); }
-
 core::Rect visibleBounds(const ClientFacts& facts)
 {
-    core::Rect r = facts.holder.value_or(facts.outer);
-    if (plausible(facts.frameExtents)) {
-        r = facts.outer;
+    core::Rect r = facts.outer;
+    if (!plausible(facts.frameExtents) && facts.frame) {
+        // Framed by a manager that states no extents (i3): the frame is what the user sees.
+        r = *facts.frame;
+    } else if (growsBeyondClient(facts.frameExtents) && facts.frame) {
         auto [left, right, top, bottom] = *facts.frameExtents;
-        r = core::Rect { r.x - left, r.y - top, r.width + left + right, r.height + top + bottom };
+        core::Rect framed { r.x - left, r.y - top, r.width + left + right, r.height + top + bottom };
+        r = framed.intersected(*facts.frame);
+        // A client outside its own top-level is a server's nonsense: keep what the client says.
+        if (r.isEmpty())
+            r = facts.outer;
     }
     if (plausible(facts.gtkFrameExtents)) {
         auto [left, right, top, bottom] = *facts.gtkFrameExtents;

@@ -50,9 +50,9 @@ struct ClientFacts {
     std::vector<xcb_atom_t> types;
     std::optional<std::array<uint32_t, 4>> frameExtents;
     std::optional<std::array<uint32_t, 4>> gtkFrameExtents;
-    // The root's child that holds the client (the manager's frame, or the client itself), for
-    // managers that frame windows without stating _NET_FRAME_EXTENTS (i3).
-    std::optional<core::Rect> holder;
+    // The root's child holding the window (its manager's frame, or itself): stated frame extents
+    // cannot reach beyond it, and it is the frame when a manager states none (i3).
+    std::optional<core::Rect> frame;
 
     bool hasState(xcb_atom_t state) const;
 };
@@ -68,16 +68,13 @@ int64_t layerOf(const ClientFacts& facts, const EwmhAtoms& atoms);
 
 bool isDesktopElement(const ClientFacts& facts, const EwmhAtoms& atoms);
 
-// Whether the window manager stated a usable _NET_FRAME_EXTENTS.
-bool hasFrameExtents(const ClientFacts& facts);
-
 // On the current desktop or on all of them; a client or window manager without desktops puts
 // every window on the current one.
 bool isOnDesktop(const ClientFacts& facts, std::optional<uint32_t> currentDesktop);
 
-// The rectangle the user sees: the client grown by the window manager's frame (its stated
-// extents, else the holder) and shrunk by the invisible margins a client-side decorated window
-// draws around itself.
+// The rectangle the user sees: the client grown by the window manager's frame (never past the
+// frame window itself) and shrunk by the invisible margins a client-side decorated window draws
+// around itself.
 core::Rect visibleBounds(const ClientFacts& facts);
 
 // The record for a client; bounds given, or else its visible bounds. Coordinates are X pixels.

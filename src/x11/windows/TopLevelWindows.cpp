@@ -95,30 +95,73 @@ std::vector<TopLevel> viewableTopLevels(xcb::X11Connection& x11, const EwmhAtoms
     return topLevels;
 }
 
-std::optional<xcb_window_t> topLevelOf(xcb::X11Connection& x11, xcb_window_t window)
+namespace {
+
+// Window trees are shallow; the bound only guards against a server that answers nonsense.
+constexpr int deepestNesting = 32;
+
+// For each window, the root's child above it (or itself); XCB_NONE once it is gone. One batch of
+// QueryTree requests per level of the tree.
+std::vector<xcb_window_t> topLevelsOf(xcb::X11Connection& x11, std::span<const xcb_window_t> windows)
 {
     auto* c = x11.connection();
-    // Window trees are shallow; the bound only guards against a server that answers nonsense.
-    constexpr int deepestNesting = 32;
-    for (int depth = 0; c && window != XCB_NONE && depth < deepestNesting; ++depth) {
-        auto tree = xcb::takeReply(c, xcb_query_tree(c, window), &xcb_query_tree_reply);
-        if (!tree || tree->parent == XCB_NONE)
-            return std::nullopt;
-        if (tree->parent == x11.root())
-            return window;
-        window = tree->parent;
+    std::vector<xcb_window_t> current(windows.begin(), windows.end());
+    std::vector<xcb_window_t> topLevels(windows.size(), XCB_NONE);
+    std::vector<size_t> open;
+    for (size_t i = 0; c && i < current.size(); ++i)
+        if (current[i] != XCB_NONE)
+            open.push_back(i);
+    for (int depth = 0; !open.empty() && depth < deepestNesting; ++depth) {
+        std::vector<xcb_query_tree_cookie_t> cookies;
+        for (auto i : open)
+            cookies.push_back(xcb_query_tree(c, current[i]));
+        std::vector<size_t> deeper;
+        for (size_t k = 0; k < open.size(); ++k) {
+            auto tree = xcb::takeReply(c, cookies[k], &xcb_query_tree_reply);
+            size_t i = open[k];
+            if (!tree || tree->parent == XCB_NONE)
+                continue;
+            if (tree->parent == x11.root()) {
+                topLevels[i] = current[i];
+            } else {
+                current[i] = tree->parent;
+                deeper.push_back(i);
+            }
+        }
+        open = std::move(deeper);
     }
-    return std::nullopt;
+    return topLevels;
+}
+
+}
+
+std::optional<xcb_window_t> topLevelOf(xcb::X11Connection& x11, xcb_window_t window)
+{
+    auto topLevel = topLevelsOf(x11, std::span(&window, 1)).front();
+    return topLevel != XCB_NONE ? std::optional(topLevel) : std::nullopt;
 }
 
 std::optional<core::Rect> topLevelRect(xcb::X11Connection& x11, xcb_window_t window)
 {
-    auto topLevel = topLevelOf(x11, window);
-    if (!topLevel)
-        return std::nullopt;
+    return topLevelRects(x11, std::span(&window, 1)).front();
+}
+
+std::vector<std::optional<core::Rect>> topLevelRects(xcb::X11Connection& x11, std::span<const xcb_window_t> windows)
+{
     auto* c = x11.connection();
-    auto geometry = xcb::takeReply(c, xcb_get_geometry(c, *topLevel), &xcb_get_geometry_reply);
-    return geometry ? std::optional(outerRect(*geometry)) : std::nullopt;
+    auto topLevels = topLevelsOf(x11, windows);
+    std::vector<xcb_get_geometry_cookie_t> cookies;
+    for (auto topLevel : topLevels)
+        cookies.push_back(topLevel != XCB_NONE ? xcb_get_geometry(c, topLevel) : xcb_get_geometry_cookie_t {});
+    std::vector<std::optional<core::Rect>> rects(windows.size());
+    for (size_t i = 0; i < topLevels.size(); ++i) {
+        if (topLevels[i] == XCB_NONE)
+            continue;
+        auto geometry = xcb::takeReply(c, cookies[i], &xcb_get_geometry_reply);
+        if (geometry)
+            rects[i] = outerRect(*geometry);
+    }
+    return rects;
 }
 
 }

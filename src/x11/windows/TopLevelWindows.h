@@ -20,4 +20,7 @@ std::optional<xcb_window_t> topLevelOf(xcb::X11Connection& x11, xcb_window_t win
 // The rectangle of the root's child that holds window; none once it is gone.
 std::optional<core::Rect> topLevelRect(xcb::X11Connection& x11, xcb_window_t window);
 
+// The same for many windows, each level of the walk asked for all of them at once.
+std::vector<std::optional<core::Rect>> topLevelRects(xcb::X11Connection& x11, std::span<const xcb_window_t> windows);
+
 }

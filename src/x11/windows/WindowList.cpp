@@ -35,6 +35,34 @@ bool contains(const std::optional<std::vector<uint32_t>>& list, uint32_t window)
 
 }
 
+namespace {
+
+core::Rect boundingBox(const core::Rect& a, const core::Rect& b)
+{
+    double left = std::min(a.x, b.x), top = std::min(a.y, b.y);
+    double right = std::max(a.x + a.width, b.x + b.width), bottom = std::max(a.y + a.height, b.y + b.height);
+    return core::Rect { left, top, right - left, bottom - top };
+}
+
+}
+
+core::Rect onScreens(const core::Rect& bounds, std::span<const core::Rect> screens)
+{
+    std::optional<core::Rect> touched, all;
+    for (const auto& screen : screens) {
+        if (screen.isEmpty())
+            continue;
+        all = all ? boundingBox(*all, screen) : screen;
+        if (!bounds.intersected(screen).isEmpty())
+            touched = touched ? boundingBox(*touched, screen) : screen;
+    }
+    if (touched)
+        return bounds.intersected(*touched);
+    if (!all)
+        return bounds;
+    return core::Rect { bounds.x, bounds.y, std::min(bounds.width, all->width), std::min(bounds.height, all->height) };
+}
+
 WindowList::WindowList(xcb::X11Connection& x11)
     : m_x11(x11)
     , m_atoms(std::make_unique<EwmhAtoms>(x11))
@@ -81,9 +109,6 @@ std::vector<core::WindowRecord> WindowList::managedWindows(const RootFacts& root
 {
     std::vector<xcb_window_t> frontFirst(root.stacking->rbegin(), root.stacking->rend());
     auto facts = readClientFacts(m_x11, *m_atoms, frontFirst);
-    for (auto& f : facts)
-        if (f && f->viewable && !hasFrameExtents(*f))
-            f->holder = topLevelRect(m_x11, f->window);
     std::vector<core::WindowRecord> records;
     for (const auto& f : facts) {
         if (!f || !f->viewable || f->hasState(m_atoms->stateHidden) || !isOnDesktop(*f, root.currentDesktop)
@@ -128,8 +153,6 @@ std::optional<core::WindowRecord> WindowList::windowRecord(uint32_t windowId)
     if (root.hasEwmhManager && root.clients) {
         if (!contains(root.clients, windowId))
             return std::nullopt;
-        if (!hasFrameExtents(f))
-            f.holder = topLevelRect(m_x11, windowId);
         return inPoints(makeRecord(f, *m_atoms));
     }
     if (!f.viewable && !f.hasIcccmState)

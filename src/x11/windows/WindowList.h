@@ -5,12 +5,17 @@
 #include "x11/xcb/X11Connection.h"
 
 #include <memory>
+#include <span>
 
 namespace tavelin::x11::windows {
 struct EwmhAtoms;
 }
 
 namespace tavelin::x11::windows {
+
+// The part of a window's bounds on the screens it lies on (their bounding box): a grid or a capture
+// never grows past what the screens show. A window on none keeps its place, no larger than them all.
+core::Rect onScreens(const core::Rect& bounds, std::span<const core::Rect> screens);
 
 class WindowList {
 public:
