@@ -4,6 +4,7 @@
 #include "core/CommandSet.h"
 #include "shared/cli/Client.h"
 #include "shared/dbus/Service.h"
+#include "wayland/WaylandPlatform.h"
 #include "x11/X11Platform.h"
 
 #include <xcb/xcb.h>
@@ -16,6 +17,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -52,35 +54,63 @@ void installSignalHandlers(QApplication& app)
 
 
 // Qt aborts when it cannot reach a display: look first, and say so in one line.
-bool displayReachable()
+bool x11Reachable()
 {
     const char* display = std::getenv("DISPLAY");
-    if (!display || !*display) {
-        std::fprintf(stderr, "tavelin: cannot start: no X display (DISPLAY is not set)\n");
+    if (!display || !*display)
         return false;
-    }
     auto* connection = xcb_connect(nullptr, nullptr);
     bool reachable = !xcb_connection_has_error(connection);
     xcb_disconnect(connection);
-    if (!reachable)
-        std::fprintf(stderr, "tavelin: cannot start: cannot open the X display %s\n", display);
     return reachable;
+}
+
+// A Wayland session whose compositor offers layer-shell gets the Wayland backend (Qt then runs
+// without windows of its own); else the X server, XWayland included; neither: why, in one line.
+std::unique_ptr<tavelin::core::Platform> choosePlatform(int argc, char** argv, std::unique_ptr<QApplication>& app)
+{
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if (wayland && *wayland) {
+        auto connection = std::make_unique<tavelin::wayland::wl::WaylandConnection>();
+        if (connection->usable()) {
+            setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            app = std::make_unique<QApplication>(argc, argv);
+            return std::make_unique<tavelin::wayland::WaylandPlatform>(std::move(connection));
+        }
+        if (x11Reachable())
+            std::fprintf(stderr, "tavelin: this Wayland compositor offers no layer-shell: running through XWayland, "
+                                 "where the grid covers only X11 windows' screen, shortcuts reach only X11 windows "
+                                 "and screenshots cannot see Wayland windows\n");
+        setenv("QT_QPA_PLATFORM", "xcb", 1);
+    }
+    if (!x11Reachable()) {
+        const char* display = std::getenv("DISPLAY");
+        if (wayland && *wayland)
+            std::fprintf(stderr, "tavelin: cannot start: the Wayland compositor offers no layer-shell and there is no X display\n");
+        else if (!display || !*display)
+            std::fprintf(stderr, "tavelin: cannot start: no X display (DISPLAY is not set)\n");
+        else
+            std::fprintf(stderr, "tavelin: cannot start: cannot open the X display %s\n", display);
+        return nullptr;
+    }
+    app = std::make_unique<QApplication>(argc, argv);
+    return std::make_unique<tavelin::x11::X11Platform>();
 }
 
 int startTavelin(int argc, char** argv)
 {
-    if (!displayReachable())
+    std::unique_ptr<QApplication> app;
+    auto platform = choosePlatform(argc, argv, app);
+    if (!platform)
         return 1;
-    QApplication app(argc, argv);
     QApplication::setApplicationName("Tavelin");
     QApplication::setQuitOnLastWindowClosed(false);
-    installSignalHandlers(app);
+    installSignalHandlers(*app);
 
     int status = 0;
     {
-        tavelin::x11::X11Platform platform;
-        tavelin::core::AppDelegate delegate(platform);
-        tavelin::core::CommandSet commands(delegate, platform);
+        tavelin::core::AppDelegate delegate(*platform);
+        tavelin::core::CommandSet commands(delegate, *platform);
         tavelin::shared::dbus::Service service(commands);
         // The name first, the windows after: a second start shows nothing before it gives up.
         qint64 holder = 0;
@@ -93,10 +123,11 @@ int startTavelin(int argc, char** argv)
             break;
         case tavelin::shared::dbus::Service::Claim::ours: break;
         }
-        QTimer::singleShot(0, &app, [&delegate] { delegate.launch(); });
+        QTimer::singleShot(0, app.get(), [&delegate] { delegate.launch(); });
         status = QApplication::exec();
         service.release();
     }
+    platform.reset(); // before the application it uses
     return status;
 }
 

@@ -1,0 +1,219 @@
+// The Platform interface on a layer-shell compositor: outputs and the overlay over our own
+// connection, the event loop and application services on Qt.
+#include "wayland/WaylandPlatform.h"
+
+#include "shared/files/NewFile.h"
+#include "shared/image/ImageOps.h"
+#include "shared/paint/OverlayRender.h"
+#include "shared/tray/Tray.h"
+#include "shared/xdg/UserDirs.h"
+#include "wayland/overlay/LayerOverlay.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace tavelin::wayland {
+
+namespace {
+
+core::Rect pointFrame(const wl::Output& out)
+{
+    return { double(out.x), double(out.y), double(out.pixelWidth) / out.scale, double(out.pixelHeight) / out.scale };
+}
+
+// The confirmation pane is not drawn on this desktop yet; the screenshot itself does not need it.
+class NoFlash final : public core::FlashWindow {
+public:
+    void show() override { }
+    void hide() override { }
+};
+
+}
+
+WaylandPlatform::WaylandPlatform(std::unique_ptr<wl::WaylandConnection> connection)
+    : m_connection(std::move(connection))
+    , m_tray(std::make_unique<shared::tray::Tray>())
+    , m_pending(std::make_unique<QObject>())
+{
+    m_connection->attachToEventLoop();
+}
+
+WaylandPlatform::~WaylandPlatform()
+{
+    for (auto& [id, timer] : m_timers)
+        delete timer;
+}
+
+void WaylandPlatform::quit()
+{
+    QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+}
+
+int32_t WaylandPlatform::processId() const { return static_cast<int32_t>(getpid()); }
+
+std::optional<core::Rect> WaylandPlatform::primaryScreenFrame() const
+{
+    auto outputs = m_connection->outputs();
+    if (outputs.empty())
+        return std::nullopt;
+    return pointFrame(*outputs.front());
+}
+
+// Wayland has no primary output: the first one announced stands in for it.
+std::vector<core::ScreenInfo> WaylandPlatform::screens() const
+{
+    std::vector<core::ScreenInfo> all;
+    for (auto* out : m_connection->outputs())
+        all.push_back({ out->name, pointFrame(*out), all.empty() });
+    return all;
+}
+
+void WaylandPlatform::watchScreens(std::function<void()> changed)
+{
+    QObject::connect(m_connection.get(), &wl::WaylandConnection::outputsChanged, m_connection.get(), std::move(changed));
+}
+
+double WaylandPlatform::deviceScale() const
+{
+    auto outputs = m_connection->outputs();
+    return outputs.empty() ? 1.0 : double(outputs.front()->scale);
+}
+
+void WaylandPlatform::post(std::function<void()> work)
+{
+    QMetaObject::invokeMethod(m_pending.get(), std::move(work), Qt::QueuedConnection);
+}
+
+void WaylandPlatform::postDelayed(double seconds, std::function<void()> work)
+{
+    auto* timer = new QTimer(m_pending.get());
+    timer->setSingleShot(true);
+    QObject::connect(timer, &QTimer::timeout, m_pending.get(), [timer, work = std::move(work)] {
+        timer->deleteLater();
+        work();
+    });
+    timer->start(int(seconds * 1000 + 0.5));
+}
+
+core::TimerId WaylandPlatform::startRepeatingTimer(double seconds, std::function<void()> tick)
+{
+    auto* timer = new QTimer;
+    timer->setTimerType(Qt::PreciseTimer);
+    timer->setInterval(int(seconds * 1000 + 0.5));
+    QObject::connect(timer, &QTimer::timeout, std::move(tick));
+    timer->start();
+    auto id = m_nextTimer++;
+    m_timers.emplace(id, timer);
+    return id;
+}
+
+void WaylandPlatform::stopTimer(core::TimerId id)
+{
+    auto it = m_timers.find(id);
+    if (it == m_timers.end())
+        return;
+    it->second->stop();
+    it->second->deleteLater();
+    m_timers.erase(it);
+}
+
+const wl::Output* WaylandPlatform::outputFor(const core::Rect& frame) const
+{
+    auto outputs = m_connection->outputs();
+    double cx = frame.x + frame.width / 2, cy = frame.y + frame.height / 2;
+    for (auto* out : outputs) {
+        auto r = pointFrame(*out);
+        if (cx >= r.x && cx < r.x + r.width && cy >= r.y && cy < r.y + r.height)
+            return out;
+    }
+    return outputs.empty() ? nullptr : outputs.front();
+}
+
+std::unique_ptr<core::OverlayWindow> WaylandPlatform::createOverlayWindow(const core::Rect& frame, core::TavelinView& view)
+{
+    auto* out = outputFor(frame);
+    return std::make_unique<overlay::LayerOverlay>(*m_connection, frame, view, out ? out->output : nullptr, out ? out->scale : 1);
+}
+
+std::unique_ptr<core::FlashWindow> WaylandPlatform::createFlashWindow(const core::Rect&)
+{
+    return std::make_unique<NoFlash>();
+}
+
+void WaylandPlatform::createTrayIcon(const std::string& accessibleName) { m_tray->create(accessibleName); }
+
+void WaylandPlatform::setTrayMenu(const core::MenuModel& menu, std::function<void(const core::MenuItem&)> onTrigger)
+{
+    m_tray->setMenu(menu, std::move(onTrigger));
+}
+
+// No Wayland client sees keys meant for others: the compositor's bindings run the command line.
+core::WatchId WaylandPlatform::watchDesktopKeys(std::function<void(const core::KeyEvent&)>) { return 0; }
+core::WatchId WaylandPlatform::watchOwnKeys(std::function<bool(const core::KeyEvent&)>) { return 0; }
+
+core::WatchId WaylandPlatform::grabNextClick(std::function<void(core::Point)>, std::function<void()>)
+{
+    reportProblem("picking a window is not available on this desktop");
+    return 0;
+}
+
+void WaylandPlatform::stopWatching(core::WatchId) { }
+
+std::vector<core::WindowRecord> WaylandPlatform::visibleWindows() { return {}; }
+std::optional<core::WindowRecord> WaylandPlatform::windowRecord(uint32_t) { return std::nullopt; }
+bool WaylandPlatform::isOwnWindow(uint32_t) const { return false; }
+void WaylandPlatform::targetWindowChanged(uint32_t) { }
+
+void WaylandPlatform::waitForOverlayGone(core::OverlayWindow&, double) { m_connection->flush(); }
+
+core::ImageRef WaylandPlatform::captureScreen(const core::Rect&)
+{
+    reportProblem("screenshots are not available on this desktop yet");
+    return nullptr;
+}
+
+core::ImageRef WaylandPlatform::captureWindow(uint32_t, const core::Rect&) { return nullptr; }
+
+core::ImageRef WaylandPlatform::renderOverlay(core::TavelinView& view, core::Size points, int pixelWidth, int pixelHeight)
+{
+    return shared::image::makeImage(shared::paint::renderOverlayImage(view, points, pixelWidth, pixelHeight, false));
+}
+
+core::ImageRef WaylandPlatform::compose(const core::ImageRef& base, const core::ImageRef& layer) { return shared::image::composeImages(base, layer); }
+std::optional<std::vector<uint8_t>> WaylandPlatform::encodePng(const core::ImageRef& image) { return shared::image::encodePngImage(image); }
+
+void WaylandPlatform::setClipboardImage(const core::ImageRef& image, const std::vector<uint8_t>& png)
+{
+    shared::image::putImageOnClipboard(image, png);
+}
+
+std::string WaylandPlatform::desktopDirectory() const
+{
+    const char* home = std::getenv("HOME");
+    return home && *home ? shared::xdg::desktopFolder(home) : "";
+}
+
+core::FileWriteResult WaylandPlatform::writeNewFile(const std::string& folder, const std::string& stem,
+    const std::vector<uint8_t>& bytes)
+{
+    return shared::files::writeNewFile(folder, stem, bytes);
+}
+
+std::tm WaylandPlatform::localTimeNow() const
+{
+    std::time_t now = std::time(nullptr);
+    std::tm local {};
+    localtime_r(&now, &local);
+    return local;
+}
+
+void WaylandPlatform::reportProblem(const std::string& message)
+{
+    std::fprintf(stderr, "tavelin: %s\n", message.c_str());
+}
+
+}

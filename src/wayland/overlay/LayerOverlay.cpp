@@ -1,0 +1,197 @@
+// The layer surface's life: created on show, configured by the compositor, drawn on change one
+// frame at a time, destroyed on hide (a hidden layer surface must be set up anew anyway).
+#include "wayland/overlay/LayerOverlay.h"
+
+#include "shared/paint/OverlayRender.h"
+#include "wayland/overlay/ShmBuffer.h"
+#include "wayland/wl/WaylandConnection.h"
+#include "wayland/wl/wlr-layer-shell-unstable-v1-client.h"
+
+#include <wayland-client.h>
+
+#include <cmath>
+
+namespace tavelin::wayland::overlay {
+
+namespace {
+
+LayerOverlay& self(void* data) { return *static_cast<LayerOverlay*>(data); }
+
+void onConfigure(void* data, zwlr_layer_surface_v1*, uint32_t serial, uint32_t width, uint32_t height)
+{
+    self(data).configured(serial, width, height);
+}
+void onClosed(void* data, zwlr_layer_surface_v1*) { self(data).closed(); }
+const zwlr_layer_surface_v1_listener layerListener = { onConfigure, onClosed };
+
+void onFrame(void* data, wl_callback* callback, uint32_t)
+{
+    wl_callback_destroy(callback);
+    self(data).frameDone();
+}
+const wl_callback_listener frameListener = { onFrame };
+
+}
+
+LayerOverlay::LayerOverlay(wl::WaylandConnection& connection, const core::Rect& frame, core::TavelinView& view,
+    wl_output* output, int scale)
+    : m_connection(connection)
+    , m_view(view)
+    , m_frame(frame)
+    , m_output(output)
+    , m_scale(scale)
+{
+}
+
+LayerOverlay::~LayerOverlay() { destroySurface(); }
+
+void LayerOverlay::createSurface()
+{
+    m_surface = wl_compositor_create_surface(m_connection.compositor());
+    m_layer = zwlr_layer_shell_v1_get_layer_surface(m_connection.layerShell(), m_surface, m_output,
+        ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "tavelin");
+    zwlr_layer_surface_v1_add_listener(m_layer, &layerListener, this);
+    zwlr_layer_surface_v1_set_anchor(m_layer, ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_BOTTOM
+            | ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT | ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
+    zwlr_layer_surface_v1_set_exclusive_zone(m_layer, -1);
+    zwlr_layer_surface_v1_set_keyboard_interactivity(m_layer, 0);
+    applyInputRegion();
+    // The first commit carries no buffer: it asks for the configure that sizes the surface.
+    wl_surface_commit(m_surface);
+    m_connection.flush();
+}
+
+void LayerOverlay::destroySurface()
+{
+    if (m_frameCallback) {
+        wl_callback_destroy(m_frameCallback);
+        m_frameCallback = nullptr;
+    }
+    if (m_layer)
+        zwlr_layer_surface_v1_destroy(m_layer);
+    if (m_surface)
+        wl_surface_destroy(m_surface);
+    m_layer = nullptr;
+    m_surface = nullptr;
+    m_configured = false;
+    m_connection.flush();
+}
+
+// Click-through is an empty input region; otherwise the default, the whole surface.
+void LayerOverlay::applyInputRegion()
+{
+    if (!m_surface)
+        return;
+    if (m_clickThrough) {
+        auto* region = wl_compositor_create_region(m_connection.compositor());
+        wl_surface_set_input_region(m_surface, region);
+        wl_region_destroy(region);
+    } else {
+        wl_surface_set_input_region(m_surface, nullptr);
+    }
+}
+
+void LayerOverlay::setClickThrough(bool clickThrough)
+{
+    if (m_clickThrough == clickThrough)
+        return;
+    m_clickThrough = clickThrough;
+    applyInputRegion();
+    update();
+}
+
+void LayerOverlay::show()
+{
+    if (m_shown)
+        return;
+    m_shown = true;
+    createSurface();
+}
+
+void LayerOverlay::hide()
+{
+    if (!m_shown)
+        return;
+    m_shown = false;
+    destroySurface();
+}
+
+void LayerOverlay::setFrame(const core::Rect& frame)
+{
+    m_frame = frame;
+    update();
+}
+
+void LayerOverlay::setOutput(wl_output* output, int scale)
+{
+    if (output == m_output && scale == m_scale)
+        return;
+    m_output = output;
+    m_scale = scale;
+    if (m_shown) {
+        destroySurface();
+        createSurface();
+    }
+}
+
+void LayerOverlay::update()
+{
+    if (!m_configured)
+        return; // the configure draws
+    if (m_frameCallback)
+        m_dirty = true;
+    else
+        draw();
+}
+
+void LayerOverlay::configured(uint32_t serial, uint32_t width, uint32_t height)
+{
+    zwlr_layer_surface_v1_ack_configure(m_layer, serial);
+    m_width = width;
+    m_height = height;
+    m_configured = true;
+    if (m_frameCallback)
+        m_dirty = true;
+    else
+        draw();
+}
+
+void LayerOverlay::closed()
+{
+    // The compositor took it away (its output went): set it up again where the grid is now.
+    destroySurface();
+    if (m_shown)
+        createSurface();
+}
+
+void LayerOverlay::frameDone()
+{
+    m_frameCallback = nullptr;
+    if (m_dirty) {
+        m_dirty = false;
+        draw();
+    }
+}
+
+void LayerOverlay::draw()
+{
+    if (!m_surface || m_width == 0 || m_height == 0)
+        return;
+    core::Size points { double(m_width), double(m_height) };
+    auto image = shared::paint::renderOverlayImage(m_view, points, int(m_width) * m_scale, int(m_height) * m_scale, false);
+    auto* buffer = image.isNull() ? nullptr : createShmBuffer(m_connection.shm(), image);
+    if (!buffer)
+        return;
+    wl_surface_set_buffer_scale(m_surface, m_scale);
+    wl_surface_attach(m_surface, buffer, 0, 0);
+    if (m_connection.compositorVersion() >= 4)
+        wl_surface_damage_buffer(m_surface, 0, 0, INT32_MAX, INT32_MAX);
+    else
+        wl_surface_damage(m_surface, 0, 0, INT32_MAX, INT32_MAX);
+    m_frameCallback = wl_surface_frame(m_surface);
+    wl_callback_add_listener(m_frameCallback, &frameListener, this);
+    wl_surface_commit(m_surface);
+    m_connection.flush();
+}
+
+}

@@ -1,0 +1,181 @@
+// Binding the globals, following outputs as they come, change and go, and dispatching from Qt.
+#include "wayland/wl/WaylandConnection.h"
+
+#include "wayland/wl/wlr-layer-shell-unstable-v1-client.h"
+
+#include <wayland-client.h>
+
+#include <QAbstractEventDispatcher>
+#include <QSocketNotifier>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace tavelin::wayland::wl {
+
+namespace {
+
+WaylandConnection& self(void* data) { return *static_cast<WaylandConnection*>(data); }
+
+void onGlobal(void* data, wl_registry*, uint32_t name, const char* interface, uint32_t version)
+{
+    self(data).globalAdded(name, interface, version);
+}
+void onGlobalRemove(void* data, wl_registry*, uint32_t name) { self(data).globalRemoved(name); }
+const wl_registry_listener registryListener = { onGlobal, onGlobalRemove };
+
+void onGeometry(void* data, wl_output* o, int32_t x, int32_t y, int32_t, int32_t, int32_t, const char*, const char*, int32_t)
+{
+    if (auto* out = self(data).outputFor(o)) {
+        out->x = x;
+        out->y = y;
+    }
+}
+void onMode(void* data, wl_output* o, uint32_t flags, int32_t width, int32_t height, int32_t)
+{
+    auto* out = self(data).outputFor(o);
+    if (out && (flags & WL_OUTPUT_MODE_CURRENT)) {
+        out->pixelWidth = width;
+        out->pixelHeight = height;
+    }
+}
+void onDone(void* data, wl_output* o)
+{
+    if (auto* out = self(data).outputFor(o))
+        self(data).outputDone(*out);
+}
+void onScale(void* data, wl_output* o, int32_t factor)
+{
+    if (auto* out = self(data).outputFor(o))
+        out->scale = std::max(1, factor);
+}
+void onName(void* data, wl_output* o, const char* name)
+{
+    if (auto* out = self(data).outputFor(o))
+        out->name = name;
+}
+void onDescription(void*, wl_output*, const char*) { }
+const wl_output_listener outputListener = { onGeometry, onMode, onDone, onScale, onName, onDescription };
+
+}
+
+WaylandConnection::WaylandConnection()
+{
+    m_display = wl_display_connect(nullptr);
+    if (!m_display)
+        return;
+    m_registry = wl_display_get_registry(m_display);
+    wl_registry_add_listener(m_registry, &registryListener, this);
+    // One round for the globals, one for the outputs' first description.
+    wl_display_roundtrip(m_display);
+    wl_display_roundtrip(m_display);
+}
+
+WaylandConnection::~WaylandConnection()
+{
+    if (!m_display)
+        return;
+    for (auto& out : m_outputs) {
+        if (wl_output_get_version(out->output) >= WL_OUTPUT_RELEASE_SINCE_VERSION)
+            wl_output_release(out->output);
+        else
+            wl_output_destroy(out->output);
+    }
+    if (m_layerShell)
+        zwlr_layer_shell_v1_destroy(m_layerShell);
+    if (m_shm)
+        wl_shm_destroy(m_shm);
+    if (m_compositor)
+        wl_compositor_destroy(m_compositor);
+    wl_registry_destroy(m_registry);
+    wl_display_disconnect(m_display);
+}
+
+void WaylandConnection::globalAdded(uint32_t name, const char* interface, uint32_t version)
+{
+    auto bind = [&](const wl_interface* iface, uint32_t highest) {
+        return wl_registry_bind(m_registry, name, iface, std::min(version, highest));
+    };
+    if (!std::strcmp(interface, wl_compositor_interface.name)) {
+        m_compositorVersion = std::min(version, 4u);
+        m_compositor = static_cast<wl_compositor*>(bind(&wl_compositor_interface, 4));
+    } else if (!std::strcmp(interface, wl_shm_interface.name)) {
+        m_shm = static_cast<wl_shm*>(bind(&wl_shm_interface, 1));
+    } else if (!std::strcmp(interface, zwlr_layer_shell_v1_interface.name)) {
+        m_layerShell = static_cast<zwlr_layer_shell_v1*>(bind(&zwlr_layer_shell_v1_interface, 1));
+    } else if (!std::strcmp(interface, wl_output_interface.name)) {
+        auto out = std::make_unique<Output>();
+        out->globalName = name;
+        out->output = static_cast<wl_output*>(bind(&wl_output_interface, 4));
+        // Without wl_output v4 there is no name: number them in announcement order.
+        out->name = "output-" + std::to_string(m_outputs.size() + 1);
+        wl_output_add_listener(out->output, &outputListener, this);
+        m_outputs.push_back(std::move(out));
+    }
+}
+
+void WaylandConnection::globalRemoved(uint32_t name)
+{
+    auto it = std::find_if(m_outputs.begin(), m_outputs.end(), [name](auto& o) { return o->globalName == name; });
+    if (it == m_outputs.end())
+        return;
+    wl_output_destroy((*it)->output);
+    m_outputs.erase(it);
+    emit outputsChanged();
+}
+
+Output* WaylandConnection::outputFor(wl_output* output)
+{
+    for (auto& out : m_outputs) {
+        if (out->output == output)
+            return out.get();
+    }
+    return nullptr;
+}
+
+void WaylandConnection::outputDone(Output& output)
+{
+    output.done = true;
+    if (m_started)
+        emit outputsChanged();
+}
+
+std::vector<const Output*> WaylandConnection::outputs() const
+{
+    std::vector<const Output*> all;
+    for (auto& out : m_outputs) {
+        if (out->done && out->pixelWidth > 0 && out->pixelHeight > 0)
+            all.push_back(out.get());
+    }
+    return all;
+}
+
+void WaylandConnection::attachToEventLoop()
+{
+    if (!m_display || m_notifier)
+        return;
+    m_started = true;
+    m_notifier = new QSocketNotifier(wl_display_get_fd(m_display), QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &WaylandConnection::dispatch);
+    // Whatever was queued before Qt waits again goes out first.
+    connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this, &WaylandConnection::flush);
+}
+
+void WaylandConnection::dispatch()
+{
+    if (wl_display_dispatch(m_display) < 0) {
+        m_notifier->setEnabled(false);
+        std::fprintf(stderr, "tavelin: the Wayland compositor closed the connection\n");
+    }
+}
+
+void WaylandConnection::flush()
+{
+    if (m_display) {
+        wl_display_dispatch_pending(m_display);
+        wl_display_flush(m_display);
+    }
+}
+
+}

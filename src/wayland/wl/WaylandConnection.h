@@ -1,0 +1,81 @@
+// Tavelin's own wayland-client connection: the globals the overlay needs, the outputs, and dispatch
+// from Qt's event loop.
+#pragma once
+
+#include <QObject>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct wl_display;
+struct wl_registry;
+struct wl_compositor;
+struct wl_shm;
+struct wl_output;
+struct zwlr_layer_shell_v1;
+class QSocketNotifier;
+
+namespace tavelin::wayland::wl {
+
+// One wl_output as announced: its name (wl_output v4) or a stand-in, position, size in pixels, scale.
+struct Output {
+    uint32_t globalName = 0;
+    wl_output* output = nullptr;
+    std::string name;
+    int x = 0, y = 0;
+    int pixelWidth = 0, pixelHeight = 0;
+    int scale = 1;
+    bool done = false;
+};
+
+class WaylandConnection : public QObject {
+    Q_OBJECT
+public:
+    // Connects to WAYLAND_DISPLAY and waits for the globals; check usable() after.
+    WaylandConnection();
+    ~WaylandConnection() override;
+    WaylandConnection(const WaylandConnection&) = delete;
+    WaylandConnection& operator=(const WaylandConnection&) = delete;
+
+    // The compositor is reachable and offers what the overlay needs (layer-shell, shm, compositor).
+    bool usable() const { return m_display && m_compositor && m_shm && m_layerShell; }
+    bool connected() const { return m_display != nullptr; }
+    // Starts dispatching from the Qt event loop (needs a QCoreApplication).
+    void attachToEventLoop();
+    // Sends what is queued; call after issuing requests outside an event callback.
+    void flush();
+
+    wl_display* display() const { return m_display; }
+    wl_compositor* compositor() const { return m_compositor; }
+    uint32_t compositorVersion() const { return m_compositorVersion; }
+    wl_shm* shm() const { return m_shm; }
+    zwlr_layer_shell_v1* layerShell() const { return m_layerShell; }
+    // In the order the compositor announced them, complete ones only.
+    std::vector<const Output*> outputs() const;
+
+    // Registry and output listeners, called by the C callbacks.
+    void globalAdded(uint32_t name, const char* interface, uint32_t version);
+    void globalRemoved(uint32_t name);
+    Output* outputFor(wl_output* output);
+    void outputDone(Output& output);
+
+signals:
+    void outputsChanged();
+
+private:
+    void dispatch();
+
+    wl_display* m_display = nullptr;
+    wl_registry* m_registry = nullptr;
+    wl_compositor* m_compositor = nullptr;
+    uint32_t m_compositorVersion = 0;
+    wl_shm* m_shm = nullptr;
+    zwlr_layer_shell_v1* m_layerShell = nullptr;
+    std::vector<std::unique_ptr<Output>> m_outputs;
+    QSocketNotifier* m_notifier = nullptr;
+    bool m_started = false;
+};
+
+}

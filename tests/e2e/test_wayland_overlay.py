@@ -1,0 +1,39 @@
+"""The grid on a layer-shell compositor (headless sway): its pixels where the X11 tests expect them,
+the grid toggled through the command line, picking refused in one line."""
+
+import unittest
+
+from harness import BAND_ALPHA, CELL, GRID_TOP, LEFT_BAND, TOP_BAND, TOP_INSET, wait_until
+from pixels import near, over
+from wayland_harness import WaylandTestCase
+
+
+class WaylandGrid(WaylandTestCase):
+    def test_bands_and_cells_where_x11_puts_them(self):
+        image = self.session.screen()
+        background = image.pixel(40, TOP_INSET - 1)
+        # The top band, the left band (laid on twice) and the clear strip above them.
+        self.assertTrue(near(image.pixel(40, TOP_INSET + 5), over(background, BAND_ALPHA), 4))
+        self.assertTrue(near(image.pixel(5, GRID_TOP + 200), over(over(background, BAND_ALPHA), BAND_ALPHA), 4))
+        self.assertTrue(near(image.pixel(40, TOP_INSET + TOP_BAND + 5), background, 0))
+        # Cell lines one cell from the bands' edges, plain pixels between them.
+        inside = GRID_TOP + CELL // 2
+        self.assertNotEqual(image.pixel(LEFT_BAND + CELL, inside), background)
+        self.assertEqual(image.pixel(LEFT_BAND + CELL - 5, inside), background)
+        self.assertNotEqual(image.pixel(LEFT_BAND + CELL // 2, GRID_TOP + CELL), background)
+
+    def test_grid_toggles_from_the_command_line(self):
+        self.assertEqual(self.session.cli("grid", "toggle")[0], 0)
+        wait_until(lambda: not self.session.grid_drawn(), timeout=10, interval=0.2, what="grid hidden")
+        self.assertEqual(self.session.cli("grid", "toggle")[0], 0)
+        wait_until(self.session.grid_drawn, timeout=10, interval=0.2, what="grid shown again")
+
+    def test_picking_a_window_says_why_not_and_keeps_the_grid(self):
+        self.session.cli("pick")
+        wait_until(lambda: "not available on this desktop" in self.session.stderr(), timeout=10,
+                   what="the line saying picking is not available")
+        self.assertTrue(self.session.grid_drawn())
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,142 @@
+"""A private Wayland session for end-to-end tests: headless sway with one 1440x900 output, its own
+runtime folder and session bus, the real tavelin binary, grim to read the screen. sway will not run
+as root, so under root the whole session runs as an unprivileged user. Ended by pid."""
+
+import os
+import pwd
+import shutil
+import subprocess
+import tempfile
+import time
+import unittest
+
+from harness import SCREEN, TAVELIN, wait_until, TOP_INSET
+from pixels import Image
+
+TEST_USER = "tavelin-test"
+SWAY_CONFIG = f"""\
+output HEADLESS-1 resolution {SCREEN[0]}x{SCREEN[1]} position 0 0
+output * bg #5a6e82 solid_color
+"""
+
+
+def _session_user():
+    """None when we may run sway ourselves; else the unprivileged user (made if missing)."""
+    if os.geteuid() != 0:
+        return None
+    try:
+        pwd.getpwnam(TEST_USER)
+    except KeyError:
+        subprocess.run(["useradd", "-m", TEST_USER], check=True)
+    return pwd.getpwnam(TEST_USER)
+
+
+def missing_tools():
+    return [t for t in ("sway", "grim", "dbus-daemon") if not shutil.which(t)]
+
+
+class WaylandSession:
+    def __init__(self):
+        self.user = _session_user()
+        self.dir = tempfile.mkdtemp(prefix="tavelin-wl-")
+        self.runtime = os.path.join(self.dir, "run")
+        self.home = os.path.join(self.dir, "home")
+        os.makedirs(self.runtime, mode=0o700)
+        os.makedirs(self.home)
+        os.chmod(self.dir, 0o755)
+        if self.user:
+            for path in (self.dir, self.runtime, self.home):
+                os.chown(path, self.user.pw_uid, self.user.pw_gid)
+        config = os.path.join(self.dir, "sway.conf")
+        with open(config, "w") as f:
+            f.write(SWAY_CONFIG)
+        self.processes = []
+        self.env = {
+            "PATH": os.environ.get("PATH", "/usr/bin:/bin"),
+            "HOME": self.home,
+            "XDG_RUNTIME_DIR": self.runtime,
+            "LANG": "C.UTF-8",
+        }
+        bus = self._spawn(["dbus-daemon", "--session", "--nofork", "--print-address=1",
+                           f"--address=unix:path={self.runtime}/bus"], stdout=subprocess.PIPE)
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
+        self.sway = self._spawn(["sway", "-c", config], extra={
+            "WLR_BACKENDS": "headless", "WLR_RENDERER": "pixman", "WLR_LIBINPUT_NO_DEVICES": "1"})
+        socket = wait_until(self._socket, timeout=20, what="sway's Wayland socket")
+        self.env["WAYLAND_DISPLAY"] = socket
+        self.env["SWAYSOCK"] = wait_until(self._ipc_socket, timeout=20, what="sway's IPC socket")
+        self.tavelin = None
+
+    def _command(self, argv, extra=None):
+        env = dict(self.env, **(extra or {}))
+        prefix = ["env", "-i"] + [f"{k}={v}" for k, v in env.items()]
+        if self.user:
+            return ["setpriv", f"--reuid={self.user.pw_uid}", f"--regid={self.user.pw_gid}",
+                    "--init-groups", "--"] + prefix + argv
+        return prefix + argv
+
+    def _spawn(self, argv, extra=None, **kwargs):
+        kwargs.setdefault("stdout", subprocess.DEVNULL)
+        kwargs.setdefault("stderr", subprocess.DEVNULL)
+        process = subprocess.Popen(self._command(argv, extra), cwd=self.dir, **kwargs)
+        self.processes.append(process)
+        return process
+
+    def run(self, argv, **kwargs):
+        return subprocess.run(self._command(argv), cwd=self.dir, capture_output=True, timeout=60, **kwargs)
+
+    def _socket(self):
+        names = [n for n in os.listdir(self.runtime) if n.startswith("wayland-") and not n.endswith(".lock")]
+        return names[0] if names else None
+
+    def _ipc_socket(self):
+        names = [n for n in os.listdir(self.runtime) if n.startswith("sway-ipc.")]
+        return os.path.join(self.runtime, names[0]) if names else None
+
+    def start_tavelin(self):
+        self.log = os.path.join(self.dir, "tavelin.log")
+        self.tavelin = self._spawn([TAVELIN], stderr=open(self.log, "wb"))
+        return self.tavelin
+
+    def stderr(self):
+        with open(self.log, errors="replace") as f:
+            return f.read()
+
+    def cli(self, *args):
+        result = self.run([TAVELIN, *args])
+        return result.returncode, result.stdout.decode(), result.stderr.decode()
+
+    def screen(self):
+        return Image.from_png(self.run(["grim", "-t", "png", "-"], check=True).stdout)
+
+    def grid_drawn(self):
+        image = self.screen()
+        return image.pixel(40, TOP_INSET + 5) != image.pixel(40, TOP_INSET - 1)
+
+    def close(self):
+        for process in reversed(self.processes):
+            if process.poll() is None:
+                process.terminate()
+                try:
+                    process.wait(timeout=10)
+                except subprocess.TimeoutExpired:
+                    process.kill()
+                    process.wait()
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+
+class WaylandTestCase(unittest.TestCase):
+    """One headless sway per test class, with tavelin started on it and its grid on screen."""
+
+    @classmethod
+    def setUpClass(cls):
+        missing = missing_tools()
+        if missing:
+            raise unittest.SkipTest("not installed: " + ", ".join(missing))
+        cls.session = WaylandSession()
+        cls.tavelin = cls.session.start_tavelin()
+        wait_until(cls.session.grid_drawn, timeout=20, interval=0.2, what="the grid on the Wayland screen")
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.session.close()
