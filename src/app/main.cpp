@@ -52,7 +52,6 @@ void installSignalHandlers(QApplication& app)
     sigaction(SIGINT, &action, nullptr);
 }
 
-
 // Qt aborts when it cannot reach a display: look first, and say so in one line.
 bool x11Reachable()
 {
@@ -67,7 +66,8 @@ bool x11Reachable()
 
 // A Wayland session whose compositor offers layer-shell gets the Wayland backend (Qt then runs
 // without windows of its own); else the X server, XWayland included; neither: why, in one line.
-std::unique_ptr<tavelin::core::Platform> choosePlatform(int argc, char** argv, std::unique_ptr<QApplication>& app)
+// argc by reference: QApplication keeps a reference to it for its whole life.
+std::unique_ptr<tavelin::core::Platform> choosePlatform(int& argc, char** argv, std::unique_ptr<QApplication>& app)
 {
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     if (wayland && *wayland) {

@@ -2,18 +2,14 @@
 // connection, the event loop and application services on Qt.
 #include "wayland/WaylandPlatform.h"
 
-#include "shared/files/NewFile.h"
 #include "shared/image/ImageOps.h"
 #include "shared/paint/OverlayRender.h"
-#include "shared/tray/Tray.h"
-#include "shared/xdg/UserDirs.h"
 #include "wayland/overlay/LayerOverlay.h"
 
-#include <QCoreApplication>
-#include <QTimer>
+
+#include <QObject>
 
 #include <cstdio>
-#include <cstdlib>
 #include <unistd.h>
 
 namespace tavelin::wayland {
@@ -36,24 +32,11 @@ public:
 
 WaylandPlatform::WaylandPlatform(std::unique_ptr<wl::WaylandConnection> connection)
     : m_connection(std::move(connection))
-    , m_tray(std::make_unique<shared::tray::Tray>())
-    , m_pending(std::make_unique<QObject>())
 {
     m_connection->attachToEventLoop();
 }
 
-WaylandPlatform::~WaylandPlatform()
-{
-    for (auto& [id, timer] : m_timers)
-        delete timer;
-}
-
-void WaylandPlatform::quit()
-{
-    QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
-}
-
-int32_t WaylandPlatform::processId() const { return static_cast<int32_t>(getpid()); }
+WaylandPlatform::~WaylandPlatform() = default;
 
 std::optional<core::Rect> WaylandPlatform::primaryScreenFrame() const
 {
@@ -83,44 +66,6 @@ double WaylandPlatform::deviceScale() const
     return outputs.empty() ? 1.0 : double(outputs.front()->scale);
 }
 
-void WaylandPlatform::post(std::function<void()> work)
-{
-    QMetaObject::invokeMethod(m_pending.get(), std::move(work), Qt::QueuedConnection);
-}
-
-void WaylandPlatform::postDelayed(double seconds, std::function<void()> work)
-{
-    auto* timer = new QTimer(m_pending.get());
-    timer->setSingleShot(true);
-    QObject::connect(timer, &QTimer::timeout, m_pending.get(), [timer, work = std::move(work)] {
-        timer->deleteLater();
-        work();
-    });
-    timer->start(int(seconds * 1000 + 0.5));
-}
-
-core::TimerId WaylandPlatform::startRepeatingTimer(double seconds, std::function<void()> tick)
-{
-    auto* timer = new QTimer;
-    timer->setTimerType(Qt::PreciseTimer);
-    timer->setInterval(int(seconds * 1000 + 0.5));
-    QObject::connect(timer, &QTimer::timeout, std::move(tick));
-    timer->start();
-    auto id = m_nextTimer++;
-    m_timers.emplace(id, timer);
-    return id;
-}
-
-void WaylandPlatform::stopTimer(core::TimerId id)
-{
-    auto it = m_timers.find(id);
-    if (it == m_timers.end())
-        return;
-    it->second->stop();
-    it->second->deleteLater();
-    m_timers.erase(it);
-}
-
 const wl::Output* WaylandPlatform::outputFor(const core::Rect& frame) const
 {
     auto outputs = m_connection->outputs();
@@ -142,13 +87,6 @@ std::unique_ptr<core::OverlayWindow> WaylandPlatform::createOverlayWindow(const 
 std::unique_ptr<core::FlashWindow> WaylandPlatform::createFlashWindow(const core::Rect&)
 {
     return std::make_unique<NoFlash>();
-}
-
-void WaylandPlatform::createTrayIcon(const std::string& accessibleName) { m_tray->create(accessibleName); }
-
-void WaylandPlatform::setTrayMenu(const core::MenuModel& menu, std::function<void(const core::MenuItem&)> onTrigger)
-{
-    m_tray->setMenu(menu, std::move(onTrigger));
 }
 
 // No Wayland client sees keys meant for others: the compositor's bindings run the command line.
@@ -181,39 +119,6 @@ core::ImageRef WaylandPlatform::captureWindow(uint32_t, const core::Rect&) { ret
 core::ImageRef WaylandPlatform::renderOverlay(core::TavelinView& view, core::Size points, int pixelWidth, int pixelHeight)
 {
     return shared::image::makeImage(shared::paint::renderOverlayImage(view, points, pixelWidth, pixelHeight, false));
-}
-
-core::ImageRef WaylandPlatform::compose(const core::ImageRef& base, const core::ImageRef& layer) { return shared::image::composeImages(base, layer); }
-std::optional<std::vector<uint8_t>> WaylandPlatform::encodePng(const core::ImageRef& image) { return shared::image::encodePngImage(image); }
-
-void WaylandPlatform::setClipboardImage(const core::ImageRef& image, const std::vector<uint8_t>& png)
-{
-    shared::image::putImageOnClipboard(image, png);
-}
-
-std::string WaylandPlatform::desktopDirectory() const
-{
-    const char* home = std::getenv("HOME");
-    return home && *home ? shared::xdg::desktopFolder(home) : "";
-}
-
-core::FileWriteResult WaylandPlatform::writeNewFile(const std::string& folder, const std::string& stem,
-    const std::vector<uint8_t>& bytes)
-{
-    return shared::files::writeNewFile(folder, stem, bytes);
-}
-
-std::tm WaylandPlatform::localTimeNow() const
-{
-    std::time_t now = std::time(nullptr);
-    std::tm local {};
-    localtime_r(&now, &local);
-    return local;
-}
-
-void WaylandPlatform::reportProblem(const std::string& message)
-{
-    std::fprintf(stderr, "tavelin: %s\n", message.c_str());
 }
 
 }

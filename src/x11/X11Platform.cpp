@@ -1,13 +1,9 @@
-// The Platform interface on Qt 6 and X11: event loop and application services here, the rest forwarded.
+// The X11 desktop: RandR screens, overlay windows, keys, window list and captures over xcb; the rest is shared.
 #include "x11/X11Platform.h"
 
 #include "shared/OwnWindows.h"
-#include "shared/dbus/Notifier.h"
-#include "shared/files/NewFile.h"
 #include "shared/image/ImageOps.h"
 #include "shared/paint/OverlayRender.h"
-#include "shared/tray/Tray.h"
-#include "shared/xdg/UserDirs.h"
 #include "x11/capture/ScreenshotCapture.h"
 #include "x11/keys/KeyMonitor.h"
 #include "x11/overlay/CompositorWatch.h"
@@ -17,14 +13,11 @@
 #include "x11/windows/WindowList.h"
 #include "x11/windows/WindowPicker.h"
 
-#include <QCoreApplication>
+#include <QObject>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QTimer>
 
 #include <cstdio>
-#include <cstdlib>
-#include <pwd.h>
 #include <unistd.h>
 
 namespace tavelin::x11 {
@@ -40,24 +33,11 @@ X11Platform::X11Platform()
     , m_windowList(std::make_unique<windows::WindowList>(m_x11))
     , m_picker(std::make_unique<windows::WindowPicker>(m_x11))
     , m_captures(std::make_unique<capture::ScreenshotCapture>(m_x11))
-    , m_tray(std::make_unique<shared::tray::Tray>())
     , m_compositor(std::make_unique<overlay::CompositorWatch>())
-    , m_pending(std::make_unique<QObject>())
 {
 }
 
-X11Platform::~X11Platform()
-{
-    for (auto& [id, timer] : m_timers)
-        delete timer;
-}
-
-void X11Platform::quit()
-{
-    QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
-}
-
-int32_t X11Platform::processId() const { return static_cast<int32_t>(getpid()); }
+X11Platform::~X11Platform() = default;
 
 std::optional<core::Rect> X11Platform::primaryScreenFrame() const
 {
@@ -86,47 +66,6 @@ void X11Platform::watchScreens(std::function<void()> changed)
 
 double X11Platform::deviceScale() const { return xcb::deviceScale(); }
 
-// Work waits on an object of ours, so what is still pending when the platform goes is dropped
-// with it, before the application: nothing it holds outlives QApplication.
-void X11Platform::post(std::function<void()> work)
-{
-    QMetaObject::invokeMethod(m_pending.get(), std::move(work), Qt::QueuedConnection);
-}
-
-void X11Platform::postDelayed(double seconds, std::function<void()> work)
-{
-    auto* timer = new QTimer(m_pending.get());
-    timer->setSingleShot(true);
-    QObject::connect(timer, &QTimer::timeout, m_pending.get(), [timer, work = std::move(work)] {
-        timer->deleteLater();
-        work();
-    });
-    timer->start(int(seconds * 1000 + 0.5));
-}
-
-core::TimerId X11Platform::startRepeatingTimer(double seconds, std::function<void()> tick)
-{
-    auto* timer = new QTimer;
-    timer->setTimerType(Qt::PreciseTimer);
-    timer->setInterval(int(seconds * 1000 + 0.5));
-    QObject::connect(timer, &QTimer::timeout, std::move(tick));
-    timer->start();
-    auto id = m_nextTimer++;
-    m_timers.emplace(id, timer);
-    return id;
-}
-
-void X11Platform::stopTimer(core::TimerId id)
-{
-    auto it = m_timers.find(id);
-    if (it == m_timers.end())
-        return;
-    it->second->stop();
-    // The timer may be stopping itself from its own tick.
-    it->second->deleteLater();
-    m_timers.erase(it);
-}
-
 std::unique_ptr<core::OverlayWindow> X11Platform::createOverlayWindow(const core::Rect& frame, core::TavelinView& view)
 {
     return overlay::createOverlayWindow(frame, view, *m_compositor);
@@ -135,13 +74,6 @@ std::unique_ptr<core::OverlayWindow> X11Platform::createOverlayWindow(const core
 std::unique_ptr<core::FlashWindow> X11Platform::createFlashWindow(const core::Rect& frame)
 {
     return overlay::createFlashWindow(frame, *m_compositor);
-}
-
-void X11Platform::createTrayIcon(const std::string& accessibleName) { m_tray->create(accessibleName); }
-
-void X11Platform::setTrayMenu(const core::MenuModel& menu, std::function<void(const core::MenuItem&)> onTrigger)
-{
-    m_tray->setMenu(menu, std::move(onTrigger));
 }
 
 core::WatchId X11Platform::watchDesktopKeys(std::function<void(const core::KeyEvent&)> handler)
@@ -167,7 +99,6 @@ void X11Platform::stopWatching(core::WatchId token)
     else if (token)
         m_keys->remove(token);
 }
-
 
 // Bounds as far as the screens show them: the grid laid over one is never larger than they are.
 std::vector<core::WindowRecord> X11Platform::visibleWindows()
@@ -211,45 +142,5 @@ core::ImageRef X11Platform::renderOverlay(core::TavelinView& view, core::Size po
 {
     return shared::image::makeImage(shared::paint::renderOverlayImage(view, points, pixelWidth, pixelHeight, !m_compositor->isCompositing()));
 }
-
-core::ImageRef X11Platform::compose(const core::ImageRef& base, const core::ImageRef& layer) { return shared::image::composeImages(base, layer); }
-std::optional<std::vector<uint8_t>> X11Platform::encodePng(const core::ImageRef& image) { return shared::image::encodePngImage(image); }
-
-void X11Platform::setClipboardImage(const core::ImageRef& image, const std::vector<uint8_t>& png)
-{
-    shared::image::putImageOnClipboard(image, png);
-}
-
-std::string X11Platform::desktopDirectory() const
-{
-    const char* home = std::getenv("HOME");
-    if (!home || !*home) {
-        // Started without HOME (by some launchers, or env -i): the password database knows it.
-        const passwd* user = getpwuid(getuid());
-        home = user ? user->pw_dir : nullptr;
-    }
-    return home && *home ? shared::xdg::desktopFolder(home) : "";
-}
-
-core::FileWriteResult X11Platform::writeNewFile(const std::string& folder, const std::string& stem,
-    const std::vector<uint8_t>& bytes)
-{
-    return shared::files::writeNewFile(folder, stem, bytes);
-}
-
-std::tm X11Platform::localTimeNow() const
-{
-    std::time_t now = std::time(nullptr);
-    std::tm local {};
-    localtime_r(&now, &local);
-    return local;
-}
-
-void X11Platform::reportProblem(const std::string& message)
-{
-    std::fprintf(stderr, "tavelin: %s\n", message.c_str());
-}
-
-void X11Platform::notify(const std::string& title, const std::string& body) { shared::dbus::notify(title, body); }
 
 }
