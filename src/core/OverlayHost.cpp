@@ -26,7 +26,7 @@ void OverlayHost::create(const Rect& frame)
 
 void OverlayHost::show()
 {
-    if (m_window)
+    if (m_window && !m_steppedAside)
         m_window->show();
 }
 
@@ -61,7 +61,20 @@ void OverlayHost::restoreAfterPick()
     if (!m_window || !m_state.isVisible())
         return;
     m_window->setClickThrough(!m_state.isAdjusting());
-    m_window->show();
+    show();
+}
+
+void OverlayHost::setSteppedAside(bool aside)
+{
+    if (aside == m_steppedAside)
+        return;
+    m_steppedAside = aside;
+    if (!m_window || !m_state.isVisible() || m_state.isSelectingWindow())
+        return;
+    if (aside)
+        m_window->hide();
+    else
+        m_window->show();
 }
 
 void OverlayHost::changed()

@@ -37,6 +37,9 @@ public:
     // Shown again after a pick or a screen capture, unless the grid was hidden meanwhile; in adjust
     // mode it takes the mouse again.
     void restoreAfterPick();
+    // While the followed window is not shown (another workspace) the window stays off the screen:
+    // show and restoreAfterPick wait until it is back.
+    void setSteppedAside(bool aside);
 
     // Told after the overlay moved (scripts follow the grid's frame).
     void setChangeHandler(std::function<void()> handler) { m_changed = std::move(handler); }
@@ -48,6 +51,7 @@ private:
     std::unique_ptr<TavelinView> m_view;
     std::unique_ptr<OverlayWindow> m_window;
     std::function<void()> m_changed;
+    bool m_steppedAside = false;
 };
 
 }

@@ -51,6 +51,9 @@ struct WindowRecord {
     std::optional<int64_t> layer;
     // The visible rectangle in global coordinates.
     std::optional<Rect> bounds;
+    // False while the window is on a workspace not shown (or behind another tab): a grid on it
+    // steps aside until it shows again.
+    bool shown = true;
 };
 
 // A captured or rendered image, owned by the platform.
@@ -147,6 +150,9 @@ public:
     virtual bool isOwnWindow(uint32_t windowId) const = 0;
     // Told when a window becomes the target, and when it stops being one (0), so captures can prepare.
     virtual void targetWindowChanged(uint32_t windowId) = 0;
+    // Runs changed on the event loop as soon as the desktop reports that the target window moved,
+    // resized, closed, changed state or workspace; the poll catches what it does not report.
+    virtual void watchTargetWindow(std::function<void()> changed) = 0;
 
     // --- ScreenshotCapture ---
     // Blocks until the ordered-out overlay is really gone from the screen, at least minSeconds.

@@ -16,6 +16,11 @@ WindowTargeting::WindowTargeting(Platform& platform, GridState& state, OverlayHo
     , m_screens(screens)
     , m_targetChanged(std::move(targetChanged))
 {
+    // The desktop's own report moves the grid at once; the poll stays for what it leaves out.
+    m_platform.watchTargetWindow(m_life.guard([this] {
+        if (isTracking())
+            followTarget();
+    }));
 }
 
 WindowTargeting::~WindowTargeting()
@@ -124,25 +129,30 @@ std::optional<Rect> WindowTargeting::windowBounds(uint32_t windowId) const
 
 void WindowTargeting::applyTarget(uint32_t windowId)
 {
-    if (!m_screens.frame())
+    if (!m_screens.frame() || !m_overlay.exists())
         return;
-    auto bounds = windowBounds(windowId);
-    if (bounds && m_overlay.exists())
-        m_overlay.place(*bounds);
+    auto record = m_platform.windowRecord(windowId);
+    if (!record || !record->bounds)
+        return;
+    m_overlay.place(*record->bounds);
+    m_overlay.setSteppedAside(!record->shown);
+}
+
+void WindowTargeting::followTarget()
+{
+    auto target = m_state.targetMode().windowId();
+    if (!target)
+        return;
+    if (!windowBounds(*target))
+        setFullScreen();
+    else
+        applyTarget(*target);
 }
 
 void WindowTargeting::startTracking()
 {
     stopTracking();
-    m_trackingTimer = m_platform.startRepeatingTimer(trackingInterval, m_life.guard([this] {
-        auto target = m_state.targetMode().windowId();
-        if (!target)
-            return;
-        if (!windowBounds(*target))
-            setFullScreen();
-        else
-            applyTarget(*target);
-    }));
+    m_trackingTimer = m_platform.startRepeatingTimer(trackingInterval, m_life.guard([this] { followTarget(); }));
 }
 
 void WindowTargeting::stopTracking()
@@ -161,6 +171,7 @@ void WindowTargeting::setFullScreen()
         m_platform.targetWindowChanged(0);
     if (auto screen = m_screens.frame(); screen && m_overlay.exists())
         m_overlay.place(*screen);
+    m_overlay.setSteppedAside(false);
     // A hidden grid stays hidden, and a pending selection keeps the screen clear for its click.
     if (m_state.isVisible() && !m_state.isSelectingWindow())
         m_overlay.show();

@@ -33,6 +33,8 @@ public:
     std::optional<uint32_t> findWindowAt(Point point) const;
     std::optional<Rect> windowBounds(uint32_t windowId) const;
     void applyTarget(uint32_t windowId);
+    // One step of following: on the window where it is now, full screen once it is gone.
+    void followTarget();
     // The poll that keeps the grid on a moving window and notices it closing.
     void startTracking();
     void stopTracking();

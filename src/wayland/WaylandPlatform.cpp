@@ -5,6 +5,7 @@
 #include "shared/image/ImageOps.h"
 #include "shared/paint/OverlayRender.h"
 #include "wayland/overlay/LayerOverlay.h"
+#include "wayland/windows/WindowSource.h"
 
 
 #include <QObject>
@@ -32,8 +33,14 @@ public:
 
 WaylandPlatform::WaylandPlatform(std::unique_ptr<wl::WaylandConnection> connection)
     : m_connection(std::move(connection))
+    , m_windows(windows::compositorWindows())
 {
     m_connection->attachToEventLoop();
+    if (m_windows)
+        m_windows->watch([this] {
+            if (m_targetWindow && m_targetWindowMoved)
+                m_targetWindowMoved();
+        });
 }
 
 WaylandPlatform::~WaylandPlatform() = default;
@@ -81,7 +88,10 @@ const wl::Output* WaylandPlatform::outputFor(const core::Rect& frame) const
 std::unique_ptr<core::OverlayWindow> WaylandPlatform::createOverlayWindow(const core::Rect& frame, core::TavelinView& view)
 {
     auto* out = outputFor(frame);
-    return std::make_unique<overlay::LayerOverlay>(*m_connection, frame, view, out ? out->output : nullptr, out ? out->scale : 1);
+    auto overlay = std::make_unique<overlay::LayerOverlay>(*m_connection, frame, view, out ? out->output : nullptr, out ? out->scale : 1);
+    if (out)
+        overlay->setOutputOrigin({ double(out->x), double(out->y) });
+    return overlay;
 }
 
 std::unique_ptr<core::FlashWindow> WaylandPlatform::createFlashWindow(const core::Rect&)
@@ -95,16 +105,44 @@ core::WatchId WaylandPlatform::watchOwnKeys(std::function<bool(const core::KeyEv
 
 core::WatchId WaylandPlatform::grabNextClick(std::function<void(core::Point)>, std::function<void()>)
 {
-    reportProblem("picking a window is not available on this desktop");
+    if (!m_windows)
+        reportProblem("picking a window is not available on this desktop: its compositor tells no program where windows are");
+    else
+        reportProblem("picking a window by a click is not available on this desktop yet; tavelin follow takes the compositor's window id");
     return 0;
 }
 
 void WaylandPlatform::stopWatching(core::WatchId) { }
 
-std::vector<core::WindowRecord> WaylandPlatform::visibleWindows() { return {}; }
-std::optional<core::WindowRecord> WaylandPlatform::windowRecord(uint32_t) { return std::nullopt; }
+namespace {
+core::WindowRecord recordOf(const windows::Window& w)
+{
+    core::WindowRecord record { w.id, w.pid, 0, w.frame };
+    record.shown = w.shown;
+    return record;
+}
+}
+
+std::vector<core::WindowRecord> WaylandPlatform::visibleWindows()
+{
+    std::vector<core::WindowRecord> records;
+    if (m_windows)
+        for (auto& w : m_windows->windows())
+            if (w.shown)
+                records.push_back(recordOf(w));
+    return records;
+}
+
+std::optional<core::WindowRecord> WaylandPlatform::windowRecord(uint32_t id)
+{
+    auto w = m_windows ? m_windows->window(id) : std::nullopt;
+    return w ? std::optional(recordOf(*w)) : std::nullopt;
+}
+
+// Our layer surfaces are no windows in any compositor's list.
 bool WaylandPlatform::isOwnWindow(uint32_t) const { return false; }
-void WaylandPlatform::targetWindowChanged(uint32_t) { }
+void WaylandPlatform::targetWindowChanged(uint32_t windowId) { m_targetWindow = windowId; }
+void WaylandPlatform::watchTargetWindow(std::function<void()> changed) { m_targetWindowMoved = std::move(changed); }
 
 void WaylandPlatform::waitForOverlayGone(core::OverlayWindow&, double) { m_connection->flush(); }
 

@@ -12,6 +12,9 @@ namespace tavelin::wayland {
 namespace overlay {
 class LayerOverlay;
 }
+namespace windows {
+class WindowSource;
+}
 
 class WaylandPlatform final : public shared::platform::QtPlatform {
 public:
@@ -36,6 +39,7 @@ public:
     std::optional<core::WindowRecord> windowRecord(uint32_t id) override;
     bool isOwnWindow(uint32_t windowId) const override;
     void targetWindowChanged(uint32_t windowId) override;
+    void watchTargetWindow(std::function<void()> changed) override;
 
     void waitForOverlayGone(core::OverlayWindow& overlay, double minSeconds) override;
     core::ImageRef captureScreen(const core::Rect& rect) override;
@@ -47,6 +51,10 @@ private:
     const wl::Output* outputFor(const core::Rect& frame) const;
 
     std::unique_ptr<wl::WaylandConnection> m_connection;
+    // Other clients' windows, from the compositor's own interface; none where it offers none.
+    std::unique_ptr<windows::WindowSource> m_windows;
+    uint32_t m_targetWindow = 0;
+    std::function<void()> m_targetWindowMoved;
 };
 
 }

@@ -47,6 +47,8 @@ public:
     std::optional<core::WindowRecord> windowRecord(uint32_t id) override;
     bool isOwnWindow(uint32_t windowId) const override;
     void targetWindowChanged(uint32_t windowId) override;
+    // X11 tells of no window's moves here: the poll follows it.
+    void watchTargetWindow(std::function<void()>) override { }
 
     void waitForOverlayGone(core::OverlayWindow& overlay, double minSeconds) override;
     core::ImageRef captureScreen(const core::Rect& rect) override;

@@ -77,6 +77,7 @@ public:
     std::function<void(core::Point)> clickHandler;
     std::function<void()> clickFailed;
     std::vector<uint32_t> targetChanges;
+    std::function<void()> targetWindowMoved;
     std::string clipboard;
     std::vector<std::string> problems;
     std::vector<std::string> notifications; // "title: body"
@@ -201,6 +202,7 @@ public:
     }
     bool isOwnWindow(uint32_t windowId) const override { return std::count(ownWindows.begin(), ownWindows.end(), windowId); }
     void targetWindowChanged(uint32_t windowId) override { targetChanges.push_back(windowId); }
+    void watchTargetWindow(std::function<void()> changed) override { targetWindowMoved = std::move(changed); }
 
     void waitForOverlayGone(core::OverlayWindow& window, double minSeconds) override
     {

@@ -195,3 +195,38 @@ TEST(Tracking, FullScreenWhileHiddenKeepsTheGridHidden)
     EXPECT_FALSE(l.overlay().shown);
     EXPECT_TRUE(l.row(Command::setTargetFullScreen).checked);
 }
+
+TEST(Tracking, TheDesktopsReportMovesTheGridAtOnceAndAHiddenWindowPutsItAside)
+{
+    Launched l;
+    l.platform.windows = { window(42, { 100, 50, 800, 600 }) };
+    l.app->followWindow(42);
+    ASSERT_TRUE(l.platform.targetWindowMoved);
+
+    l.platform.windows[0].bounds = Rect { 300, 200, 640, 480 };
+    l.platform.targetWindowMoved();
+    EXPECT_EQ(l.overlay().frame(), (Rect { 300, 200, 640, 480 }));
+
+    // On a workspace not shown: out of sight, and neither the grid switch nor a pick brings it back.
+    l.platform.windows[0].shown = false;
+    l.platform.targetWindowMoved();
+    EXPECT_FALSE(l.overlay().shown);
+    l.app->toggleGrid();
+    l.app->toggleGrid();
+    EXPECT_FALSE(l.overlay().shown);
+    l.platform.windows[0].shown = true;
+    l.platform.tickTimers();
+    EXPECT_TRUE(l.overlay().shown);
+
+    l.platform.windows[0].shown = false;
+    l.platform.targetWindowMoved();
+    l.platform.windows.clear();
+    l.platform.targetWindowMoved();
+    EXPECT_TRUE(l.state().targetMode().isFullScreen());
+    EXPECT_TRUE(l.overlay().shown);
+    EXPECT_EQ(l.overlay().frame(), (Rect { 0, 0, 1440, 900 }));
+
+    // Reports about a window no longer followed change nothing.
+    l.platform.targetWindowMoved();
+    EXPECT_TRUE(l.state().targetMode().isFullScreen());
+}

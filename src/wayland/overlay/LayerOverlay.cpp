@@ -9,6 +9,7 @@
 
 #include <wayland-client.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace tavelin::wayland::overlay {
@@ -51,8 +52,7 @@ void LayerOverlay::createSurface()
     m_layer = zwlr_layer_shell_v1_get_layer_surface(m_connection.layerShell(), m_surface, m_output,
         ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "tavelin");
     zwlr_layer_surface_v1_add_listener(m_layer, &layerListener, this);
-    zwlr_layer_surface_v1_set_anchor(m_layer, ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_BOTTOM
-            | ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT | ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
+    applyPlacement();
     zwlr_layer_surface_v1_set_exclusive_zone(m_layer, -1);
     zwlr_layer_surface_v1_set_keyboard_interactivity(m_layer, 0);
     applyInputRegion();
@@ -118,8 +118,27 @@ void LayerOverlay::hide()
 
 void LayerOverlay::setFrame(const core::Rect& frame)
 {
+    if (frame == m_frame)
+        return;
     m_frame = frame;
-    update();
+    if (!m_layer)
+        return;
+    // The new place takes effect with this commit; a new size comes back as a configure, which draws.
+    applyPlacement();
+    wl_surface_commit(m_surface);
+    m_connection.flush();
+}
+
+void LayerOverlay::setOutputOrigin(core::Point origin) { m_outputOrigin = origin; }
+
+// The whole output, or the part of it a followed window covers: pinned to the top-left corner.
+void LayerOverlay::applyPlacement()
+{
+    zwlr_layer_surface_v1_set_anchor(m_layer, ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT);
+    zwlr_layer_surface_v1_set_size(m_layer, uint32_t(std::max(1L, std::lround(m_frame.width))),
+        uint32_t(std::max(1L, std::lround(m_frame.height))));
+    zwlr_layer_surface_v1_set_margin(m_layer, int(std::lround(m_frame.y - m_outputOrigin.y)), 0, 0,
+        int(std::lround(m_frame.x - m_outputOrigin.x)));
 }
 
 void LayerOverlay::setOutput(wl_output* output, int scale)

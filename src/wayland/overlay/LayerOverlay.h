@@ -32,6 +32,8 @@ public:
 
     // Where it goes, when the grid moves to another output.
     void setOutput(wl_output* output, int scale);
+    // The output's top-left corner in global coordinates, which the frame is placed against.
+    void setOutputOrigin(core::Point origin);
 
     // Layer-surface and frame-callback listeners, called by the C callbacks.
     void configured(uint32_t serial, uint32_t width, uint32_t height);
@@ -42,11 +44,13 @@ private:
     void createSurface();
     void destroySurface();
     void applyInputRegion();
+    void applyPlacement();
     void draw();
 
     wl::WaylandConnection& m_connection;
     core::TavelinView& m_view;
     core::Rect m_frame;
+    core::Point m_outputOrigin;
     wl_output* m_output;
     int m_scale;
     bool m_clickThrough = true;

@@ -1,0 +1,36 @@
+// The hit test shared by every window source, and choosing the source this session offers.
+#include "wayland/windows/WindowSource.h"
+
+#include "wayland/windows/SwayWindows.h"
+
+#include <QString>
+
+#include <cstdlib>
+
+namespace tavelin::wayland::windows {
+
+std::optional<Window> windowAt(const std::vector<Window>& windows, core::Point point)
+{
+    for (auto& w : windows)
+        if (w.shown && w.frame.contains(point))
+            return w;
+    return std::nullopt;
+}
+
+std::optional<Window> WindowSource::window(uint32_t id)
+{
+    for (auto& w : windows())
+        if (w.id == id)
+            return w;
+    return std::nullopt;
+}
+
+std::unique_ptr<WindowSource> compositorWindows()
+{
+    for (auto name : { "SWAYSOCK", "I3SOCK" })
+        if (auto* path = std::getenv(name); path && *path)
+            return std::make_unique<SwayWindows>(QString::fromLocal8Bit(path));
+    return nullptr;
+}
+
+}
