@@ -49,7 +49,7 @@ struct Collector {
 
     void walk(const QJsonObject& node, const core::Rect& parent, bool floating)
     {
-        if (isWindow(node)) {
+        if (isWindow(node) && node["id"].toDouble() > 0) {
             Window w;
             w.id = uint32_t(node["id"].toDouble());
             w.pid = node["pid"].toInt();
@@ -104,6 +104,8 @@ std::vector<Window> parseSwayTree(const QByteArray& json)
         }
     }
     front.insert(front.end(), back.begin(), back.end());
+    // A tab behind another on a shown workspace goes with the hidden ones.
+    std::stable_partition(front.begin(), front.end(), [](auto& w) { return w.shown; });
     return front;
 }
 
