@@ -1,8 +1,10 @@
 // The hit test shared by every window source, and choosing the source this session offers.
 #include "wayland/windows/WindowSource.h"
 
+#include "wayland/windows/HyprlandWindows.h"
 #include "wayland/windows/SwayWindows.h"
 
+#include <QDir>
 #include <QString>
 
 #include <cstdlib>
@@ -30,6 +32,14 @@ std::unique_ptr<WindowSource> compositorWindows()
     for (auto name : { "SWAYSOCK", "I3SOCK" })
         if (auto* path = std::getenv(name); path && *path)
             return std::make_unique<SwayWindows>(QString::fromLocal8Bit(path));
+    if (auto* signature = std::getenv("HYPRLAND_INSTANCE_SIGNATURE"); signature && *signature) {
+        // Under the runtime folder since Hyprland 0.40, under /tmp before.
+        auto* runtime = std::getenv("XDG_RUNTIME_DIR");
+        QString folder = QString::fromLocal8Bit(runtime ? runtime : "") + "/hypr/" + signature;
+        if (!QDir(folder).exists())
+            folder = QString("/tmp/hypr/") + signature;
+        return std::make_unique<HyprlandWindows>(folder);
+    }
     return nullptr;
 }
 
