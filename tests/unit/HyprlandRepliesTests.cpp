@@ -2,10 +2,14 @@
 // window ids from addresses, and the event lines that matter.
 #include "wayland/windows/HyprlandReplies.h"
 
+#include "WindowLists.h"
+
 #include <gtest/gtest.h>
 
 using namespace tavelin::wayland::windows;
 using tavelin::core::Rect;
+using tavelin::test::shownFlags;
+using tavelin::test::windowIds;
 
 namespace {
 
@@ -37,26 +41,16 @@ constexpr char monitors[] = R"([
  {"id":1,"name":"HDMI-A-1","x":1440,"y":0,"width":1920,"height":1080,"activeWorkspace":{"id":3,"name":"3"},
   "specialWorkspace":{"id":0,"name":""},"focused":false}])";
 
-std::vector<uint32_t> ids(const std::vector<Window>& windows)
-{
-    std::vector<uint32_t> out;
-    for (auto& w : windows)
-        out.push_back(w.id);
-    return out;
-}
 
 }
 
 TEST(HyprlandReplies, ShownFirstThenFullscreenFloatingByFocusTiled)
 {
     auto windows = parseHyprlandClients(clients, monitors, 2);
-    EXPECT_EQ(ids(windows), (std::vector<uint32_t> { 0xc0a1b5f0, 0xc0a1b4e0, 0xc0a1b3d0, 0xc0a1b710, 0xc0a1b2c0,
+    EXPECT_EQ(windowIds(windows), (std::vector<uint32_t> { 0xc0a1b5f0, 0xc0a1b4e0, 0xc0a1b3d0, 0xc0a1b710, 0xc0a1b2c0,
                                 0xc0a1b930, 0xc0a1b600, 0xc0a1b820 }));
-    std::vector<bool> shown;
-    for (auto& w : windows)
-        shown.push_back(w.shown);
     // The pinned one shows on every workspace; hidden (a group's other tab) and workspace 2 do not.
-    EXPECT_EQ(shown, (std::vector<bool> { true, true, true, true, true, true, false, false }));
+    EXPECT_EQ(shownFlags(windows), (std::vector<bool> { true, true, true, true, true, true, false, false }));
     EXPECT_TRUE(windows[0].fullscreen);
     EXPECT_TRUE(windows[1].floating);
     EXPECT_EQ(windows[1].pid, 103);

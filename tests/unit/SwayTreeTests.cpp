@@ -2,10 +2,14 @@
 #include "wayland/windows/I3Ipc.h"
 #include "wayland/windows/SwayTree.h"
 
+#include "WindowLists.h"
+
 #include <gtest/gtest.h>
 
 using namespace tavelin::wayland::windows;
 using tavelin::core::Rect;
+using tavelin::test::shownFlags;
+using tavelin::test::windowIds;
 
 namespace {
 
@@ -39,13 +43,6 @@ constexpr char tree[] = R"({"id":1,"type":"root","rect":{"x":0,"y":0,"width":144
      "rect":{"x":0,"y":0,"width":720,"height":900},"deco_rect":{"x":0,"y":0,"width":0,"height":0}}],
    "floating_nodes":[]}]}]})";
 
-std::vector<uint32_t> ids(const std::vector<Window>& windows)
-{
-    std::vector<uint32_t> out;
-    for (auto& w : windows)
-        out.push_back(w.id);
-    return out;
-}
 
 }
 
@@ -54,11 +51,8 @@ TEST(SwayTree, ShownWindowsFirstFrontmostFirstScratchpadNever)
     auto windows = parseSwayTree(tree);
     // Floating above tiled, the topmost floating (listed last) first; the tab behind another and
     // workspace 2 after, its fullscreen window in front of its tiled one.
-    EXPECT_EQ(ids(windows), (std::vector<uint32_t> { 10, 9, 7, 5, 8, 21, 22 }));
-    std::vector<bool> shown;
-    for (auto& w : windows)
-        shown.push_back(w.shown);
-    EXPECT_EQ(shown, (std::vector<bool> { true, true, true, true, false, false, false }));
+    EXPECT_EQ(windowIds(windows), (std::vector<uint32_t> { 10, 9, 7, 5, 8, 21, 22 }));
+    EXPECT_EQ(shownFlags(windows), (std::vector<bool> { true, true, true, true, false, false, false }));
     EXPECT_TRUE(windows[0].floating);
     EXPECT_FALSE(windows[3].floating);
     EXPECT_TRUE(windows[5].fullscreen);
