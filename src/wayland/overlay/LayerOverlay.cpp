@@ -3,7 +3,7 @@
 #include "wayland/overlay/LayerOverlay.h"
 
 #include "shared/paint/OverlayRender.h"
-#include "wayland/overlay/ShmBuffer.h"
+#include "wayland/overlay/LayerSurface.h"
 #include "wayland/wl/WaylandConnection.h"
 #include "wayland/wl/wlr-layer-shell-unstable-v1-client.h"
 
@@ -50,13 +50,8 @@ LayerOverlay::~LayerOverlay() { destroySurface(); }
 void LayerOverlay::createSurface()
 {
     m_surface = wl_compositor_create_surface(m_connection.compositor());
-    m_layer = zwlr_layer_shell_v1_get_layer_surface(m_connection.layerShell(), m_surface, m_output,
-        ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "tavelin");
+    m_layer = coverOutput(m_connection, m_surface, m_output, "tavelin");
     zwlr_layer_surface_v1_add_listener(m_layer, &layerListener, this);
-    zwlr_layer_surface_v1_set_anchor(m_layer, ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_BOTTOM
-            | ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT | ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
-    zwlr_layer_surface_v1_set_exclusive_zone(m_layer, -1);
-    zwlr_layer_surface_v1_set_keyboard_interactivity(m_layer, 0);
     applyInputRegion();
     // The first commit carries no buffer: it asks for the configure that sizes the surface.
     wl_surface_commit(m_surface);
@@ -84,13 +79,10 @@ void LayerOverlay::applyInputRegion()
 {
     if (!m_surface)
         return;
-    if (m_clickThrough) {
-        auto* region = wl_compositor_create_region(m_connection.compositor());
-        wl_surface_set_input_region(m_surface, region);
-        wl_region_destroy(region);
-    } else {
+    if (m_clickThrough)
+        letClicksThrough(m_connection, m_surface);
+    else
         wl_surface_set_input_region(m_surface, nullptr);
-    }
 }
 
 void LayerOverlay::setClickThrough(bool clickThrough)
@@ -184,15 +176,8 @@ void LayerOverlay::draw()
     m_dirty = false;
     core::Size points { double(m_width), double(m_height) };
     auto image = shared::paint::renderOverlayImage(m_view, points, int(m_width) * m_scale, int(m_height) * m_scale, false);
-    auto* buffer = image.isNull() ? nullptr : createShmBuffer(m_connection.shm(), image);
-    if (!buffer)
+    if (!attachImage(m_connection, m_surface, image, m_scale))
         return;
-    wl_surface_set_buffer_scale(m_surface, m_scale);
-    wl_surface_attach(m_surface, buffer, 0, 0);
-    if (m_connection.compositorVersion() >= 4)
-        wl_surface_damage_buffer(m_surface, 0, 0, INT32_MAX, INT32_MAX);
-    else
-        wl_surface_damage(m_surface, 0, 0, INT32_MAX, INT32_MAX);
     m_frameCallback = wl_surface_frame(m_surface);
     wl_callback_add_listener(m_frameCallback, &frameListener, this);
     wl_surface_commit(m_surface);
