@@ -146,6 +146,12 @@ void X11Platform::waitForOverlayGone(core::OverlayWindow& overlay, double minSec
     m_captures->waitForOverlayGone(overlay, minSeconds);
 }
 
+void X11Platform::releaseShotMemory()
+{
+    m_captures->releaseMemory();
+    QtPlatform::releaseShotMemory();
+}
+
 core::ImageRef X11Platform::captureScreen(const core::Rect& rect) { return m_captures->captureScreen(rect); }
 core::ImageRef X11Platform::captureWindow(uint32_t windowId, const core::Rect& rect) { return m_captures->captureWindow(windowId, rect); }
 

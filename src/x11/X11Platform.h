@@ -55,6 +55,9 @@ public:
     core::ImageRef captureWindow(uint32_t windowId, const core::Rect& rect) override;
     core::ImageRef renderOverlay(core::TavelinView& view, core::Size points, int pixelWidth, int pixelHeight) override;
 
+protected:
+    void releaseShotMemory() override;
+
 private:
     std::vector<core::Rect> screenFrames() const;
 
