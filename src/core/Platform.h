@@ -147,6 +147,11 @@ public:
     virtual bool isOwnWindow(uint32_t windowId) const = 0;
     // Told when a window becomes the target, and when it stops being one (0), so captures can prepare.
     virtual void targetWindowChanged(uint32_t windowId) = 0;
+    // Runs on the event loop as soon as the window may have moved, changed size or left the screen
+    // (unmapped, destroyed, taken into another frame); what arrived at once comes as one call, and one
+    // comes right after the watch began. Ended with stopWatching. 0 when the desktop tells nothing
+    // of the kind: then only polling follows it.
+    virtual WatchId watchWindowBounds(uint32_t /*windowId*/, std::function<void()> /*changed*/) { return 0; }
 
     // --- ScreenshotCapture ---
     // Blocks until the ordered-out overlay is really gone from the screen, at least minSeconds.

@@ -6,7 +6,8 @@
 namespace tavelin::core {
 
 namespace {
-constexpr double overlayRemovalWait = 0.1;
+// No fixed floor: the platform's proof that the grid left the screen is the whole wait.
+constexpr double overlayRemovalWait = 0;
 constexpr double flashDuration = 0.15;
 }
 

@@ -1,10 +1,14 @@
 // Picking a window by clicking it, following it, and returning to the full screen.
 #include "core/WindowTargeting.h"
 
+#include <utility>
+
 namespace tavelin::core {
 
 namespace {
-constexpr double trackingInterval = 0.2;
+constexpr double defaultPollInterval = 0.2;
+// One display frame: a window dragged faster than that moves the grid once a frame.
+constexpr double framePeriod = 1.0 / 60;
 constexpr double minimumHitSize = 50;
 }
 
@@ -15,6 +19,7 @@ WindowTargeting::WindowTargeting(Platform& platform, GridState& state, OverlayHo
     , m_overlay(overlay)
     , m_screens(screens)
     , m_targetChanged(std::move(targetChanged))
+    , m_pollInterval(defaultPollInterval)
 {
 }
 
@@ -134,15 +139,9 @@ void WindowTargeting::applyTarget(uint32_t windowId)
 void WindowTargeting::startTracking()
 {
     stopTracking();
-    m_trackingTimer = m_platform.startRepeatingTimer(trackingInterval, m_life.guard([this] {
-        auto target = m_state.targetMode().windowId();
-        if (!target)
-            return;
-        if (!windowBounds(*target))
-            setFullScreen();
-        else
-            applyTarget(*target);
-    }));
+    m_trackingTimer = m_platform.startRepeatingTimer(m_pollInterval, m_life.guard([this] { followTarget(); }));
+    if (auto target = m_state.targetMode().windowId(); target && !m_pollOnly)
+        m_boundsWatch = m_platform.watchWindowBounds(*target, m_life.guard([this] { boundsChanged(); }));
 }
 
 void WindowTargeting::stopTracking()
@@ -150,6 +149,52 @@ void WindowTargeting::stopTracking()
     if (m_trackingTimer)
         m_platform.stopTimer(m_trackingTimer);
     m_trackingTimer = 0;
+    if (m_boundsWatch)
+        m_platform.stopWatching(m_boundsWatch);
+    m_boundsWatch = 0;
+}
+
+void WindowTargeting::setPollInterval(double seconds)
+{
+    if (!(seconds > 0))
+        return;
+    m_pollInterval = seconds;
+    if (isTracking())
+        startTracking();
+}
+
+void WindowTargeting::followTarget()
+{
+    auto target = m_state.targetMode().windowId();
+    if (!target)
+        return;
+    if (!windowBounds(*target))
+        setFullScreen();
+    else
+        applyTarget(*target);
+}
+
+// The first change of a burst moves the grid at once; the rest wait for the frame to pass.
+void WindowTargeting::boundsChanged()
+{
+    if (!isTracking())
+        return;
+    if (m_settling) {
+        m_changedWhileSettling = true;
+        return;
+    }
+    followTarget();
+    if (!isTracking())
+        return;
+    m_settling = true;
+    m_platform.postDelayed(framePeriod, m_life.guard([this] { endSettling(); }));
+}
+
+void WindowTargeting::endSettling()
+{
+    m_settling = false;
+    if (std::exchange(m_changedWhileSettling, false))
+        boundsChanged();
 }
 
 void WindowTargeting::setFullScreen()

@@ -380,6 +380,7 @@ class DesktopTestCase(unittest.TestCase):
 
     desktop_options = {}
     start_tavelin = True
+    tavelin_env = {}
 
     @classmethod
     def setUpClass(cls):
@@ -391,7 +392,7 @@ class DesktopTestCase(unittest.TestCase):
 
     def setUp(self):
         if self.start_tavelin:
-            self.tavelin = self.desktop.start_tavelin()
+            self.tavelin = self.desktop.start_tavelin(self.tavelin_env)
             self.overlay = self.desktop.overlay_window()
             # Mapped is not yet painted: a test reading the screen first would read the bare desktop.
             wait_until(self.desktop.grid_drawn, timeout=10, what="the grid on screen")

@@ -8,8 +8,10 @@ import unittest
 from harness import FULL_SCREEN, PROBE, SELECT_WINDOW, DesktopTestCase, LineReader, end, wait_until
 from pixels import luma
 
-# The tracking timer polls five times a second; these only bound how long a broken build may hang.
+# These only bound how long a broken build may hang.
 FOLLOW_TIMEOUT = 3.0
+# Far beyond any test's length: what follows a window here is the desktop's word, never the poll.
+NO_POLL = {"TAVELIN_FOLLOW_POLL_SECONDS": "3600"}
 GRAB_GIVE_UP_TIMEOUT = 6.0
 
 
@@ -149,10 +151,44 @@ class WindowTargetTest(WindowTargetCase):
         return holder
 
 
+class FollowedWithoutPollTest(WindowTargetCase):
+    """With the poll that follows a window an hour apart, the window's own events alone move the grid."""
+
+    desktop_options = {"tray_watcher": True}
+    tavelin_env = NO_POLL
+
+    def test_moves_resizes_unmapping_and_closing_are_followed_at_once(self):
+        _, window = self.xterm(100, 80, "watched")
+        frame = self.desktop.frame(window)
+        self.desktop.pick(frame[0] + 40, frame[1] + 40)
+        self.wait_overlay(frame, what="overlay over the xterm")
+        for x, y in ((300, 250), (310, 250), (40, 400)):
+            self.wait_overlay(self.move(window, x, y), what=f"overlay following the move to {x},{y}")
+        self.desktop.run(["xdotool", "windowsize", str(window), "500", "320"], check=True)
+        wait_until(lambda: self.desktop.frame(window)[2:] != frame[2:], what="xterm resized")
+        self.wait_overlay(self.desktop.frame(window), what="overlay following the resize")
+
+        # Withdrawn by its application: the window manager drops it, the grid returns to the screen.
+        self.desktop.run(["xdotool", "windowunmap", str(window)], check=True)
+        self.wait_overlay(self.full_screen(), what="overlay back on the screen after the unmap")
+        self.desktop.run(["xdotool", "windowmap", str(window)], check=True)
+        wait_until(lambda: self.desktop.find_window("watched"), what="xterm mapped again")
+
+        second, second_window = self.xterm(600, 300, "closed")
+        second_frame = self.desktop.frame(second_window)
+        self.desktop.pick(second_frame[0] + 40, second_frame[1] + 40)
+        self.wait_overlay(second_frame, what="overlay over the second xterm")
+        end(second)
+        self.wait_overlay(self.full_screen(), what="overlay back on the screen after the close")
+        self.assert_menu_target(window_checked=False)
+
+
 class WindowTargetWithoutManagerTest(WindowTargetCase):
-    """A bare X server: no window manager lists the windows, the root's children stand in."""
+    """A bare X server: no window manager lists the windows, the root's children stand in; the
+    window's own events move the grid (no poll runs)."""
 
     desktop_options = {"window_manager": False, "compositor": False}
+    tavelin_env = NO_POLL
 
     def test_picked_window_is_covered_and_followed(self):
         p, window = self.xterm(150, 120, "bare")

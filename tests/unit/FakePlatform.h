@@ -77,6 +77,7 @@ public:
     std::function<void(core::Point)> clickHandler;
     std::function<void()> clickFailed;
     std::vector<uint32_t> targetChanges;
+    std::map<core::WatchId, std::pair<uint32_t, std::function<void()>>> boundsWatches; // token: window, handler
     std::string clipboard;
     std::vector<std::string> problems;
     std::vector<std::string> notifications; // "title: body"
@@ -191,7 +192,19 @@ public:
         clickFailed = std::move(onFailed);
         return 3;
     }
-    void stopWatching(core::WatchId token) override { log.push_back("remove monitor " + std::to_string(token)); }
+    void stopWatching(core::WatchId token) override
+    {
+        log.push_back("remove monitor " + std::to_string(token));
+        boundsWatches.erase(token);
+    }
+    // What a desktop's event for the watched window would do.
+    void boundsChanged()
+    {
+        auto copy = boundsWatches;
+        for (auto& [token, watch] : copy)
+            if (boundsWatches.count(token))
+                watch.second();
+    }
 
     std::vector<core::WindowRecord> visibleWindows() override { return windows; }
     std::optional<core::WindowRecord> windowRecord(uint32_t id) override
@@ -201,6 +214,12 @@ public:
     }
     bool isOwnWindow(uint32_t windowId) const override { return std::count(ownWindows.begin(), ownWindows.end(), windowId); }
     void targetWindowChanged(uint32_t windowId) override { targetChanges.push_back(windowId); }
+    core::WatchId watchWindowBounds(uint32_t windowId, std::function<void()> changed) override
+    {
+        boundsWatches[nextBoundsWatch] = { windowId, std::move(changed) };
+        return nextBoundsWatch++;
+    }
+    core::WatchId nextBoundsWatch = 100;
 
     void waitForOverlayGone(core::OverlayWindow& window, double minSeconds) override
     {

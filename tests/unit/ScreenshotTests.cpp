@@ -82,7 +82,7 @@ TEST(Screenshot, ScreenModeHidesTheOverlayWaitsCapturesShowsItAgainThenFileClipb
     Shooting s;
     s.app->takeScreenshot();
     EXPECT_EQ(s.overlay().log, (std::vector<std::string> { "out", "front" }));
-    EXPECT_EQ(s.platform.log, (std::vector<std::string> { "wait hidden 0.1", "capture screen", "compose screen+overlay",
+    EXPECT_EQ(s.platform.log, (std::vector<std::string> { "wait hidden 0.0", "capture screen", "compose screen+overlay",
                                   "clipboard", "create flash", "flash front" }));
     EXPECT_EQ(s.platform.capturedRect, (Rect { 0, 0, 1440, 900 }));
     EXPECT_EQ(s.home.desktopFiles(), (std::vector<std::string> { "Tavelin_2027-03-07_13.05.09.png" }));

@@ -195,3 +195,60 @@ TEST(Tracking, FullScreenWhileHiddenKeepsTheGridHidden)
     EXPECT_FALSE(l.overlay().shown);
     EXPECT_TRUE(l.row(Command::setTargetFullScreen).checked);
 }
+
+TEST(Tracking, TheDesktopsWordMovesTheGridAtOnceAndABurstOncePerFrame)
+{
+    Launched l;
+    l.platform.windows = { window(42, { 100, 50, 800, 600 }) };
+    l.app->followWindow(42);
+    ASSERT_EQ(l.platform.boundsWatches.size(), 1u);
+    EXPECT_EQ(l.platform.boundsWatches.begin()->second.first, 42u);
+
+    l.platform.windows[0].bounds = Rect { 300, 200, 800, 600 };
+    l.platform.boundsChanged();
+    EXPECT_EQ(l.overlay().frame(), (Rect { 300, 200, 800, 600 })) << "no poll needed";
+
+    // Within the same frame, later moves wait for it to pass and go as one.
+    l.platform.windows[0].bounds = Rect { 310, 200, 800, 600 };
+    l.platform.boundsChanged();
+    l.platform.windows[0].bounds = Rect { 320, 200, 800, 600 };
+    l.platform.boundsChanged();
+    EXPECT_EQ(l.overlay().frame(), (Rect { 300, 200, 800, 600 }));
+    ASSERT_EQ(l.platform.delayed.size(), 1u);
+    EXPECT_LE(l.platform.delayed.front().first, 1.0 / 60);
+    l.platform.runDelayed();
+    EXPECT_EQ(l.overlay().frame(), (Rect { 320, 200, 800, 600 }));
+    l.platform.runDelayed(); // a quiet frame ends the burst
+    EXPECT_TRUE(l.platform.delayed.empty());
+
+    l.platform.windows[0].bounds = Rect { 0, 0, 640, 480 };
+    l.platform.boundsChanged();
+    EXPECT_EQ(l.overlay().frame(), (Rect { 0, 0, 640, 480 })) << "after a quiet frame, at once again";
+
+    l.platform.runDelayed();
+    l.platform.windows.clear();
+    l.platform.boundsChanged();
+    EXPECT_TRUE(l.state().targetMode().isFullScreen());
+    EXPECT_EQ(l.overlay().frame(), (Rect { 0, 0, 1440, 900 }));
+    EXPECT_TRUE(l.platform.boundsWatches.empty());
+    EXPECT_TRUE(l.platform.timers.empty());
+}
+
+TEST(Tracking, TheWatchLastsAsLongAsThePollAndTheIntervalCanBeLengthened)
+{
+    Launched l;
+    l.platform.windows = { window(42, { 100, 50, 800, 600 }) };
+    l.app->windows().setPollInterval(600);
+    l.app->followWindow(42);
+    ASSERT_EQ(l.platform.timers.size(), 1u);
+    EXPECT_DOUBLE_EQ(l.platform.timers.begin()->second.interval, 600);
+    l.app->toggleGrid();
+    EXPECT_TRUE(l.platform.boundsWatches.empty());
+    l.platform.windows[0].bounds = Rect { 300, 200, 800, 600 };
+    l.app->toggleGrid();
+    ASSERT_EQ(l.platform.boundsWatches.size(), 1u);
+    l.platform.boundsChanged();
+    EXPECT_EQ(l.overlay().frame(), (Rect { 300, 200, 800, 600 }));
+    l.app->windows().setPollInterval(0); // nonsense keeps what was set
+    EXPECT_DOUBLE_EQ(l.platform.timers.begin()->second.interval, 600);
+}
