@@ -51,6 +51,8 @@ struct WindowRecord {
     std::optional<int64_t> layer;
     // The visible rectangle in global coordinates.
     std::optional<Rect> bounds;
+    // On screen now: not minimized, not on another desktop (a window can be there and not shown).
+    bool shown = true;
 };
 
 // A captured or rendered image, owned by the platform.
@@ -142,7 +144,7 @@ public:
     // --- Window list ---
     // Windows now on screen, frontmost first, without desktop elements.
     virtual std::vector<WindowRecord> visibleWindows() = 0;
-    // The one window with that id; none once it is gone.
+    // The one window with that id, shown or not; none once it is gone.
     virtual std::optional<WindowRecord> windowRecord(uint32_t id) = 0;
     virtual bool isOwnWindow(uint32_t windowId) const = 0;
     // Told when a window becomes the target, and when it stops being one (0), so captures can prepare.

@@ -127,13 +127,22 @@ std::optional<Rect> WindowTargeting::windowBounds(uint32_t windowId) const
     return record->bounds;
 }
 
+// A window that is there but not shown (minimized, on another desktop) keeps the grid off the
+// screen until it comes back, at wherever it is then.
 void WindowTargeting::applyTarget(uint32_t windowId)
 {
     if (!m_screens.frame())
         return;
-    auto bounds = windowBounds(windowId);
-    if (bounds && m_overlay.exists())
-        m_overlay.place(*bounds);
+    auto record = m_platform.windowRecord(windowId);
+    if (!record || !record->bounds)
+        return;
+    if (record->shown && m_overlay.exists())
+        m_overlay.place(*record->bounds);
+    bool cameBack = record->shown && !m_overlay.isTargetShown();
+    m_overlay.setTargetShown(record->shown);
+    // Back unless the grid was hidden meanwhile, or a pick keeps the screen clear for its click.
+    if (cameBack && m_state.isVisible() && !m_state.isSelectingWindow())
+        m_overlay.show();
 }
 
 void WindowTargeting::startTracking()
@@ -202,6 +211,7 @@ void WindowTargeting::setFullScreen()
     stopTracking();
     bool wasWindow = m_state.targetMode().isWindow();
     m_state.setTargetMode(TargetMode::fullScreen());
+    m_overlay.setTargetShown(true);
     if (wasWindow)
         m_platform.targetWindowChanged(0);
     if (auto screen = m_screens.frame(); screen && m_overlay.exists())

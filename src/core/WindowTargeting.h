@@ -32,6 +32,7 @@ public:
     // The topmost ordinary window of someone else under point, large enough to be meant.
     std::optional<uint32_t> findWindowAt(Point point) const;
     std::optional<Rect> windowBounds(uint32_t windowId) const;
+    std::optional<WindowRecord> windowRecord(uint32_t windowId) const { return m_platform.windowRecord(windowId); }
     void applyTarget(uint32_t windowId);
     // Keeps the grid on the target: the desktop's word that it moved lays the grid on it at once,
     // at most once a frame, and a slow poll catches whatever that word missed (or all of it, on a

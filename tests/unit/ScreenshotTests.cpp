@@ -144,6 +144,19 @@ TEST(Screenshot, FailureTable)
         EXPECT_EQ(s.platform.notifications, (std::vector { nothing + "the window could not be captured." }));
         EXPECT_EQ(s.platform.problems, (std::vector<std::string> { "screenshot failed: the window could not be captured" }));
     }
+    { // the target minimized or on another desktop: neither its pixels nor the grid are on screen
+        Shooting s;
+        s.platform.windows = { { 42, 100, 0, Rect { 0, 0, 100, 100 } } };
+        s.platform.windows[0].shown = false;
+        s.state().setTargetMode(TargetMode::window(42));
+        auto result = s.app->screenshotToDesktop();
+        EXPECT_TRUE(s.platform.log.empty()) << "nothing captured";
+        EXPECT_FALSE(s.flashed());
+        const std::string why = "the window the grid follows is not on screen (minimized, or on another desktop)";
+        EXPECT_EQ(s.platform.notifications, (std::vector { nothing + why + "." }));
+        EXPECT_EQ(result.problem, "the screenshot could not be taken: " + why);
+        EXPECT_EQ(s.app->screenshotPng().problem, why);
+    }
     { // screen capture gives nothing: overlay back, then stop
         Shooting s;
         s.platform.screenCaptureWorks = false;

@@ -252,3 +252,54 @@ TEST(Tracking, TheWatchLastsAsLongAsThePollAndTheIntervalCanBeLengthened)
     l.app->windows().setPollInterval(0); // nonsense keeps what was set
     EXPECT_DOUBLE_EQ(l.platform.timers.begin()->second.interval, 600);
 }
+
+TEST(Tracking, ATargetNotShownTakesTheGridOffTheScreenUntilItIsShownAgain)
+{
+    Launched l;
+    l.platform.windows = { window(42, { 100, 50, 800, 600 }) };
+    l.app->followWindow(42);
+    auto& target = l.platform.windows[0];
+
+    target.shown = false; // minimized, or moved to another desktop
+    target.bounds = Rect { 0, 0, 160, 24 };
+    l.platform.tickTimers();
+    EXPECT_FALSE(l.overlay().shown);
+    EXPECT_EQ(l.overlay().frame(), (Rect { 100, 50, 800, 600 })) << "not moved to where a hidden window is";
+    EXPECT_EQ(l.state().targetMode().windowId(), 42u) << "still the target";
+    l.app->toggleAdjustMode();
+    l.platform.tickTimers();
+    EXPECT_FALSE(l.overlay().shown) << "nothing else brings it back";
+
+    target.shown = true;
+    target.bounds = Rect { 300, 200, 640, 480 };
+    l.platform.tickTimers();
+    EXPECT_TRUE(l.overlay().shown);
+    EXPECT_EQ(l.overlay().frame(), (Rect { 300, 200, 640, 480 }));
+    EXPECT_FALSE(l.overlay().ignoresMouse) << "adjust mode as it was";
+}
+
+TEST(Tracking, WhatHappensMeanwhileIsSeenWhenTheGridIsShownAgain)
+{
+    Launched l;
+    l.platform.windows = { window(42, { 100, 50, 800, 600 }) };
+    l.app->followWindow(42);
+    l.app->toggleGrid();
+    l.platform.windows[0].shown = false;
+    l.app->toggleGrid();
+    EXPECT_FALSE(l.overlay().shown) << "not shown over a window that is not there";
+    l.app->toggleGrid();
+    l.platform.windows[0].shown = true;
+    l.app->toggleGrid();
+    EXPECT_TRUE(l.overlay().shown) << "at once, not at the next tick";
+
+    // A pick while the target is not shown, ending without a click, keeps the grid off the screen;
+    // a pick of another window, or the full screen, brings it back.
+    l.platform.windows[0].shown = false;
+    l.platform.tickTimers();
+    l.app->startWindowSelection();
+    l.platform.clickFailed();
+    EXPECT_FALSE(l.overlay().shown);
+    l.app->setTargetFullScreen();
+    EXPECT_TRUE(l.overlay().shown);
+    EXPECT_EQ(l.overlay().frame(), (Rect { 0, 0, 1440, 900 }));
+}
