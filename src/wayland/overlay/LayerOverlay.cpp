@@ -9,6 +9,8 @@
 
 #include <wayland-client.h>
 
+#include <QMetaObject>
+
 #include <cmath>
 
 namespace tavelin::wayland::overlay {
@@ -134,14 +136,19 @@ void LayerOverlay::setOutput(wl_output* output, int scale)
     }
 }
 
+// Called while the grid's state is being told of a change, before the new value is stored:
+// the drawing waits for the event loop, and for the last frame to be shown.
 void LayerOverlay::update()
 {
-    if (!m_configured)
-        return; // the configure draws
-    if (m_frameCallback)
-        m_dirty = true;
-    else
-        draw();
+    m_dirty = true;
+    if (m_drawQueued)
+        return;
+    m_drawQueued = true;
+    QMetaObject::invokeMethod(&m_context, [this] {
+        m_drawQueued = false;
+        if (m_dirty && m_configured && !m_frameCallback)
+            draw();
+    }, Qt::QueuedConnection);
 }
 
 void LayerOverlay::configured(uint32_t serial, uint32_t width, uint32_t height)
@@ -150,10 +157,7 @@ void LayerOverlay::configured(uint32_t serial, uint32_t width, uint32_t height)
     m_width = width;
     m_height = height;
     m_configured = true;
-    if (m_frameCallback)
-        m_dirty = true;
-    else
-        draw();
+    update();
 }
 
 void LayerOverlay::closed()
@@ -177,6 +181,7 @@ void LayerOverlay::draw()
 {
     if (!m_surface || m_width == 0 || m_height == 0)
         return;
+    m_dirty = false;
     core::Size points { double(m_width), double(m_height) };
     auto image = shared::paint::renderOverlayImage(m_view, points, int(m_width) * m_scale, int(m_height) * m_scale, false);
     auto* buffer = image.isNull() ? nullptr : createShmBuffer(m_connection.shm(), image);
