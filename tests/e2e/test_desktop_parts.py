@@ -34,11 +34,14 @@ class TrayHostRestartTest(DesktopTestCase):
 class WindowManagerReplacedTest(DesktopTestCase):
 
     def test_the_grid_keeps_above_on_every_desktop_without_a_taskbar_entry(self):
+        def check_window():
+            return self.desktop.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"]).strip().split()[-1]
+        before = check_window()
         old = next(p for p in self.desktop.processes if p.args[0] == "openbox")
         self.desktop.spawn(["openbox", "--replace", "--sm-disable"])
         self.assertEqual(old.wait(timeout=30), 0, "the old manager gave way")
-        wait_until(lambda: "_NET_SUPPORTING_WM_CHECK(WINDOW)" in self.desktop.run(["xprop", "-root"]),
-                   timeout=30, what="the new window manager")
+        # The old manager's property outlives it: the new one is there once it names its own window.
+        wait_until(lambda: check_window() not in (before, "found."), timeout=30, what="the new window manager")
 
         _, window = self.xterm(300, 200, "after-replace")
         frame = self.desktop.frame_window(window)
