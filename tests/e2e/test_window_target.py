@@ -26,6 +26,14 @@ class WindowTargetCase(DesktopTestCase):
         except AssertionError as e:
             raise AssertionError(f"{e}; it is at {self.desktop.overlay_rect()}") from None
 
+    def picked_xterm(self, x, y, title):
+        """An xterm picked by a press inside it, the grid laid on its frame: (process, window, frame)."""
+        p, window = self.xterm(x, y, title)
+        frame = self.desktop.frame(window)
+        self.desktop.pick(frame[0] + 30, frame[1] + 30)
+        self.wait_overlay(frame, what=f"overlay over the xterm {title}")
+        return p, window, frame
+
     def move(self, window, x, y):
         """Moves a window and waits until its frame has left where it was."""
         before = self.desktop.frame(window)
@@ -158,10 +166,7 @@ class FollowedWithoutPollTest(WindowTargetCase):
     tavelin_env = NO_POLL
 
     def test_moves_resizes_unmapping_and_closing_are_followed_at_once(self):
-        _, window = self.xterm(100, 80, "watched")
-        frame = self.desktop.frame(window)
-        self.desktop.pick(frame[0] + 40, frame[1] + 40)
-        self.wait_overlay(frame, what="overlay over the xterm")
+        _, window, frame = self.picked_xterm(100, 80, "watched")
         for x, y in ((300, 250), (310, 250), (40, 400)):
             self.wait_overlay(self.move(window, x, y), what=f"overlay following the move to {x},{y}")
         self.desktop.run(["xdotool", "windowsize", str(window), "500", "320"], check=True)
@@ -174,10 +179,7 @@ class FollowedWithoutPollTest(WindowTargetCase):
         self.desktop.run(["xdotool", "windowmap", str(window)], check=True)
         wait_until(lambda: self.desktop.find_window("watched"), what="xterm mapped again")
 
-        second, second_window = self.xterm(600, 300, "closed")
-        second_frame = self.desktop.frame(second_window)
-        self.desktop.pick(second_frame[0] + 40, second_frame[1] + 40)
-        self.wait_overlay(second_frame, what="overlay over the second xterm")
+        second, _, _ = self.picked_xterm(600, 300, "closed")
         end(second)
         self.wait_overlay(self.full_screen(), what="overlay back on the screen after the close")
         self.assert_menu_target(window_checked=False)
@@ -191,10 +193,7 @@ class WindowTargetWithoutManagerTest(WindowTargetCase):
     tavelin_env = NO_POLL
 
     def test_picked_window_is_covered_and_followed(self):
-        p, window = self.xterm(150, 120, "bare")
-        frame = self.desktop.frame(window)
-        self.desktop.pick(frame[0] + 20, frame[1] + 20)
-        self.wait_overlay(frame, what="overlay over the xterm")
+        p, window, _ = self.picked_xterm(150, 120, "bare")
         self.wait_overlay(self.move(window, 400, 300), what="overlay following the move")
         end(p)
         self.wait_overlay(self.full_screen(), what="overlay back on the whole screen")
