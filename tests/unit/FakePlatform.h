@@ -81,10 +81,7 @@ public:
     std::string clipboard;
     std::vector<std::string> problems;
     std::vector<std::string> notifications; // "title: body"
-    std::vector<core::Rect> flashFrames;
     core::Rect capturedRect;
-    core::Size renderedOverlaySize;
-    int renderedPixelsWide = 0;
 
     // --- event loop ---
     struct Timer {
@@ -160,10 +157,9 @@ public:
         overlay = window.get();
         return window;
     }
-    std::unique_ptr<core::FlashWindow> createFlashWindow(const core::Rect& frame) override
+    std::unique_ptr<core::FlashWindow> createFlashWindow(const core::Rect&) override
     {
         log.push_back("create flash");
-        flashFrames.push_back(frame);
         return std::make_unique<FakeFlash>(log);
     }
 
@@ -241,10 +237,8 @@ public:
         log.push_back("capture window " + std::to_string(windowId));
         return capture("window", rect, windowCaptureWorks);
     }
-    core::ImageRef renderOverlay(core::TavelinView&, core::Size points, int pixelWidth, int pixelHeight) override
+    core::ImageRef renderOverlay(core::TavelinView&, core::Size, int pixelWidth, int pixelHeight) override
     {
-        renderedOverlaySize = points;
-        renderedPixelsWide = pixelWidth;
         return overlayRenderWorks ? std::make_shared<FakeImage>(pixelWidth, pixelHeight, "overlay") : nullptr;
     }
     core::ImageRef compose(const core::ImageRef& base, const core::ImageRef& layer) override

@@ -55,53 +55,6 @@ TEST(HitTest, RecordsWithoutBoundsOrIdAreSkippedOnesWithoutAPidAreNot)
     EXPECT_FALSE(l.app->windows().findWindowAt({ 50, 50 }));
 }
 
-TEST(WindowSelection, ClickOnAWindowTargetsItFollowsItAndMovesTheCheckMark)
-{
-    Launched l;
-    l.platform.windows = { window(42, { 100, 50, 800, 600 }) };
-    l.app->startWindowSelection();
-    EXPECT_TRUE(l.state().isSelectingWindow());
-    EXPECT_FALSE(l.overlay().shown);
-
-    l.app->startWindowSelection(); // a second start is ignored
-
-    l.platform.click({ 400, 300 });
-    EXPECT_FALSE(l.state().isSelectingWindow());
-    EXPECT_EQ(l.state().targetMode().windowId(), 42u);
-    EXPECT_EQ(l.overlay().frame(), (Rect { 100, 50, 800, 600 }));
-    EXPECT_TRUE(l.overlay().shown);
-    EXPECT_TRUE(l.overlay().ignoresMouse);
-    EXPECT_TRUE(l.app->windows().isTracking());
-    EXPECT_EQ(l.platform.targetChanges, (std::vector<uint32_t> { 42 }));
-    EXPECT_TRUE(l.row(Command::startWindowSelection).checked);
-    EXPECT_FALSE(l.row(Command::setTargetFullScreen).checked);
-}
-
-TEST(WindowSelection, ThePressPicksWhereverThePointerIsLater)
-{
-    Launched l;
-    l.platform.windows = { window(42, { 100, 50, 800, 600 }) };
-    l.app->startWindowSelection();
-    l.platform.click({ 150, 100 });
-    EXPECT_EQ(l.state().targetMode().windowId(), 42u);
-    l.app->startWindowSelection();
-    l.platform.click({ 1000, 800 });
-    EXPECT_TRUE(l.state().targetMode().isFullScreen());
-}
-
-TEST(WindowSelection, ClickOnNothingReturnsToTheFullScreen)
-{
-    Launched l;
-    l.state().setTargetMode(TargetMode::window(5));
-    l.overlay().setFrame({ 1, 2, 3, 4 });
-    l.app->startWindowSelection();
-    l.platform.click();
-    EXPECT_TRUE(l.state().targetMode().isFullScreen());
-    EXPECT_EQ(l.overlay().frame(), (Rect { 0, 0, 1440, 900 }));
-    EXPECT_TRUE(l.overlay().shown);
-    EXPECT_TRUE(l.row(Command::setTargetFullScreen).checked);
-}
-
 TEST(WindowSelection, AFailedGrabOrNoMonitorEndsTheSelectionWithTheGridShown)
 {
     Launched l;
@@ -145,34 +98,6 @@ TEST(WindowSelection, AdjustModeSurvivesASelection)
     l.platform.click();
     EXPECT_TRUE(l.state().isAdjusting());
     EXPECT_FALSE(l.overlay().ignoresMouse);
-}
-
-TEST(Tracking, FollowsMovesAndFallsBackWhenTheWindowIsGone)
-{
-    Launched l;
-    l.platform.windows = { window(42, { 100, 50, 800, 600 }) };
-    l.app->startWindowSelection();
-    l.platform.click({ 400, 300 });
-    ASSERT_EQ(l.platform.timers.size(), 1u);
-    EXPECT_DOUBLE_EQ(l.platform.timers.begin()->second.interval, 0.2);
-
-    l.platform.windows[0].bounds = Rect { 300, 200, 640, 480 };
-    l.platform.tickTimers();
-    EXPECT_EQ(l.overlay().frame(), (Rect { 300, 200, 640, 480 }));
-
-    l.platform.windows[0].bounds = Rect {}; // a zero rectangle is still bounds
-    l.platform.tickTimers();
-    EXPECT_EQ(l.overlay().frame(), Rect {});
-    EXPECT_TRUE(l.app->windows().isTracking());
-
-    l.platform.windows.clear();
-    l.platform.tickTimers();
-    EXPECT_TRUE(l.state().targetMode().isFullScreen());
-    EXPECT_EQ(l.overlay().frame(), (Rect { 0, 0, 1440, 900 }));
-    EXPECT_FALSE(l.app->windows().isTracking());
-    EXPECT_TRUE(l.platform.timers.empty());
-    EXPECT_TRUE(l.row(Command::setTargetFullScreen).checked);
-    EXPECT_EQ(l.platform.targetChanges, (std::vector<uint32_t> { 42, 0 }));
 }
 
 TEST(Tracking, OneTimerAtMostAndFullScreenStopsIt)
