@@ -119,27 +119,22 @@ std::optional<uint32_t> WindowTargeting::findWindowAt(Point point) const
     return std::nullopt;
 }
 
-std::optional<Rect> WindowTargeting::windowBounds(uint32_t windowId) const
-{
-    auto record = m_platform.windowRecord(windowId);
-    if (!record)
-        return std::nullopt;
-    return record->bounds;
-}
-
 // A window that is there but not shown (minimized, on another desktop) keeps the grid off the
 // screen until it comes back, at wherever it is then.
 void WindowTargeting::applyTarget(uint32_t windowId)
 {
+    if (auto record = m_platform.windowRecord(windowId); record && record->bounds)
+        lay(*record);
+}
+
+void WindowTargeting::lay(const WindowRecord& record)
+{
     if (!m_screens.frame())
         return;
-    auto record = m_platform.windowRecord(windowId);
-    if (!record || !record->bounds)
-        return;
-    if (record->shown && m_overlay.exists())
-        m_overlay.place(*record->bounds);
-    bool cameBack = record->shown && !m_overlay.isTargetShown();
-    m_overlay.setTargetShown(record->shown);
+    if (record.shown && m_overlay.exists())
+        m_overlay.place(*record.bounds);
+    bool cameBack = record.shown && !m_overlay.isTargetShown();
+    m_overlay.setTargetShown(record.shown);
     // Back unless the grid was hidden meanwhile, or a pick keeps the screen clear for its click.
     if (cameBack && m_state.isVisible() && !m_state.isSelectingWindow())
         m_overlay.show();
@@ -177,10 +172,12 @@ void WindowTargeting::followTarget()
     auto target = m_state.targetMode().windowId();
     if (!target)
         return;
-    if (!windowBounds(*target))
+    // One reading of the window per poll or event: it is a round trip to the display server.
+    auto record = m_platform.windowRecord(*target);
+    if (!record || !record->bounds)
         setFullScreen();
     else
-        applyTarget(*target);
+        lay(*record);
 }
 
 // The first change of a burst moves the grid at once; the rest wait for the frame to pass.

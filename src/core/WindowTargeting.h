@@ -31,7 +31,6 @@ public:
 
     // The topmost ordinary window of someone else under point, large enough to be meant.
     std::optional<uint32_t> findWindowAt(Point point) const;
-    std::optional<Rect> windowBounds(uint32_t windowId) const;
     std::optional<WindowRecord> windowRecord(uint32_t windowId) const { return m_platform.windowRecord(windowId); }
     void applyTarget(uint32_t windowId);
     // Keeps the grid on the target: the desktop's word that it moved lays the grid on it at once,
@@ -52,6 +51,8 @@ private:
     void endSelection();
     void stopSelecting();
     void followTarget();
+    // Lays the grid on a target read just now (bounds set); keeps it off while the window is not shown.
+    void lay(const WindowRecord& record);
     void endSettling();
 
     Platform& m_platform;

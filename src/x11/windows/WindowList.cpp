@@ -35,26 +35,15 @@ bool contains(const std::optional<std::vector<uint32_t>>& list, uint32_t window)
 
 }
 
-namespace {
-
-core::Rect boundingBox(const core::Rect& a, const core::Rect& b)
-{
-    double left = std::min(a.x, b.x), top = std::min(a.y, b.y);
-    double right = std::max(a.x + a.width, b.x + b.width), bottom = std::max(a.y + a.height, b.y + b.height);
-    return core::Rect { left, top, right - left, bottom - top };
-}
-
-}
-
 core::Rect onScreens(const core::Rect& bounds, std::span<const core::Rect> screens)
 {
     std::optional<core::Rect> touched, all;
     for (const auto& screen : screens) {
         if (screen.isEmpty())
             continue;
-        all = all ? boundingBox(*all, screen) : screen;
+        all = all ? all->united(screen) : screen;
         if (!bounds.intersected(screen).isEmpty())
-            touched = touched ? boundingBox(*touched, screen) : screen;
+            touched = touched ? touched->united(screen) : screen;
     }
     if (touched)
         return bounds.intersected(*touched);
