@@ -26,8 +26,17 @@ void OverlayHost::create(const Rect& frame)
 
 void OverlayHost::show()
 {
-    if (m_window)
+    if (m_window && m_targetShown)
         m_window->show();
+}
+
+void OverlayHost::setTargetShown(bool shown)
+{
+    if (shown == m_targetShown)
+        return;
+    m_targetShown = shown;
+    if (!shown)
+        hide();
 }
 
 void OverlayHost::hide()
@@ -61,7 +70,7 @@ void OverlayHost::restoreAfterPick()
     if (!m_window || !m_state.isVisible())
         return;
     m_window->setClickThrough(!m_state.isAdjusting());
-    m_window->show();
+    show();
 }
 
 void OverlayHost::changed()
