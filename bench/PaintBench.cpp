@@ -51,6 +51,8 @@ void drawFrames(benchmark::State& state, Scene scene)
 void frame1440x900At80(benchmark::State& state) { drawFrames(state, { 1440, 900, 80, false }); }
 void frame1440x900At80Labels(benchmark::State& state) { drawFrames(state, { 1440, 900, 80, true }); }
 void frame3840x2160At20Labels(benchmark::State& state) { drawFrames(state, { 3840, 2160, 20, true }); }
+// A 4K monitor at 200 %: 1920x1080 points drawn into 3840x2160 pixels (run at ratio 2).
+void frame4kMonitorAt200Labels(benchmark::State& state) { drawFrames(state, { 1920, 1080, 20, true }); }
 void frame3840x2160At20(benchmark::State& state) { drawFrames(state, { 3840, 2160, 20, false }); }
 // A resize drag redraws like this: tint over everything, red lines, the badge's texts.
 void frame1440x900At80Adjusting(benchmark::State& state) { drawFrames(state, { 1440, 900, 80, false, true }); }
@@ -74,6 +76,7 @@ void clearOnly(benchmark::State& state)
 BENCHMARK(frame1440x900At80)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(frame1440x900At80Labels)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(frame3840x2160At20Labels)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(frame4kMonitorAt200Labels)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(frame3840x2160At20)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(frame1440x900At80Adjusting)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(clearOnly)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);

@@ -13,6 +13,7 @@
 # Tavelin runs with TAVELIN_TRACE=1 and reports its own steps on stderr: the overlay-gone wait
 # (screen mode only), the capture, compose, PNG encoding and the clipboard hand-over, which comes
 # after the file is written. The overlay's off-screen rendering and the file write are not traced.
+# Last come the ratios to maim of this run and Tavelin's resident memory, idle and after the shots.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 build=${1:-$here/../build}
@@ -81,6 +82,13 @@ def time_xdotool(d):
     return time_command(d, ["xdotool", "getdisplaygeometry"])
 
 
+def rss_mib(d):
+    """Tavelin's resident memory now, in MiB."""
+    with open(f"/proc/{d.tavelin.pid}/status") as f:
+        kib = next(int(line.split()[1]) for line in f if line.startswith("VmRSS:"))
+    return kib / 1024
+
+
 def report(title, totals, steps=None):
     print(f"  {title:<44} median {median(totals):7.1f} ms  min {min(totals):7.1f} ms")
     if not steps:
@@ -105,6 +113,7 @@ for width, height in SIZES:
         d.overlay_window(timeout=20)
         time.sleep(1.0)
         print(f"{width}x{height} (xcompmgr, openbox; {RUNS} runs each)")
+        print(f"  resident memory idle after start: {rss_mib(d):.0f} MiB")
 
         report("starting xdotool alone", [time_xdotool(d) for _ in range(RUNS)])
         maim_screen = [time_command(d, ["maim", "-u", os.path.join(d.home, "maim.png")]) for _ in range(RUNS)]
@@ -119,6 +128,7 @@ for width, height in SIZES:
         screen = [shoot(d) for _ in range(RUNS)]
         report("tavelin screen mode: xdotool start to file", [s[0] for s in screen])
         report("                     ... to clipboard", [s[1] for s in screen], traced_steps(d, since))
+        screen_slowest = max(median([s[0] for s in screen]), median([s[1] for s in screen]))
 
         d.pick(width // 2, height // 2)
         time.sleep(1.0)
@@ -128,7 +138,11 @@ for width, height in SIZES:
         report(f"tavelin window mode ({geometry[2]}x{geometry[3]}): to file", [s[0] for s in window])
         report("                     ... to clipboard", [s[1] for s in window], traced_steps(d, since))
         slowest = max(median([s[0] for s in window]), median([s[1] for s in window]))
-        print(f"  window mode (to file and clipboard) / maim whole screen: {slowest / median(maim_screen):.2f}")
+        print(f"  ratios to maim in this run (Tavelin to file and clipboard, medians):")
+        print(f"      screen mode / maim whole screen: {screen_slowest / median(maim_screen):.2f}")
+        print(f"      window mode / maim whole screen: {slowest / median(maim_screen):.2f}")
+        print(f"      window mode / maim -i the xterm: {slowest / median(maim_window):.2f}")
+        print(f"  resident memory after {2 * RUNS + 1} shots: {rss_mib(d):.0f} MiB")
     finally:
         d.stop()
 EOF

@@ -110,6 +110,11 @@ int startTavelin(int argc, char** argv)
     int status = 0;
     {
         tavelin::core::AppDelegate delegate(*platform);
+        // Tests lengthen the poll that follows a window, to show that following needs no poll;
+        if (const char* poll = std::getenv("TAVELIN_FOLLOW_POLL_SECONDS"))
+            delegate.windows().setPollInterval(std::strtod(poll, nullptr));
+        // The benchmark measures the poll alone beside the window's own events.
+        delegate.windows().setPollOnly(std::getenv("TAVELIN_FOLLOW_POLL_ONLY") != nullptr);
         tavelin::core::CommandSet commands(delegate, *platform);
         tavelin::shared::dbus::Service service(commands);
         // The name first, the windows after: a second start shows nothing before it gives up.

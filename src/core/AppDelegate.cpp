@@ -33,6 +33,9 @@ void AppDelegate::toggleGrid()
         m_windows.stopTracking();
         return;
     }
+    // The window may have been minimized, moved or shown again while the grid was hidden.
+    if (auto target = m_gridState.targetMode().windowId())
+        m_windows.applyTarget(*target);
     m_overlay.show();
     if (m_gridState.targetMode().isWindow())
         m_windows.startTracking();

@@ -47,7 +47,7 @@ public:
     // Where the grid is drawn, in root-window points.
     Rect gridFrame() const;
     Screenshot::Result screenshotToDesktop() { return m_screenshot.toDesktop(); }
-    std::optional<std::vector<uint8_t>> screenshotPng() { return m_screenshot.png(); }
+    Screenshot::Png screenshotPng() { return m_screenshot.png(); }
     // Told after the overlay moved or the screens changed.
     void setChangeHandler(std::function<void()> handler) { m_overlay.setChangeHandler(std::move(handler)); }
 

@@ -224,9 +224,9 @@ Outcome<std::vector<uint8_t>> CommandSet::shotPng()
     if (!m_app.gridState().isVisible())
         return failed("the grid is hidden: a screenshot with the grid needs it shown");
     auto png = m_app.screenshotPng();
-    if (!png)
-        return failed("the screenshot could not be taken");
-    return std::move(*png);
+    if (!png.bytes)
+        return failed("the screenshot could not be taken: " + png.problem);
+    return std::move(*png.bytes);
 }
 
 CellMap CommandSet::cellMap() const

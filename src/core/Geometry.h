@@ -40,6 +40,14 @@ struct Rect {
             return Rect { left, top, 0, 0 };
         return Rect { left, top, right - left, bottom - top };
     }
+    // The smallest rectangle holding both.
+    Rect united(const Rect& o) const
+    {
+        double left = x < o.x ? x : o.x, top = y < o.y ? y : o.y;
+        double right = x + width > o.x + o.width ? x + width : o.x + o.width;
+        double bottom = y + height > o.y + o.height ? y + height : o.y + o.height;
+        return Rect { left, top, right - left, bottom - top };
+    }
     friend bool operator==(const Rect&, const Rect&) = default;
 };
 

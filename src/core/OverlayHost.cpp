@@ -26,8 +26,17 @@ void OverlayHost::create(const Rect& frame)
 
 void OverlayHost::show()
 {
-    if (m_window && !m_steppedAside)
+    if (m_window && m_targetShown)
         m_window->show();
+}
+
+void OverlayHost::setTargetShown(bool shown)
+{
+    if (shown == m_targetShown)
+        return;
+    m_targetShown = shown;
+    if (!shown)
+        hide();
 }
 
 void OverlayHost::hide()
@@ -62,19 +71,6 @@ void OverlayHost::restoreAfterPick()
         return;
     m_window->setClickThrough(!m_state.isAdjusting());
     show();
-}
-
-void OverlayHost::setSteppedAside(bool aside)
-{
-    if (aside == m_steppedAside)
-        return;
-    m_steppedAside = aside;
-    if (!m_window || !m_state.isVisible() || m_state.isSelectingWindow())
-        return;
-    if (aside)
-        m_window->hide();
-    else
-        m_window->show();
 }
 
 void OverlayHost::changed()

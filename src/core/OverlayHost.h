@@ -28,8 +28,14 @@ public:
     OverlayWindow* window() { return m_window.get(); }
     TavelinView* view() { return m_view.get(); }
 
+    // Shows the window, unless the window it lies over is not on screen.
     void show();
     void hide();
+    // Whether what the grid lies over is on screen (the full screen always is): the grid must not
+    // stand where a minimized window, or one on another desktop, was. Not shown hides the window
+    // and keeps show() from showing it until the target is shown again.
+    void setTargetShown(bool shown);
+    bool isTargetShown() const { return m_targetShown; }
     void setClickThrough(bool clickThrough);
     // Moves the window; the change handler hears of it.
     void place(const Rect& frame);
@@ -37,9 +43,6 @@ public:
     // Shown again after a pick or a screen capture, unless the grid was hidden meanwhile; in adjust
     // mode it takes the mouse again.
     void restoreAfterPick();
-    // While the followed window is not shown (another workspace) the window stays off the screen:
-    // show and restoreAfterPick wait until it is back.
-    void setSteppedAside(bool aside);
 
     // Told after the overlay moved (scripts follow the grid's frame).
     void setChangeHandler(std::function<void()> handler) { m_changed = std::move(handler); }
@@ -51,7 +54,7 @@ private:
     std::unique_ptr<TavelinView> m_view;
     std::unique_ptr<OverlayWindow> m_window;
     std::function<void()> m_changed;
-    bool m_steppedAside = false;
+    bool m_targetShown = true;
 };
 
 }

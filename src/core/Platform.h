@@ -51,8 +51,7 @@ struct WindowRecord {
     std::optional<int64_t> layer;
     // The visible rectangle in global coordinates.
     std::optional<Rect> bounds;
-    // False while the window is on a workspace not shown (or behind another tab): a grid on it
-    // steps aside until it shows again.
+    // On screen now: not minimized, not on another desktop (a window can be there and not shown).
     bool shown = true;
 };
 
@@ -145,14 +144,16 @@ public:
     // --- Window list ---
     // Windows now on screen, frontmost first, without desktop elements.
     virtual std::vector<WindowRecord> visibleWindows() = 0;
-    // The one window with that id; none once it is gone.
+    // The one window with that id, shown or not; none once it is gone.
     virtual std::optional<WindowRecord> windowRecord(uint32_t id) = 0;
     virtual bool isOwnWindow(uint32_t windowId) const = 0;
     // Told when a window becomes the target, and when it stops being one (0), so captures can prepare.
     virtual void targetWindowChanged(uint32_t windowId) = 0;
-    // Runs changed on the event loop as soon as the desktop reports that the target window moved,
-    // resized, closed, changed state or workspace; the poll catches what it does not report.
-    virtual void watchTargetWindow(std::function<void()> changed) = 0;
+    // Runs on the event loop as soon as the window may have moved, changed size or left the screen
+    // (unmapped, destroyed, taken into another frame); what arrived at once comes as one call, and one
+    // comes right after the watch began. Ended with stopWatching. 0 when the desktop tells nothing
+    // of the kind: then only polling follows it.
+    virtual WatchId watchWindowBounds(uint32_t /*windowId*/, std::function<void()> /*changed*/) { return 0; }
 
     // --- ScreenshotCapture ---
     // Blocks until the ordered-out overlay is really gone from the screen, at least minSeconds.

@@ -6,7 +6,8 @@
 namespace tavelin::core {
 
 namespace {
-constexpr double overlayRemovalWait = 0.1;
+// No fixed floor: the platform's proof that the grid left the screen is the whole wait.
+constexpr double overlayRemovalWait = 0;
 constexpr double flashDuration = 0.15;
 }
 
@@ -26,8 +27,13 @@ std::string Screenshot::fileName(const std::tm& t)
 ImageRef Screenshot::captureBase(Rect& rect, std::string& failure)
 {
     if (auto target = m_state.targetMode().windowId()) {
-        if (auto bounds = m_targeting.windowBounds(*target)) {
-            rect = *bounds;
+        if (auto record = m_targeting.windowRecord(*target); record && record->bounds) {
+            // Its pixels are not there to take, and the grid is not on screen: nothing to show.
+            if (!record->shown) {
+                failure = "the window the grid follows is not on screen (minimized, or on another desktop)";
+                return nullptr;
+            }
+            rect = *record->bounds;
             failure = "the window could not be captured";
             return m_platform.captureWindow(*target, rect);
         }
@@ -92,10 +98,13 @@ Screenshot::Result Screenshot::toDesktop()
     return { std::get<WrittenFile>(saved).path, "" };
 }
 
-std::optional<std::vector<uint8_t>> Screenshot::png()
+Screenshot::Png Screenshot::png()
 {
     auto composed = compose();
-    return composed.image ? m_platform.encodePng(composed.image) : std::nullopt;
+    if (!composed.image)
+        return { std::nullopt, composed.failure };
+    auto bytes = m_platform.encodePng(composed.image);
+    return { bytes, bytes ? "" : "the image could not be encoded as PNG" };
 }
 
 // A failed write loses only the file: the clipboard and the flash still follow.

@@ -37,8 +37,12 @@ public:
     };
     // The menu's screenshot (Desktop file, clipboard, flash), reporting where the file went.
     Result toDesktop();
+    struct Png {
+        std::optional<std::vector<uint8_t>> bytes;
+        std::string problem; // why there are none
+    };
     // The same picture as PNG bytes alone: no file, no clipboard, no flash.
-    std::optional<std::vector<uint8_t>> png();
+    Png png();
 
     // The file name for a local time: Tavelin_yyyy-MM-dd_HH.mm.ss.png.
     static std::string fileName(const std::tm& localTime);

@@ -1,10 +1,14 @@
 // Picking a window by clicking it, following it, and returning to the full screen.
 #include "core/WindowTargeting.h"
 
+#include <utility>
+
 namespace tavelin::core {
 
 namespace {
-constexpr double trackingInterval = 0.2;
+constexpr double defaultPollInterval = 0.2;
+// One display frame: a window dragged faster than that moves the grid once a frame.
+constexpr double framePeriod = 1.0 / 60;
 constexpr double minimumHitSize = 50;
 }
 
@@ -15,12 +19,8 @@ WindowTargeting::WindowTargeting(Platform& platform, GridState& state, OverlayHo
     , m_overlay(overlay)
     , m_screens(screens)
     , m_targetChanged(std::move(targetChanged))
+    , m_pollInterval(defaultPollInterval)
 {
-    // The desktop's own report moves the grid at once; the poll stays for what it leaves out.
-    m_platform.watchTargetWindow(m_life.guard([this] {
-        if (isTracking())
-            followTarget();
-    }));
 }
 
 WindowTargeting::~WindowTargeting()
@@ -119,40 +119,33 @@ std::optional<uint32_t> WindowTargeting::findWindowAt(Point point) const
     return std::nullopt;
 }
 
-std::optional<Rect> WindowTargeting::windowBounds(uint32_t windowId) const
-{
-    auto record = m_platform.windowRecord(windowId);
-    if (!record)
-        return std::nullopt;
-    return record->bounds;
-}
-
+// A window that is there but not shown (minimized, on another desktop) keeps the grid off the
+// screen until it comes back, at wherever it is then.
 void WindowTargeting::applyTarget(uint32_t windowId)
 {
-    if (!m_screens.frame() || !m_overlay.exists())
-        return;
-    auto record = m_platform.windowRecord(windowId);
-    if (!record || !record->bounds)
-        return;
-    m_overlay.place(*record->bounds);
-    m_overlay.setSteppedAside(!record->shown);
+    if (auto record = m_platform.windowRecord(windowId); record && record->bounds)
+        lay(*record);
 }
 
-void WindowTargeting::followTarget()
+void WindowTargeting::lay(const WindowRecord& record)
 {
-    auto target = m_state.targetMode().windowId();
-    if (!target)
+    if (!m_screens.frame())
         return;
-    if (!windowBounds(*target))
-        setFullScreen();
-    else
-        applyTarget(*target);
+    if (record.shown && m_overlay.exists())
+        m_overlay.place(*record.bounds);
+    bool cameBack = record.shown && !m_overlay.isTargetShown();
+    m_overlay.setTargetShown(record.shown);
+    // Back unless the grid was hidden meanwhile, or a pick keeps the screen clear for its click.
+    if (cameBack && m_state.isVisible() && !m_state.isSelectingWindow())
+        m_overlay.show();
 }
 
 void WindowTargeting::startTracking()
 {
     stopTracking();
-    m_trackingTimer = m_platform.startRepeatingTimer(trackingInterval, m_life.guard([this] { followTarget(); }));
+    m_trackingTimer = m_platform.startRepeatingTimer(m_pollInterval, m_life.guard([this] { followTarget(); }));
+    if (auto target = m_state.targetMode().windowId(); target && !m_pollOnly)
+        m_boundsWatch = m_platform.watchWindowBounds(*target, m_life.guard([this] { boundsChanged(); }));
 }
 
 void WindowTargeting::stopTracking()
@@ -160,6 +153,54 @@ void WindowTargeting::stopTracking()
     if (m_trackingTimer)
         m_platform.stopTimer(m_trackingTimer);
     m_trackingTimer = 0;
+    if (m_boundsWatch)
+        m_platform.stopWatching(m_boundsWatch);
+    m_boundsWatch = 0;
+}
+
+void WindowTargeting::setPollInterval(double seconds)
+{
+    if (!(seconds > 0))
+        return;
+    m_pollInterval = seconds;
+    if (isTracking())
+        startTracking();
+}
+
+void WindowTargeting::followTarget()
+{
+    auto target = m_state.targetMode().windowId();
+    if (!target)
+        return;
+    // One reading of the window per poll or event: it is a round trip to the display server.
+    auto record = m_platform.windowRecord(*target);
+    if (!record || !record->bounds)
+        setFullScreen();
+    else
+        lay(*record);
+}
+
+// The first change of a burst moves the grid at once; the rest wait for the frame to pass.
+void WindowTargeting::boundsChanged()
+{
+    if (!isTracking())
+        return;
+    if (m_settling) {
+        m_changedWhileSettling = true;
+        return;
+    }
+    followTarget();
+    if (!isTracking())
+        return;
+    m_settling = true;
+    m_platform.postDelayed(framePeriod, m_life.guard([this] { endSettling(); }));
+}
+
+void WindowTargeting::endSettling()
+{
+    m_settling = false;
+    if (std::exchange(m_changedWhileSettling, false))
+        boundsChanged();
 }
 
 void WindowTargeting::setFullScreen()
@@ -167,11 +208,11 @@ void WindowTargeting::setFullScreen()
     stopTracking();
     bool wasWindow = m_state.targetMode().isWindow();
     m_state.setTargetMode(TargetMode::fullScreen());
+    m_overlay.setTargetShown(true);
     if (wasWindow)
         m_platform.targetWindowChanged(0);
     if (auto screen = m_screens.frame(); screen && m_overlay.exists())
         m_overlay.place(*screen);
-    m_overlay.setSteppedAside(false);
     // A hidden grid stays hidden, and a pending selection keeps the screen clear for its click.
     if (m_state.isVisible() && !m_state.isSelectingWindow())
         m_overlay.show();

@@ -4,9 +4,13 @@
 
 #include "shared/image/ImageOps.h"
 #include "shared/paint/OverlayRender.h"
+#include "wayland/capture/ScreenCopy.h"
+#include "wayland/clipboard/DataControl.h"
+#include "wayland/overlay/FlashSurface.h"
 #include "wayland/overlay/LayerOverlay.h"
 #include "wayland/windows/WindowSource.h"
 
+#include <wayland-client.h>
 
 #include <QObject>
 
@@ -22,24 +26,18 @@ core::Rect pointFrame(const wl::Output& out)
     return { double(out.x), double(out.y), double(out.pixelWidth) / out.scale, double(out.pixelHeight) / out.scale };
 }
 
-// The confirmation pane is not drawn on this desktop yet; the screenshot itself does not need it.
-class NoFlash final : public core::FlashWindow {
-public:
-    void show() override { }
-    void hide() override { }
-};
-
 }
 
 WaylandPlatform::WaylandPlatform(std::unique_ptr<wl::WaylandConnection> connection)
     : m_connection(std::move(connection))
+    , m_clipboard(std::make_unique<clipboard::DataControl>(*m_connection))
     , m_windows(windows::compositorWindows())
 {
     m_connection->attachToEventLoop();
     if (m_windows)
         m_windows->watch([this] {
-            if (m_targetWindow && m_targetWindowMoved)
-                m_targetWindowMoved();
+            if (m_boundsWatch)
+                m_boundsChanged();
         });
 }
 
@@ -94,9 +92,10 @@ std::unique_ptr<core::OverlayWindow> WaylandPlatform::createOverlayWindow(const 
     return overlay;
 }
 
-std::unique_ptr<core::FlashWindow> WaylandPlatform::createFlashWindow(const core::Rect&)
+std::unique_ptr<core::FlashWindow> WaylandPlatform::createFlashWindow(const core::Rect& frame)
 {
-    return std::make_unique<NoFlash>();
+    auto* out = outputFor(frame);
+    return std::make_unique<overlay::FlashSurface>(*m_connection, out ? out->output : nullptr, out ? out->scale : 1);
 }
 
 // No Wayland client sees keys meant for others: the compositor's bindings run the command line.
@@ -112,7 +111,13 @@ core::WatchId WaylandPlatform::grabNextClick(std::function<void(core::Point)>, s
     return 0;
 }
 
-void WaylandPlatform::stopWatching(core::WatchId) { }
+void WaylandPlatform::stopWatching(core::WatchId id)
+{
+    if (id && id == m_boundsWatch) {
+        m_boundsWatch = 0;
+        m_boundsChanged = nullptr;
+    }
+}
 
 namespace {
 core::WindowRecord recordOf(const windows::Window& w)
@@ -141,15 +146,36 @@ std::optional<core::WindowRecord> WaylandPlatform::windowRecord(uint32_t id)
 
 // Our layer surfaces are no windows in any compositor's list.
 bool WaylandPlatform::isOwnWindow(uint32_t) const { return false; }
-void WaylandPlatform::targetWindowChanged(uint32_t windowId) { m_targetWindow = windowId; }
-void WaylandPlatform::watchTargetWindow(std::function<void()> changed) { m_targetWindowMoved = std::move(changed); }
+void WaylandPlatform::targetWindowChanged(uint32_t) { }
 
+// The compositor reports changes to any window, not one: each report is passed on, and the core
+// reads where its target is now.
+core::WatchId WaylandPlatform::watchWindowBounds(uint32_t, std::function<void()> changed)
+{
+    if (!m_windows)
+        return 0;
+    auto id = m_nextWatch++;
+    m_boundsWatch = id;
+    m_boundsChanged = std::move(changed);
+    postDelayed(0, [this, id] {
+        if (m_boundsWatch == id)
+            m_boundsChanged();
+    });
+    return id;
+}
+
+// The capture asks for the output's next frame, which the compositor composes after it has taken
+// the overlay's surface away (requests are handled in order): no time to wait out.
 void WaylandPlatform::waitForOverlayGone(core::OverlayWindow&, double) { m_connection->flush(); }
 
-core::ImageRef WaylandPlatform::captureScreen(const core::Rect&)
+core::ImageRef WaylandPlatform::captureScreen(const core::Rect& rect)
 {
-    reportProblem("screenshots are not available on this desktop yet");
-    return nullptr;
+    auto* out = outputFor(rect);
+    std::string failure;
+    auto image = capture::copyOutput(*m_connection, out ? out->output : nullptr, failure);
+    if (image.isNull())
+        reportProblem(failure);
+    return shared::image::makeImage(std::move(image));
 }
 
 core::ImageRef WaylandPlatform::captureWindow(uint32_t, const core::Rect&) { return nullptr; }
@@ -157,6 +183,15 @@ core::ImageRef WaylandPlatform::captureWindow(uint32_t, const core::Rect&) { ret
 core::ImageRef WaylandPlatform::renderOverlay(core::TavelinView& view, core::Size points, int pixelWidth, int pixelHeight)
 {
     return shared::image::makeImage(shared::paint::renderOverlayImage(view, points, pixelWidth, pixelHeight, false));
+}
+
+// Qt's clipboard needs keyboard focus on Wayland, which the grid never takes.
+void WaylandPlatform::setClipboardImage(const core::ImageRef& image, const std::vector<uint8_t>& png)
+{
+    if (m_clipboard->available())
+        m_clipboard->setPng(png);
+    else
+        QtPlatform::setClipboardImage(image, png);
 }
 
 }

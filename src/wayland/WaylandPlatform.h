@@ -9,8 +9,8 @@
 
 namespace tavelin::wayland {
 
-namespace overlay {
-class LayerOverlay;
+namespace clipboard {
+class DataControl;
 }
 namespace windows {
 class WindowSource;
@@ -39,22 +39,26 @@ public:
     std::optional<core::WindowRecord> windowRecord(uint32_t id) override;
     bool isOwnWindow(uint32_t windowId) const override;
     void targetWindowChanged(uint32_t windowId) override;
-    void watchTargetWindow(std::function<void()> changed) override;
+    core::WatchId watchWindowBounds(uint32_t windowId, std::function<void()> changed) override;
 
     void waitForOverlayGone(core::OverlayWindow& overlay, double minSeconds) override;
     core::ImageRef captureScreen(const core::Rect& rect) override;
     core::ImageRef captureWindow(uint32_t windowId, const core::Rect& rect) override;
     core::ImageRef renderOverlay(core::TavelinView& view, core::Size points, int pixelWidth, int pixelHeight) override;
+    void setClipboardImage(const core::ImageRef& image, const std::vector<uint8_t>& png) override;
 
 private:
     // The output whose rectangle holds frame's centre; else the first.
     const wl::Output* outputFor(const core::Rect& frame) const;
 
     std::unique_ptr<wl::WaylandConnection> m_connection;
+    std::unique_ptr<clipboard::DataControl> m_clipboard;
     // Other clients' windows, from the compositor's own interface; none where it offers none.
     std::unique_ptr<windows::WindowSource> m_windows;
-    uint32_t m_targetWindow = 0;
-    std::function<void()> m_targetWindowMoved;
+    // The one bounds watch: the compositor's reports call it while it is set.
+    core::WatchId m_boundsWatch = 0;
+    core::WatchId m_nextWatch = 1;
+    std::function<void()> m_boundsChanged;
 };
 
 }

@@ -10,6 +10,7 @@
 #include "x11/overlay/OverlayWindows.h"
 #include "x11/screens/RandrScreens.h"
 #include "x11/xcb/DesktopScale.h"
+#include "x11/windows/BoundsWatch.h"
 #include "x11/windows/WindowList.h"
 #include "x11/windows/WindowPicker.h"
 
@@ -23,8 +24,9 @@
 namespace tavelin::x11 {
 
 namespace {
-// Click monitors live in their own token range so one stopWatching serves both kinds.
+// Click monitors and bounds watches live in token ranges of their own so one stopWatching serves all kinds.
 constexpr core::WatchId clickTokenBase = core::WatchId(1) << 40;
+constexpr core::WatchId boundsTokenBase = core::WatchId(1) << 41;
 }
 
 X11Platform::X11Platform()
@@ -32,6 +34,7 @@ X11Platform::X11Platform()
     , m_keys(std::make_unique<keys::KeyMonitor>())
     , m_windowList(std::make_unique<windows::WindowList>(m_x11))
     , m_picker(std::make_unique<windows::WindowPicker>(m_x11))
+    , m_boundsWatch(std::make_unique<windows::BoundsWatch>())
     , m_captures(std::make_unique<capture::ScreenshotCapture>(m_x11))
     , m_compositor(std::make_unique<overlay::CompositorWatch>())
 {
@@ -94,7 +97,9 @@ core::WatchId X11Platform::grabNextClick(std::function<void(core::Point)> onClic
 
 void X11Platform::stopWatching(core::WatchId token)
 {
-    if (token >= clickTokenBase)
+    if (token >= boundsTokenBase)
+        m_boundsWatch->remove(token - boundsTokenBase);
+    else if (token >= clickTokenBase)
         m_picker->remove(token - clickTokenBase);
     else if (token)
         m_keys->remove(token);
@@ -130,9 +135,21 @@ std::vector<core::Rect> X11Platform::screenFrames() const
 bool X11Platform::isOwnWindow(uint32_t windowId) const { return shared::isOwnTopLevel(windowId); }
 void X11Platform::targetWindowChanged(uint32_t windowId) { m_captures->targetWindowChanged(windowId); }
 
+core::WatchId X11Platform::watchWindowBounds(uint32_t windowId, std::function<void()> changed)
+{
+    auto token = m_boundsWatch->watch(windowId, std::move(changed));
+    return token ? token + boundsTokenBase : 0;
+}
+
 void X11Platform::waitForOverlayGone(core::OverlayWindow& overlay, double minSeconds)
 {
     m_captures->waitForOverlayGone(overlay, minSeconds);
+}
+
+void X11Platform::releaseShotMemory()
+{
+    m_captures->releaseMemory();
+    QtPlatform::releaseShotMemory();
 }
 
 core::ImageRef X11Platform::captureScreen(const core::Rect& rect) { return m_captures->captureScreen(rect); }

@@ -12,6 +12,7 @@ class KeyMonitor;
 namespace tavelin::x11::windows {
 class WindowList;
 class WindowPicker;
+class BoundsWatch;
 }
 namespace tavelin::x11::capture {
 class ScreenshotCapture;
@@ -47,13 +48,15 @@ public:
     std::optional<core::WindowRecord> windowRecord(uint32_t id) override;
     bool isOwnWindow(uint32_t windowId) const override;
     void targetWindowChanged(uint32_t windowId) override;
-    // X11 tells of no window's moves here: the poll follows it.
-    void watchTargetWindow(std::function<void()>) override { }
+    core::WatchId watchWindowBounds(uint32_t windowId, std::function<void()> changed) override;
 
     void waitForOverlayGone(core::OverlayWindow& overlay, double minSeconds) override;
     core::ImageRef captureScreen(const core::Rect& rect) override;
     core::ImageRef captureWindow(uint32_t windowId, const core::Rect& rect) override;
     core::ImageRef renderOverlay(core::TavelinView& view, core::Size points, int pixelWidth, int pixelHeight) override;
+
+protected:
+    void releaseShotMemory() override;
 
 private:
     std::vector<core::Rect> screenFrames() const;
@@ -63,6 +66,7 @@ private:
     std::unique_ptr<keys::KeyMonitor> m_keys;
     std::unique_ptr<windows::WindowList> m_windowList;
     std::unique_ptr<windows::WindowPicker> m_picker;
+    std::unique_ptr<windows::BoundsWatch> m_boundsWatch;
     std::unique_ptr<capture::ScreenshotCapture> m_captures;
     std::unique_ptr<overlay::CompositorWatch> m_compositor;
 };

@@ -235,9 +235,12 @@ class Desktop:
         return int(lines[0]), [tuple(int(v) for v in line.split()) for line in lines[1:]]
 
     def frame_window(self, window):
-        """The root's child that holds a window: the window manager's frame, or the window itself."""
+        """The root's child that holds a window: the window manager's frame, or the window itself;
+        None once it is gone (a menu closing while it is read)."""
         while True:
             tree = self.run(["xwininfo", "-tree", "-id", str(window)])
+            if "Root window id: " not in tree:
+                return None
             root = int(tree.split("Root window id: ")[1].split()[0], 16)
             parent = int(tree.split("Parent window id: ")[1].split()[0], 16)
             if parent == root:
@@ -380,6 +383,7 @@ class DesktopTestCase(unittest.TestCase):
 
     desktop_options = {}
     start_tavelin = True
+    tavelin_env = {}
 
     @classmethod
     def setUpClass(cls):
@@ -391,7 +395,7 @@ class DesktopTestCase(unittest.TestCase):
 
     def setUp(self):
         if self.start_tavelin:
-            self.tavelin = self.desktop.start_tavelin()
+            self.tavelin = self.desktop.start_tavelin(self.tavelin_env)
             self.overlay = self.desktop.overlay_window()
             # Mapped is not yet painted: a test reading the screen first would read the bare desktop.
             wait_until(self.desktop.grid_drawn, timeout=10, what="the grid on screen")

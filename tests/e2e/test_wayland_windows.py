@@ -26,6 +26,16 @@ class FollowOnSway(WaylandTestCase):
         self.session._spawn(["foot", "-o", "colors.background=808080", "-o", "cursor.blink=no"])
         self.con = wait_until(lambda: next((w["id"] for w in self.windows() if w["id"] not in before), None),
                               timeout=20, what="the terminal in sway's tree")
+        # foot maps at a size of its own and draws at the tiled size sway gave it a little later. Were
+        # it made floating before that drawing, sway would size the floating window by it: wait until
+        # its background reaches the far corner of its tiled place.
+        wait_until(self.drawn_at_its_size, timeout=20, interval=0.05, what="the terminal at its tiled size")
+
+    def drawn_at_its_size(self):
+        node = next(w for w in self.windows() if w["id"] == self.con)
+        rect, inner = node["rect"], node["window_rect"]
+        corner = (rect["x"] + inner["x"] + inner["width"] - 4, rect["y"] + inner["y"] + inner["height"] - 4)
+        return self.session.screen().pixel(*corner) == GREY
 
     def tearDown(self):
         self.session.run(["swaymsg", f"[con_id={self.con}] kill"])  # gone already when a test closed it

@@ -28,9 +28,13 @@ class ManagerCase(DesktopTestCase):
         try:
             count = managers.desktop_count_command(cls.manager, 3)
             if count:
-                cls.desktop.run(count, check=True)
-                wait_until(lambda: cls.desktop.run(["xdotool", "get_num_desktops"]).strip() == "3", timeout=10,
-                           what="three desktops")
+                # A manager that has just started may not hear the first request yet: ask until it is done.
+                def three_desktops():
+                    if cls.desktop.run(["xdotool", "get_num_desktops"]).strip() == "3":
+                        return True
+                    cls.desktop.run(count, check=True)
+                    return False
+                wait_until(three_desktops, timeout=20, what="three desktops")
             wall = cls.desktop.spawn([PROBE, "desktop-window", "3600", "%02x%02x%02x" % WALL], stdout=subprocess.PIPE)
             LineReader(wall).next_matching("ready")
             wait_until(lambda: cls.desktop.root_pixels(0, 0, 1, 1)[0][0] == WALL

@@ -8,8 +8,10 @@ import unittest
 from harness import FULL_SCREEN, PROBE, SELECT_WINDOW, DesktopTestCase, LineReader, end, wait_until
 from pixels import luma
 
-# The tracking timer polls five times a second; these only bound how long a broken build may hang.
+# These only bound how long a broken build may hang.
 FOLLOW_TIMEOUT = 3.0
+# Far beyond any test's length: what follows a window here is the desktop's word, never the poll.
+NO_POLL = {"TAVELIN_FOLLOW_POLL_SECONDS": "3600"}
 GRAB_GIVE_UP_TIMEOUT = 6.0
 
 
@@ -23,6 +25,14 @@ class WindowTargetCase(DesktopTestCase):
             wait_until(lambda: self.desktop.overlay_rect() == tuple(rect), timeout=timeout, what=f"{what} at {rect}")
         except AssertionError as e:
             raise AssertionError(f"{e}; it is at {self.desktop.overlay_rect()}") from None
+
+    def picked_xterm(self, x, y, title):
+        """An xterm picked by a press inside it, the grid laid on its frame: (process, window, frame)."""
+        p, window = self.xterm(x, y, title)
+        frame = self.desktop.frame(window)
+        self.desktop.pick(frame[0] + 30, frame[1] + 30)
+        self.wait_overlay(frame, what=f"overlay over the xterm {title}")
+        return p, window, frame
 
     def move(self, window, x, y):
         """Moves a window and waits until its frame has left where it was."""
@@ -149,16 +159,41 @@ class WindowTargetTest(WindowTargetCase):
         return holder
 
 
+class FollowedWithoutPollTest(WindowTargetCase):
+    """With the poll that follows a window an hour apart, the window's own events alone move the grid."""
+
+    desktop_options = {"tray_watcher": True}
+    tavelin_env = NO_POLL
+
+    def test_moves_resizes_unmapping_and_closing_are_followed_at_once(self):
+        _, window, frame = self.picked_xterm(100, 80, "watched")
+        for x, y in ((300, 250), (310, 250), (40, 400)):
+            self.wait_overlay(self.move(window, x, y), what=f"overlay following the move to {x},{y}")
+        self.desktop.run(["xdotool", "windowsize", str(window), "500", "320"], check=True)
+        wait_until(lambda: self.desktop.frame(window)[2:] != frame[2:], what="xterm resized")
+        self.wait_overlay(self.desktop.frame(window), what="overlay following the resize")
+
+        # Withdrawn by its application: the window manager drops it, the grid returns to the screen.
+        self.desktop.run(["xdotool", "windowunmap", str(window)], check=True)
+        self.wait_overlay(self.full_screen(), what="overlay back on the screen after the unmap")
+        self.desktop.run(["xdotool", "windowmap", str(window)], check=True)
+        wait_until(lambda: self.desktop.find_window("watched"), what="xterm mapped again")
+
+        second, _, _ = self.picked_xterm(600, 300, "closed")
+        end(second)
+        self.wait_overlay(self.full_screen(), what="overlay back on the screen after the close")
+        self.assert_menu_target(window_checked=False)
+
+
 class WindowTargetWithoutManagerTest(WindowTargetCase):
-    """A bare X server: no window manager lists the windows, the root's children stand in."""
+    """A bare X server: no window manager lists the windows, the root's children stand in; the
+    window's own events move the grid (no poll runs)."""
 
     desktop_options = {"window_manager": False, "compositor": False}
+    tavelin_env = NO_POLL
 
     def test_picked_window_is_covered_and_followed(self):
-        p, window = self.xterm(150, 120, "bare")
-        frame = self.desktop.frame(window)
-        self.desktop.pick(frame[0] + 20, frame[1] + 20)
-        self.wait_overlay(frame, what="overlay over the xterm")
+        p, window, _ = self.picked_xterm(150, 120, "bare")
         self.wait_overlay(self.move(window, 400, 300), what="overlay following the move")
         end(p)
         self.wait_overlay(self.full_screen(), what="overlay back on the whole screen")

@@ -11,52 +11,71 @@ namespace probe {
 
 namespace {
 
-std::string stringProperty(xcb_window_t w, xcb_atom_t property)
+std::string text(const xcb_get_property_reply_t* r)
 {
-    auto r = own(xcb_get_property_reply(c, xcb_get_property(c, 0, w, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024), nullptr));
     if (!r || r->format != 8)
         return {};
-    return std::string(static_cast<const char*>(xcb_get_property_value(r.get())), xcb_get_property_value_length(r.get()));
+    return std::string(static_cast<const char*>(xcb_get_property_value(r)), xcb_get_property_value_length(r));
 }
 
-long cardinal(xcb_window_t w, xcb_atom_t property)
+long cardinal(const xcb_get_property_reply_t* r)
 {
-    auto r = own(xcb_get_property_reply(c, xcb_get_property(c, 0, w, property, XCB_ATOM_CARDINAL, 0, 1), nullptr));
-    if (!r || r->format != 32 || xcb_get_property_value_length(r.get()) < 4)
+    if (!r || r->format != 32 || xcb_get_property_value_length(r) < 4)
         return -1;
-    return *static_cast<const uint32_t*>(xcb_get_property_value(r.get()));
+    return *static_cast<const uint32_t*>(xcb_get_property_value(r));
 }
 
-void collect(xcb_window_t w, std::vector<xcb_window_t>& out)
+// Every window of the tree, a level at a time with all of a level's requests sent before any
+// reply is read: a pass costs a few round trips, not a few per window, so a window that lives a
+// fraction of a second is still seen on a loaded machine.
+std::vector<xcb_window_t> allWindows()
 {
-    out.push_back(w);
-    auto tree = own(xcb_query_tree_reply(c, xcb_query_tree(c, w), nullptr));
-    if (!tree)
-        return;
-    auto* children = xcb_query_tree_children(tree.get());
-    for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i)
-        collect(children[i], out);
-}
-
-bool viewable(xcb_window_t w)
-{
-    auto a = own(xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, w), nullptr));
-    return a && a->map_state == XCB_MAP_STATE_VIEWABLE;
+    std::vector<xcb_window_t> all { root }, level { root };
+    while (!level.empty()) {
+        std::vector<xcb_query_tree_cookie_t> cookies;
+        for (auto w : level)
+            cookies.push_back(xcb_query_tree(c, w));
+        std::vector<xcb_window_t> next;
+        for (auto cookie : cookies) {
+            auto tree = own(xcb_query_tree_reply(c, cookie, nullptr));
+            if (!tree)
+                continue;
+            auto* children = xcb_query_tree_children(tree.get());
+            next.insert(next.end(), children, children + xcb_query_tree_children_length(tree.get()));
+        }
+        all.insert(all.end(), next.begin(), next.end());
+        level = std::move(next);
+    }
+    return all;
 }
 
 // Viewable windows of process pid (_NET_WM_PID) whose _NET_WM_NAME, or else WM_NAME, is title.
 std::vector<xcb_window_t> matchingWindows(long pid, const char* title)
 {
-    std::vector<xcb_window_t> windows, found;
-    collect(root, windows);
     auto pidAtom = atom("_NET_WM_PID");
     auto nameAtom = atom("_NET_WM_NAME");
-    for (auto w : windows) {
-        if (cardinal(w, pidAtom) != pid || !viewable(w))
+    struct Cookies {
+        xcb_get_property_cookie_t pid, netName, name;
+        xcb_get_window_attributes_cookie_t attributes;
+    };
+    auto windows = allWindows();
+    std::vector<Cookies> cookies;
+    for (auto w : windows)
+        cookies.push_back({ xcb_get_property(c, 0, w, pidAtom, XCB_ATOM_CARDINAL, 0, 1),
+            xcb_get_property(c, 0, w, nameAtom, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024),
+            xcb_get_property(c, 0, w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024),
+            xcb_get_window_attributes(c, w) });
+    std::vector<xcb_window_t> found;
+    for (size_t i = 0; i < windows.size(); ++i) {
+        auto pidReply = own(xcb_get_property_reply(c, cookies[i].pid, nullptr));
+        auto netName = own(xcb_get_property_reply(c, cookies[i].netName, nullptr));
+        auto name = own(xcb_get_property_reply(c, cookies[i].name, nullptr));
+        auto a = own(xcb_get_window_attributes_reply(c, cookies[i].attributes, nullptr));
+        if (cardinal(pidReply.get()) != pid || !a || a->map_state != XCB_MAP_STATE_VIEWABLE)
             continue;
-        auto name = stringProperty(w, nameAtom);
-        if ((name.empty() ? stringProperty(w, XCB_ATOM_WM_NAME) : name) == title)
-            found.push_back(w);
+        auto shown = text(netName.get());
+        if ((shown.empty() ? text(name.get()) : shown) == title)
+            found.push_back(windows[i]);
     }
     return found;
 }

@@ -69,28 +69,6 @@ TEST(ResizeDrag, HoldsAtTheBoundsUntilThePointerCrossesThePressPoint)
     EXPECT_DOUBLE_EQ(a.state.cellHeight(), 20);
 }
 
-TEST(AdjustModeDrawing, TintBelowEverythingAndTheBadgeOnTop)
-{
-    Adjusting a;
-    a.state.setCellWidth(80.99);
-    a.state.setCellHeight(41.2);
-    RecordingCanvas canvas;
-    a.view.draw(canvas, { 1440, 900 });
-    ASSERT_FALSE(canvas.steps.empty());
-    EXPECT_EQ(canvas.steps[0].rect, (Rect { 0, 0, 1440, 900 })) << "the tint";
-
-    auto badge = canvas.of(Step::RoundedFill);
-    ASSERT_EQ(badge.size(), 1u);
-    EXPECT_DOUBLE_EQ(badge[0].rect.x + badge[0].rect.width / 2, 720) << "centred";
-
-    auto n = canvas.steps.size();
-    ASSERT_GE(n, 3u);
-    EXPECT_EQ(canvas.steps[n - 3].text, "ADJUST MODE");
-    EXPECT_EQ(canvas.steps[n - 2].text, "Drag to resize \u2022 \u2318\u21E7A to exit");
-    EXPECT_EQ(canvas.steps[n - 1].text, "Cell: 80\u00D741");
-    EXPECT_LT(canvas.steps[n - 3].a.y, canvas.steps[n - 2].a.y) << "stacked downward";
-}
-
 TEST(AdjustModeDrawing, BadgeTruncatesSizes)
 {
     EXPECT_EQ(TavelinView::badgeSizeLine(80, 80), "Cell: 80\u00D780");

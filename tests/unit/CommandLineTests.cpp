@@ -23,33 +23,6 @@ std::string refused(std::vector<std::string> words)
 }
 }
 
-TEST(CommandLine, NoWordsStartsTavelinHelpAndVersionNeedNothing)
-{
-    EXPECT_EQ(ok({}).verb, Verb::start);
-    EXPECT_EQ(ok({ "--help" }).verb, Verb::help);
-    EXPECT_EQ(ok({ "-h" }).verb, Verb::help);
-    EXPECT_EQ(ok({ "size", "--help" }).verb, Verb::help);
-    EXPECT_EQ(ok({ "--version" }).verb, Verb::version);
-    EXPECT_NE(helpText().find("cell NAME [--rect]"), std::string::npos);
-}
-
-TEST(CommandLine, SwitchesTakeOnOffOrToggle)
-{
-    EXPECT_EQ(ok({ "grid", "on" }).mode, Switch::on);
-    EXPECT_EQ(ok({ "labels", "OFF" }).mode, Switch::off);
-    auto adjust = ok({ "adjust", "toggle" });
-    EXPECT_EQ(adjust.verb, Verb::adjust);
-    EXPECT_EQ(adjust.mode, Switch::toggle);
-    EXPECT_EQ(refused({ "grid" }), "grid: missing argument (usage: tavelin grid on|off|toggle)");
-    EXPECT_EQ(refused({ "grid", "maybe" }), "grid: \"maybe\" is not on, off or toggle (usage: tavelin grid on|off|toggle)");
-    EXPECT_EQ(refused({ "grid", "on", "off" }), "grid: too many arguments (usage: tavelin grid on|off|toggle)");
-    auto autostart = ok({ "autostart", "on" });
-    EXPECT_EQ(autostart.verb, Verb::autostart);
-    EXPECT_EQ(autostart.mode, Switch::on);
-    EXPECT_EQ(ok({ "autostart", "off" }).mode, Switch::off);
-    EXPECT_EQ(refused({ "autostart", "toggle" }), "autostart: \"toggle\" is not on or off (usage: tavelin autostart on|off)");
-}
-
 TEST(CommandLine, SizesAreNumbersFrom20To400AndTheHeightDefaultsToTheWidth)
 {
     auto square = ok({ "size", "80" });
@@ -89,29 +62,4 @@ TEST(CommandLine, ColoursWindowsCellsAndPointsAreCheckedBeforeAnythingIsAsked)
     EXPECT_TRUE(at.json);
     EXPECT_EQ(refused({ "at", "10.5", "3" }), "at: \"10.5\" is not a whole number of pixels (usage: tavelin at X Y [--json])");
     EXPECT_EQ(refused({ "at", "10" }), "at: missing argument (usage: tavelin at X Y [--json])");
-}
-
-TEST(CommandLine, ScreenAndShotChooseTheirFormByTheirOperand)
-{
-    EXPECT_EQ(ok({ "screen" }).verb, Verb::listScreens);
-    auto screen = ok({ "screen", "HDMI-1" });
-    EXPECT_EQ(screen.verb, Verb::screen);
-    EXPECT_EQ(screen.name, "HDMI-1");
-    EXPECT_EQ(ok({ "shot" }).verb, Verb::shot);
-    EXPECT_EQ(ok({ "shot", "-" }).verb, Verb::shotToStdout);
-    auto file = ok({ "shot", "out/a.png" });
-    EXPECT_EQ(file.verb, Verb::shotToFile);
-    EXPECT_EQ(file.name, "out/a.png");
-}
-
-TEST(CommandLine, UnknownWordsAndOptionsAreUsageErrors)
-{
-    EXPECT_EQ(refused({ "frobnicate" }), "unknown command \"frobnicate\" (see tavelin --help)");
-    EXPECT_EQ(refused({ "fo\nlow\x1b[2J" }), "unknown command \"fo\\x0alow\\x1b[2J\" (see tavelin --help)")
-        << "one line, and no escape sequence reaches the terminal";
-    EXPECT_EQ(refused({ "pick", "--json" }), "pick: unknown option --json (usage: tavelin pick)");
-    EXPECT_EQ(refused({ "state", "--verbose" }), "state: unknown option --verbose (usage: tavelin state [--json])");
-    EXPECT_EQ(refused({ "at", "1", "2", "--rect" }), "at: unknown option --rect (usage: tavelin at X Y [--json])");
-    EXPECT_EQ(refused({ "quit", "now" }), "quit: too many arguments (usage: tavelin quit)");
-    EXPECT_EQ(ok({ "state", "--json" }).json, true);
 }

@@ -14,44 +14,6 @@ struct Scripted : Launched {
 };
 }
 
-TEST(CommandSet, SwitchesSetTheirStateAndTogglesFlipIt)
-{
-    Scripted s;
-    EXPECT_TRUE(s.commands.grid(Switch::on).ok());
-    EXPECT_TRUE(s.state().isVisible());
-    s.commands.grid(Switch::off);
-    EXPECT_FALSE(s.overlay().shown);
-    s.commands.grid(Switch::off);
-    EXPECT_FALSE(s.state().isVisible()) << "off twice stays off";
-    auto refused = s.commands.adjust(Switch::on);
-    ASSERT_FALSE(refused.ok());
-    EXPECT_EQ(refused.error().message, "the grid is hidden: adjust mode needs it shown");
-    EXPECT_FALSE(s.state().isAdjusting());
-    s.commands.grid(Switch::toggle);
-    s.commands.adjust(Switch::toggle);
-    EXPECT_TRUE(s.state().isAdjusting());
-    EXPECT_FALSE(s.overlay().ignoresMouse);
-    s.commands.labels(Switch::on);
-    EXPECT_TRUE(s.state().showCellLabels());
-}
-
-TEST(CommandSet, SizesAndColoursAreCheckedFirst)
-{
-    Scripted s;
-    EXPECT_TRUE(s.commands.size(120, 60).ok());
-    EXPECT_EQ(s.state().cellWidth(), 120);
-    EXPECT_EQ(s.state().cellHeight(), 60);
-    auto tooSmall = s.commands.size(5, 80);
-    ASSERT_FALSE(tooSmall.ok());
-    EXPECT_EQ(tooSmall.error().kind, CommandError::Kind::badArgument);
-    EXPECT_EQ(tooSmall.error().message, "cell sizes are 20 to 400 points, not 5");
-    EXPECT_EQ(s.state().cellWidth(), 120);
-    EXPECT_TRUE(s.commands.color("pINK").ok());
-    EXPECT_EQ(s.state().gridColor(), GridColor::pink);
-    EXPECT_TRUE(s.platform.row(Command::setGridColor, GridColor::pink).checked) << "the menu shows it";
-    EXPECT_FALSE(s.commands.color("mauve").ok());
-}
-
 TEST(CommandSet, CellAndAtFollowTheGridToAWindowAndItsScale)
 {
     Scripted s;
@@ -109,16 +71,4 @@ TEST(CommandSet, TheStateIsToldOnceATurnAndOnlyWhenItChanged)
     s.commands.labels(Switch::on);
     s.platform.runPosted();
     EXPECT_EQ(told.size(), 1u) << "a write of the same value changes nothing";
-}
-
-TEST(CommandSet, ShotsNeedTheGridShownAndThePngOnlyShotLeavesNoTrace)
-{
-    Scripted s;
-    auto png = s.commands.shotPng();
-    ASSERT_TRUE(png.ok());
-    EXPECT_EQ(std::string(png.value().begin(), png.value().end()), "screen+overlay");
-    EXPECT_TRUE(s.platform.clipboard.empty());
-    EXPECT_TRUE(s.platform.flashFrames.empty());
-    s.commands.grid(Switch::off);
-    EXPECT_EQ(s.commands.shot().error().message, "the grid is hidden: a screenshot with the grid needs it shown");
 }

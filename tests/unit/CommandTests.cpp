@@ -6,29 +6,6 @@
 using namespace tavelin::core;
 using namespace tavelin::test;
 
-TEST(Launch, ShowsAClickThroughOverlayOverThePrimaryScreenThenTheTrayThenKeys)
-{
-    Launched l;
-    auto& log = l.platform.log;
-    ASSERT_GE(log.size(), 2u);
-    EXPECT_EQ(log[0], "create overlay");
-    EXPECT_EQ(log[1], "status item Tavelin");
-    EXPECT_EQ(l.overlay().frame(), (Rect { 0, 0, 1440, 900 }));
-    EXPECT_TRUE(l.overlay().ignoresMouse);
-    EXPECT_TRUE(l.overlay().shown);
-    EXPECT_TRUE(l.platform.globalKeys);
-    EXPECT_TRUE(l.platform.localKeys);
-}
-
-TEST(Launch, OverlayFollowsThePrimaryScreenWhereverItIs)
-{
-    FakePlatform platform;
-    platform.screen = Rect { 1920, 0, 2560, 1440 };
-    AppDelegate app(platform);
-    app.launch();
-    EXPECT_EQ(platform.overlay->frame(), (Rect { 1920, 0, 2560, 1440 }));
-}
-
 TEST(Launch, WithoutAScreenThereIsNoOverlayButCommandsStillUpdateTheState)
 {
     FakePlatform platform;
@@ -76,22 +53,6 @@ TEST(ToggleGrid, HidingEndsAdjustModeAndStopsTrackingShowingResumesIt)
     EXPECT_FALSE(l.state().isAdjusting()) << "showing again does not restore adjust mode";
     EXPECT_TRUE(l.app->windows().isTracking());
     EXPECT_EQ(l.platform.timers.size(), 1u);
-}
-
-TEST(SizeCommands, WriteWidthThenHeightAndSquareAgain)
-{
-    Launched l;
-    l.state().setCellWidth(123.4);
-    l.state().setCellHeight(56.7);
-    int writes = 0;
-    l.state().subscribe([&] { ++writes; });
-    l.app->setSizeSmall();
-    EXPECT_EQ(writes, 2);
-    EXPECT_EQ(l.state().cellWidth(), 40);
-    EXPECT_EQ(l.state().cellHeight(), 40);
-    auto menus = l.platform.menus.size();
-    l.app->setSizeLarge();
-    EXPECT_EQ(l.platform.menus.size(), menus) << "sizes do not rebuild the menu";
 }
 
 TEST(Teardown, RemovesBothKeyMonitorsAndTheTimer)

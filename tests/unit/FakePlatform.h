@@ -77,14 +77,11 @@ public:
     std::function<void(core::Point)> clickHandler;
     std::function<void()> clickFailed;
     std::vector<uint32_t> targetChanges;
-    std::function<void()> targetWindowMoved;
+    std::map<core::WatchId, std::pair<uint32_t, std::function<void()>>> boundsWatches; // token: window, handler
     std::string clipboard;
     std::vector<std::string> problems;
     std::vector<std::string> notifications; // "title: body"
-    std::vector<core::Rect> flashFrames;
     core::Rect capturedRect;
-    core::Size renderedOverlaySize;
-    int renderedPixelsWide = 0;
 
     // --- event loop ---
     struct Timer {
@@ -160,10 +157,9 @@ public:
         overlay = window.get();
         return window;
     }
-    std::unique_ptr<core::FlashWindow> createFlashWindow(const core::Rect& frame) override
+    std::unique_ptr<core::FlashWindow> createFlashWindow(const core::Rect&) override
     {
         log.push_back("create flash");
-        flashFrames.push_back(frame);
         return std::make_unique<FakeFlash>(log);
     }
 
@@ -192,7 +188,19 @@ public:
         clickFailed = std::move(onFailed);
         return 3;
     }
-    void stopWatching(core::WatchId token) override { log.push_back("remove monitor " + std::to_string(token)); }
+    void stopWatching(core::WatchId token) override
+    {
+        log.push_back("remove monitor " + std::to_string(token));
+        boundsWatches.erase(token);
+    }
+    // What a desktop's event for the watched window would do.
+    void boundsChanged()
+    {
+        auto copy = boundsWatches;
+        for (auto& [token, watch] : copy)
+            if (boundsWatches.count(token))
+                watch.second();
+    }
 
     std::vector<core::WindowRecord> visibleWindows() override { return windows; }
     std::optional<core::WindowRecord> windowRecord(uint32_t id) override
@@ -202,7 +210,12 @@ public:
     }
     bool isOwnWindow(uint32_t windowId) const override { return std::count(ownWindows.begin(), ownWindows.end(), windowId); }
     void targetWindowChanged(uint32_t windowId) override { targetChanges.push_back(windowId); }
-    void watchTargetWindow(std::function<void()> changed) override { targetWindowMoved = std::move(changed); }
+    core::WatchId watchWindowBounds(uint32_t windowId, std::function<void()> changed) override
+    {
+        boundsWatches[nextBoundsWatch] = { windowId, std::move(changed) };
+        return nextBoundsWatch++;
+    }
+    core::WatchId nextBoundsWatch = 100;
 
     void waitForOverlayGone(core::OverlayWindow& window, double minSeconds) override
     {
@@ -224,10 +237,8 @@ public:
         log.push_back("capture window " + std::to_string(windowId));
         return capture("window", rect, windowCaptureWorks);
     }
-    core::ImageRef renderOverlay(core::TavelinView&, core::Size points, int pixelWidth, int pixelHeight) override
+    core::ImageRef renderOverlay(core::TavelinView&, core::Size, int pixelWidth, int pixelHeight) override
     {
-        renderedOverlaySize = points;
-        renderedPixelsWide = pixelWidth;
         return overlayRenderWorks ? std::make_shared<FakeImage>(pixelWidth, pixelHeight, "overlay") : nullptr;
     }
     core::ImageRef compose(const core::ImageRef& base, const core::ImageRef& layer) override

@@ -9,47 +9,6 @@ using namespace tavelin::test;
 namespace {
 constexpr uint32_t superShift = modifiers::shift | modifiers::super;
 KeyEvent key(ShortcutKey code, uint32_t flags = superShift) { return { code, flags }; }
-void press(Launched& l, ShortcutKey code)
-{
-    l.app->shortcuts().handleKeyEvent(key(code));
-    l.platform.runPosted();
-}
-}
-
-TEST(Shortcuts, EachOfTheFiveKeysQueuesItsCommandAndRunsItLater)
-{
-    Launched l;
-    l.platform.windows = {};
-
-    EXPECT_TRUE(l.app->shortcuts().handleKeyEvent(key(ShortcutKey::g)));
-    EXPECT_TRUE(l.state().isVisible()) << "nothing runs inside the handler";
-    l.platform.runPosted();
-    EXPECT_FALSE(l.state().isVisible());
-    press(l, ShortcutKey::g);
-
-    auto builds = l.platform.menus.size();
-    press(l, ShortcutKey::l);
-    EXPECT_TRUE(l.state().showCellLabels());
-    EXPECT_EQ(l.platform.menus.size(), builds + 1);
-    EXPECT_TRUE(l.row(Command::toggleCellLabels).checked);
-    press(l, ShortcutKey::a);
-    EXPECT_TRUE(l.state().isAdjusting());
-    press(l, ShortcutKey::w);
-    EXPECT_TRUE(l.state().isSelectingWindow());
-    l.platform.click({ 5, 5 });
-    press(l, ShortcutKey::s);
-    EXPECT_EQ(l.platform.clipboard, "screen+overlay");
-}
-
-TEST(Shortcuts, NeedBothSuperAndShiftAndIgnoreOtherModifiers)
-{
-    Launched l;
-    EXPECT_TRUE(l.app->shortcuts().handleKeyEvent(key(ShortcutKey::g, superShift | modifiers::control | modifiers::alt | modifiers::capsLock)));
-    EXPECT_FALSE(l.app->shortcuts().handleKeyEvent(key(ShortcutKey::g, modifiers::super)));
-    EXPECT_FALSE(l.app->shortcuts().handleKeyEvent(key(ShortcutKey::g, modifiers::shift)));
-    EXPECT_FALSE(l.app->shortcuts().handleKeyEvent(key(ShortcutKey::g, 0)));
-    EXPECT_FALSE(l.app->shortcuts().handleKeyEvent(key(ShortcutKey::none)));
-    EXPECT_EQ(l.platform.posted.size(), 1u);
 }
 
 TEST(Shortcuts, LocalMonitorSwallowsOnlyMatchesAndAKeyHiddenGridStillMatches)

@@ -48,16 +48,3 @@ TEST(Menu, CheckMarksMoveWithTheStateAndOnlyThoseCommandsRebuild)
         l.platform.trigger(command);
     EXPECT_EQ(l.platform.menus.size(), builds) << "these show no check mark and do not rebuild";
 }
-
-TEST(Menu, RowsReachTheirCommands)
-{
-    Launched l;
-    l.platform.trigger(Command::setSizeSmall);
-    EXPECT_EQ(l.state().cellWidth(), 40);
-    l.platform.trigger(Command::toggleAdjustMode);
-    EXPECT_TRUE(l.state().isAdjusting());
-    l.platform.trigger(Command::startWindowSelection);
-    EXPECT_TRUE(l.state().isSelectingWindow());
-    l.platform.trigger(Command::quitApp);
-    EXPECT_EQ(l.platform.log.back(), "terminate");
-}

@@ -77,41 +77,6 @@ TEST(ScreenshotName, LocalTimeOnA24HourClock)
     EXPECT_EQ(Screenshot::fileName(march7At130509()), "Tavelin_2027-03-07_13.05.09.png");
 }
 
-TEST(Screenshot, ScreenModeHidesTheOverlayWaitsCapturesShowsItAgainThenFileClipboardFlash)
-{
-    Shooting s;
-    s.app->takeScreenshot();
-    EXPECT_EQ(s.overlay().log, (std::vector<std::string> { "out", "front" }));
-    EXPECT_EQ(s.platform.log, (std::vector<std::string> { "wait hidden 0.1", "capture screen", "compose screen+overlay",
-                                  "clipboard", "create flash", "flash front" }));
-    EXPECT_EQ(s.platform.capturedRect, (Rect { 0, 0, 1440, 900 }));
-    EXPECT_EQ(s.home.desktopFiles(), (std::vector<std::string> { "Tavelin_2027-03-07_13.05.09.png" }));
-    EXPECT_EQ(contents(s.home.path / "Desktop" / "Tavelin_2027-03-07_13.05.09.png"), "screen+overlay")
-        << "the file holds exactly the composed image";
-    EXPECT_EQ(s.platform.clipboard, "screen+overlay");
-}
-
-TEST(Screenshot, TheScreenRectangleIsTheMainScreensOwnWhereverItIs)
-{
-    Shooting s;
-    s.platform.screen = Rect { 1920, 0, 1280, 1024 };
-    s.app->takeScreenshot();
-    EXPECT_EQ(s.platform.capturedRect, (Rect { 1920, 0, 1280, 1024 }));
-}
-
-TEST(Screenshot, WindowModeCapturesTheWindowAloneAndNeverHidesTheOverlay)
-{
-    Shooting s;
-    s.platform.windows = { { 42, 100, 0, Rect { 100, 50, 800, 600 } } };
-    s.state().setTargetMode(TargetMode::window(42));
-    s.app->takeScreenshot();
-    EXPECT_TRUE(s.overlay().log.empty()) << "overlay untouched";
-    EXPECT_EQ(s.platform.log[0], "capture window 42");
-    EXPECT_EQ(s.platform.capturedRect, (Rect { 100, 50, 800, 600 }));
-    EXPECT_EQ(s.platform.clipboard, "window+overlay");
-    EXPECT_EQ(s.platform.renderedOverlaySize, (Size { 800, 600 }));
-}
-
 TEST(Screenshot, WindowModeFallsBackToTheScreenWhenTheTargetIsGone)
 {
     Shooting s;
@@ -143,6 +108,19 @@ TEST(Screenshot, FailureTable)
         EXPECT_FALSE(s.flashed());
         EXPECT_EQ(s.platform.notifications, (std::vector { nothing + "the window could not be captured." }));
         EXPECT_EQ(s.platform.problems, (std::vector<std::string> { "screenshot failed: the window could not be captured" }));
+    }
+    { // the target minimized or on another desktop: neither its pixels nor the grid are on screen
+        Shooting s;
+        s.platform.windows = { { 42, 100, 0, Rect { 0, 0, 100, 100 } } };
+        s.platform.windows[0].shown = false;
+        s.state().setTargetMode(TargetMode::window(42));
+        auto result = s.app->screenshotToDesktop();
+        EXPECT_TRUE(s.platform.log.empty()) << "nothing captured";
+        EXPECT_FALSE(s.flashed());
+        const std::string why = "the window the grid follows is not on screen (minimized, or on another desktop)";
+        EXPECT_EQ(s.platform.notifications, (std::vector { nothing + why + "." }));
+        EXPECT_EQ(result.problem, "the screenshot could not be taken: " + why);
+        EXPECT_EQ(s.app->screenshotPng().problem, why);
     }
     { // screen capture gives nothing: overlay back, then stop
         Shooting s;
@@ -207,32 +185,6 @@ TEST(Screenshot, FailureTable)
         EXPECT_TRUE(s.platform.notifications.empty());
         EXPECT_TRUE(s.platform.problems.empty());
     }
-}
-
-TEST(Screenshot, TheOverlayLayerIsRenderedAtTheBasesPixelSize)
-{
-    Shooting s;
-    s.platform.windows = { { 42, 100, 0, Rect { 0, 0, 700, 500 } } };
-    s.state().setTargetMode(TargetMode::window(42));
-    s.app->takeScreenshot();
-    EXPECT_EQ(s.platform.renderedPixelsWide, 700);
-    EXPECT_EQ(s.platform.renderedOverlaySize, (Size { 700, 500 }));
-}
-
-TEST(Screenshot, FlashCoversTheOverlayAndIsRemovedLater)
-{
-    Shooting s;
-    s.overlay().setFrame({ 10, 20, 300, 200 });
-    s.app->takeScreenshot();
-    s.app->takeScreenshot();
-    ASSERT_EQ(s.platform.flashFrames.size(), 2u);
-    EXPECT_EQ(s.platform.flashFrames[0], (Rect { 10, 20, 300, 200 }));
-    ASSERT_EQ(s.platform.delayed.size(), 2u);
-    EXPECT_DOUBLE_EQ(s.platform.delayed[0].first, 0.15);
-    auto flashOut = [&] { return std::count(s.platform.log.begin(), s.platform.log.end(), "flash out"); };
-    EXPECT_EQ(flashOut(), 1) << "the second shot's capture did not catch the first flash";
-    s.platform.runDelayed();
-    EXPECT_EQ(flashOut(), 3);
 }
 
 TEST(Screenshot, AQuitWhileTheFlashIsUpDestroysItWithTheDelegateNotWithThePendingTask)

@@ -21,43 +21,6 @@ struct Drawn {
 };
 }
 
-TEST(TavelinViewDrawing, FullScreenAt80PointsLaysBandsLinesAndHeadersBelowTheTopStrip)
-{
-    Drawn d;
-    auto& steps = d.draw(1440, 900);
-    ASSERT_GE(steps.size(), 3u);
-    EXPECT_EQ(steps[0].rect, (Rect { 0, 25, 1440, 22 }));
-    EXPECT_EQ(steps[1].rect, (Rect { 0, 47, 26, 853 })) << "the left band, laid on twice";
-    EXPECT_EQ(steps[2].rect, steps[1].rect);
-    auto columns = d.canvas.lines(true), rows = d.canvas.lines(false);
-    ASSERT_EQ(columns.size(), 18u);
-    ASSERT_EQ(rows.size(), 11u);
-    EXPECT_EQ(columns.front(), 26);
-    EXPECT_EQ(columns.back(), 26 + 17 * 80);
-    EXPECT_EQ(rows.front(), 47);
-    EXPECT_EQ(rows.back(), 847);
-    auto texts = d.canvas.of(Step::Text);
-    ASSERT_EQ(texts.size(), 17u + 10u) << "one header per whole column and row, no labels by default";
-    EXPECT_EQ(texts[0].a, (Point { 66, 36 }));
-    EXPECT_EQ(texts[16].text, "Q");
-    EXPECT_EQ(texts.back().text, "10");
-    EXPECT_EQ(texts.back().a, (Point { 13, 47 + 9 * 80 + 40 }));
-}
-
-TEST(TavelinViewDrawing, WindowModeHasNoTopInset)
-{
-    Drawn d;
-    d.state.setTargetMode(TargetMode::window(5));
-    d.draw(1440, 900);
-    EXPECT_EQ(d.canvas.steps[0].rect, (Rect { 0, 0, 1440, 22 }));
-    EXPECT_EQ(d.canvas.of(Step::Line).front().a, (Point { 26, 0 }));
-    auto rowsY = d.canvas.lines(false);
-    ASSERT_EQ(rowsY.size(), 11u);
-    EXPECT_EQ(rowsY.front(), 22);
-    EXPECT_EQ(rowsY[1], 102);
-    EXPECT_EQ(rowsY.back(), 822);
-}
-
 TEST(TavelinViewDrawing, CountsFollowWholeCellsAtExactAndOneLessSizes)
 {
     Drawn d;
@@ -102,37 +65,6 @@ TEST(TavelinViewText, ColumnLabelsAreBijectiveBase26)
     EXPECT_EQ(TavelinView::cellLabel(0, 0), "A1");
     EXPECT_EQ(TavelinView::cellLabel(2, 11), "C12");
     EXPECT_EQ(TavelinView::cellLabel(26, 0), "AA1");
-}
-
-TEST(TavelinViewText, CellLabelsComeLastRowByRowCentredInTheirCells)
-{
-    Drawn d;
-    d.state.setShowCellLabels(true);
-    d.draw(1440, 900);
-    std::vector<Step> labels;
-    for (auto& s : d.canvas.steps) {
-        if (s.kind == Step::Text && s.font.weight == FontWeight::semibold)
-            labels.push_back(s);
-    }
-    ASSERT_EQ(labels.size(), 17u * 10u);
-    EXPECT_EQ(labels[0].text, "A1");
-    EXPECT_EQ(labels[0].a, (Point { 66, 87 }));
-    EXPECT_EQ(labels[1].text, "B1");
-    EXPECT_EQ(labels[17].text, "A2");
-    EXPECT_EQ(labels.back().text, "Q10");
-    EXPECT_EQ(labels.back().a, (Point { 26 + 16 * 80 + 40, 47 + 9 * 80 + 40 }));
-    EXPECT_EQ(d.canvas.steps.back().text, "Q10") << "labels are the last thing drawn";
-    EXPECT_DOUBLE_EQ(labels[0].font.size, 14.4);
-}
-
-TEST(TavelinViewColors, AdjustModeDrawsInRedWhateverTheGridColour)
-{
-    Drawn d;
-    d.state.setIsAdjusting(true);
-    auto line = d.view.colors().line;
-    d.state.setGridColor(GridColor::blue);
-    EXPECT_EQ(d.view.colors().line, line);
-    EXPECT_EQ(line.red, named::red.red);
 }
 
 TEST(TavelinViewRedraw, EveryChangeAsksForOneRedrawAndNothingIsDrawnInside)

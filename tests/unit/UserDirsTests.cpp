@@ -80,38 +80,3 @@ TEST(UserDirs, TheDesktopFolderComesFromUserDirsElseHomeDesktop)
     setenv("XDG_CONFIG_HOME", "configured", 1);
     EXPECT_EQ(configHome(h.home()), h.home() + "/.config");
 }
-
-TEST(Autostart, TheEntryRunsThisExecutableQuotedAsDesktopEntriesNeed)
-{
-    auto entry = autostartEntry("/usr/bin/tavelin");
-    EXPECT_NE(entry.find("\nExec=/usr/bin/tavelin\n"), std::string::npos) << entry;
-    EXPECT_NE(entry.find("\nType=Application\n"), std::string::npos);
-    EXPECT_EQ(entry.rfind("[Desktop Entry]\n", 0), 0u);
-    EXPECT_NE(autostartEntry("/opt/my apps/100%/$x\\y\"").find("\nExec=\"/opt/my apps/100%%/\\\\$x\\\\\\\\y\\\\\"\"\n"),
-        std::string::npos)
-        << autostartEntry("/opt/my apps/100%/$x\\y\"");
-}
-
-TEST(Autostart, OnWritesOneEntryInTheConfigHomeAndOffRemovesIt)
-{
-    TempHome h;
-    auto entry = h.path / ".config" / "autostart" / "org.tavelin.Tavelin.desktop";
-    EXPECT_EQ(autostartEntryPath(h.home()), entry.string());
-    EXPECT_EQ(enableAutostart(h.home(), "/usr/bin/tavelin"), std::nullopt);
-    EXPECT_EQ(enableAutostart(h.home(), "/usr/bin/tavelin"), std::nullopt) << "a second on rewrites";
-    EXPECT_EQ(std::distance(fs::directory_iterator(entry.parent_path()), {}), 1);
-    std::ifstream in(entry);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), autostartEntry("/usr/bin/tavelin"));
-    EXPECT_EQ(disableAutostart(h.home()), std::nullopt);
-    EXPECT_FALSE(fs::exists(entry));
-    EXPECT_EQ(disableAutostart(h.home()), std::nullopt) << "off when already off";
-
-    fs::create_directories(h.path / "ro" / "autostart");
-    fs::permissions(h.path / "ro" / "autostart", fs::perms::owner_read | fs::perms::owner_exec);
-    setenv("XDG_CONFIG_HOME", (h.path / "ro").c_str(), 1);
-    if (geteuid() != 0) {
-        auto error = enableAutostart(h.home(), "/usr/bin/tavelin");
-        ASSERT_TRUE(error);
-        EXPECT_NE(error->find((h.path / "ro" / "autostart").string()), std::string::npos) << *error;
-    }
-}

@@ -55,53 +55,6 @@ TEST(HitTest, RecordsWithoutBoundsOrIdAreSkippedOnesWithoutAPidAreNot)
     EXPECT_FALSE(l.app->windows().findWindowAt({ 50, 50 }));
 }
 
-TEST(WindowSelection, ClickOnAWindowTargetsItFollowsItAndMovesTheCheckMark)
-{
-    Launched l;
-    l.platform.windows = { window(42, { 100, 50, 800, 600 }) };
-    l.app->startWindowSelection();
-    EXPECT_TRUE(l.state().isSelectingWindow());
-    EXPECT_FALSE(l.overlay().shown);
-
-    l.app->startWindowSelection(); // a second start is ignored
-
-    l.platform.click({ 400, 300 });
-    EXPECT_FALSE(l.state().isSelectingWindow());
-    EXPECT_EQ(l.state().targetMode().windowId(), 42u);
-    EXPECT_EQ(l.overlay().frame(), (Rect { 100, 50, 800, 600 }));
-    EXPECT_TRUE(l.overlay().shown);
-    EXPECT_TRUE(l.overlay().ignoresMouse);
-    EXPECT_TRUE(l.app->windows().isTracking());
-    EXPECT_EQ(l.platform.targetChanges, (std::vector<uint32_t> { 42 }));
-    EXPECT_TRUE(l.row(Command::startWindowSelection).checked);
-    EXPECT_FALSE(l.row(Command::setTargetFullScreen).checked);
-}
-
-TEST(WindowSelection, ThePressPicksWhereverThePointerIsLater)
-{
-    Launched l;
-    l.platform.windows = { window(42, { 100, 50, 800, 600 }) };
-    l.app->startWindowSelection();
-    l.platform.click({ 150, 100 });
-    EXPECT_EQ(l.state().targetMode().windowId(), 42u);
-    l.app->startWindowSelection();
-    l.platform.click({ 1000, 800 });
-    EXPECT_TRUE(l.state().targetMode().isFullScreen());
-}
-
-TEST(WindowSelection, ClickOnNothingReturnsToTheFullScreen)
-{
-    Launched l;
-    l.state().setTargetMode(TargetMode::window(5));
-    l.overlay().setFrame({ 1, 2, 3, 4 });
-    l.app->startWindowSelection();
-    l.platform.click();
-    EXPECT_TRUE(l.state().targetMode().isFullScreen());
-    EXPECT_EQ(l.overlay().frame(), (Rect { 0, 0, 1440, 900 }));
-    EXPECT_TRUE(l.overlay().shown);
-    EXPECT_TRUE(l.row(Command::setTargetFullScreen).checked);
-}
-
 TEST(WindowSelection, AFailedGrabOrNoMonitorEndsTheSelectionWithTheGridShown)
 {
     Launched l;
@@ -147,34 +100,6 @@ TEST(WindowSelection, AdjustModeSurvivesASelection)
     EXPECT_FALSE(l.overlay().ignoresMouse);
 }
 
-TEST(Tracking, FollowsMovesAndFallsBackWhenTheWindowIsGone)
-{
-    Launched l;
-    l.platform.windows = { window(42, { 100, 50, 800, 600 }) };
-    l.app->startWindowSelection();
-    l.platform.click({ 400, 300 });
-    ASSERT_EQ(l.platform.timers.size(), 1u);
-    EXPECT_DOUBLE_EQ(l.platform.timers.begin()->second.interval, 0.2);
-
-    l.platform.windows[0].bounds = Rect { 300, 200, 640, 480 };
-    l.platform.tickTimers();
-    EXPECT_EQ(l.overlay().frame(), (Rect { 300, 200, 640, 480 }));
-
-    l.platform.windows[0].bounds = Rect {}; // a zero rectangle is still bounds
-    l.platform.tickTimers();
-    EXPECT_EQ(l.overlay().frame(), Rect {});
-    EXPECT_TRUE(l.app->windows().isTracking());
-
-    l.platform.windows.clear();
-    l.platform.tickTimers();
-    EXPECT_TRUE(l.state().targetMode().isFullScreen());
-    EXPECT_EQ(l.overlay().frame(), (Rect { 0, 0, 1440, 900 }));
-    EXPECT_FALSE(l.app->windows().isTracking());
-    EXPECT_TRUE(l.platform.timers.empty());
-    EXPECT_TRUE(l.row(Command::setTargetFullScreen).checked);
-    EXPECT_EQ(l.platform.targetChanges, (std::vector<uint32_t> { 42, 0 }));
-}
-
 TEST(Tracking, OneTimerAtMostAndFullScreenStopsIt)
 {
     Launched l;
@@ -196,37 +121,110 @@ TEST(Tracking, FullScreenWhileHiddenKeepsTheGridHidden)
     EXPECT_TRUE(l.row(Command::setTargetFullScreen).checked);
 }
 
-TEST(Tracking, TheDesktopsReportMovesTheGridAtOnceAndAHiddenWindowPutsItAside)
+TEST(Tracking, TheDesktopsWordMovesTheGridAtOnceAndABurstOncePerFrame)
 {
     Launched l;
     l.platform.windows = { window(42, { 100, 50, 800, 600 }) };
     l.app->followWindow(42);
-    ASSERT_TRUE(l.platform.targetWindowMoved);
+    ASSERT_EQ(l.platform.boundsWatches.size(), 1u);
+    EXPECT_EQ(l.platform.boundsWatches.begin()->second.first, 42u);
 
-    l.platform.windows[0].bounds = Rect { 300, 200, 640, 480 };
-    l.platform.targetWindowMoved();
-    EXPECT_EQ(l.overlay().frame(), (Rect { 300, 200, 640, 480 }));
+    l.platform.windows[0].bounds = Rect { 300, 200, 800, 600 };
+    l.platform.boundsChanged();
+    EXPECT_EQ(l.overlay().frame(), (Rect { 300, 200, 800, 600 })) << "no poll needed";
 
-    // On a workspace not shown: out of sight, and neither the grid switch nor a pick brings it back.
-    l.platform.windows[0].shown = false;
-    l.platform.targetWindowMoved();
-    EXPECT_FALSE(l.overlay().shown);
+    // Within the same frame, later moves wait for it to pass and go as one.
+    l.platform.windows[0].bounds = Rect { 310, 200, 800, 600 };
+    l.platform.boundsChanged();
+    l.platform.windows[0].bounds = Rect { 320, 200, 800, 600 };
+    l.platform.boundsChanged();
+    EXPECT_EQ(l.overlay().frame(), (Rect { 300, 200, 800, 600 }));
+    ASSERT_EQ(l.platform.delayed.size(), 1u);
+    EXPECT_LE(l.platform.delayed.front().first, 1.0 / 60);
+    l.platform.runDelayed();
+    EXPECT_EQ(l.overlay().frame(), (Rect { 320, 200, 800, 600 }));
+    l.platform.runDelayed(); // a quiet frame ends the burst
+    EXPECT_TRUE(l.platform.delayed.empty());
+
+    l.platform.windows[0].bounds = Rect { 0, 0, 640, 480 };
+    l.platform.boundsChanged();
+    EXPECT_EQ(l.overlay().frame(), (Rect { 0, 0, 640, 480 })) << "after a quiet frame, at once again";
+
+    l.platform.runDelayed();
+    l.platform.windows.clear();
+    l.platform.boundsChanged();
+    EXPECT_TRUE(l.state().targetMode().isFullScreen());
+    EXPECT_EQ(l.overlay().frame(), (Rect { 0, 0, 1440, 900 }));
+    EXPECT_TRUE(l.platform.boundsWatches.empty());
+    EXPECT_TRUE(l.platform.timers.empty());
+}
+
+TEST(Tracking, TheWatchLastsAsLongAsThePollAndTheIntervalCanBeLengthened)
+{
+    Launched l;
+    l.platform.windows = { window(42, { 100, 50, 800, 600 }) };
+    l.app->windows().setPollInterval(600);
+    l.app->followWindow(42);
+    ASSERT_EQ(l.platform.timers.size(), 1u);
+    EXPECT_DOUBLE_EQ(l.platform.timers.begin()->second.interval, 600);
     l.app->toggleGrid();
+    EXPECT_TRUE(l.platform.boundsWatches.empty());
+    l.platform.windows[0].bounds = Rect { 300, 200, 800, 600 };
     l.app->toggleGrid();
+    ASSERT_EQ(l.platform.boundsWatches.size(), 1u);
+    l.platform.boundsChanged();
+    EXPECT_EQ(l.overlay().frame(), (Rect { 300, 200, 800, 600 }));
+    l.app->windows().setPollInterval(0); // nonsense keeps what was set
+    EXPECT_DOUBLE_EQ(l.platform.timers.begin()->second.interval, 600);
+}
+
+TEST(Tracking, ATargetNotShownTakesTheGridOffTheScreenUntilItIsShownAgain)
+{
+    Launched l;
+    l.platform.windows = { window(42, { 100, 50, 800, 600 }) };
+    l.app->followWindow(42);
+    auto& target = l.platform.windows[0];
+
+    target.shown = false; // minimized, or moved to another desktop
+    target.bounds = Rect { 0, 0, 160, 24 };
+    l.platform.tickTimers();
     EXPECT_FALSE(l.overlay().shown);
-    l.platform.windows[0].shown = true;
+    EXPECT_EQ(l.overlay().frame(), (Rect { 100, 50, 800, 600 })) << "not moved to where a hidden window is";
+    EXPECT_EQ(l.state().targetMode().windowId(), 42u) << "still the target";
+    l.app->toggleAdjustMode();
+    l.platform.tickTimers();
+    EXPECT_FALSE(l.overlay().shown) << "nothing else brings it back";
+
+    target.shown = true;
+    target.bounds = Rect { 300, 200, 640, 480 };
     l.platform.tickTimers();
     EXPECT_TRUE(l.overlay().shown);
+    EXPECT_EQ(l.overlay().frame(), (Rect { 300, 200, 640, 480 }));
+    EXPECT_FALSE(l.overlay().ignoresMouse) << "adjust mode as it was";
+}
 
+TEST(Tracking, WhatHappensMeanwhileIsSeenWhenTheGridIsShownAgain)
+{
+    Launched l;
+    l.platform.windows = { window(42, { 100, 50, 800, 600 }) };
+    l.app->followWindow(42);
+    l.app->toggleGrid();
     l.platform.windows[0].shown = false;
-    l.platform.targetWindowMoved();
-    l.platform.windows.clear();
-    l.platform.targetWindowMoved();
-    EXPECT_TRUE(l.state().targetMode().isFullScreen());
+    l.app->toggleGrid();
+    EXPECT_FALSE(l.overlay().shown) << "not shown over a window that is not there";
+    l.app->toggleGrid();
+    l.platform.windows[0].shown = true;
+    l.app->toggleGrid();
+    EXPECT_TRUE(l.overlay().shown) << "at once, not at the next tick";
+
+    // A pick while the target is not shown, ending without a click, keeps the grid off the screen;
+    // a pick of another window, or the full screen, brings it back.
+    l.platform.windows[0].shown = false;
+    l.platform.tickTimers();
+    l.app->startWindowSelection();
+    l.platform.clickFailed();
+    EXPECT_FALSE(l.overlay().shown);
+    l.app->setTargetFullScreen();
     EXPECT_TRUE(l.overlay().shown);
     EXPECT_EQ(l.overlay().frame(), (Rect { 0, 0, 1440, 900 }));
-
-    // Reports about a window no longer followed change nothing.
-    l.platform.targetWindowMoved();
-    EXPECT_TRUE(l.state().targetMode().isFullScreen());
 }

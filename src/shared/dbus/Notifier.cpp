@@ -9,7 +9,7 @@
 
 namespace tavelin::shared::dbus {
 
-// Desktop Notifications Specification 1.2, "Notify": app_name, replaces_id, app_icon, summary,
+// org.freedesktop.Notifications.Notify takes app_name, replaces_id, app_icon, summary,
 // body, actions, hints, expire_timeout (-1: the server's default).
 void notify(const std::string& title, const std::string& body)
 {

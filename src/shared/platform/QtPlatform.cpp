@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <malloc.h>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -85,7 +86,16 @@ void QtPlatform::setTrayMenu(const core::MenuModel& menu, std::function<void(con
 }
 
 core::ImageRef QtPlatform::compose(const core::ImageRef& base, const core::ImageRef& layer) { return image::composeImages(base, layer); }
-std::optional<std::vector<uint8_t>> QtPlatform::encodePng(const core::ImageRef& image) { return image::encodePngImage(image); }
+std::optional<std::vector<uint8_t>> QtPlatform::encodePng(const core::ImageRef& image)
+{
+    auto png = image::encodePngImage(image);
+    post([this] { releaseShotMemory(); });
+    return png;
+}
+
+// glibc keeps freed memory in its heaps (one per thread that allocated) for reuse; a tray
+// application takes a shot now and then and would hold a 4K shot's worth for good.
+void QtPlatform::releaseShotMemory() { malloc_trim(0); }
 
 void QtPlatform::setClipboardImage(const core::ImageRef& image, const std::vector<uint8_t>& png)
 {

@@ -44,6 +44,12 @@ public:
     void reportProblem(const std::string& message) override;
     void notify(const std::string& title, const std::string& body) override;
 
+protected:
+    // Runs once the event-loop turn that encoded a shot is over and its images are dropped: the
+    // memory they took goes back to the system, the encoding threads' heaps included. Backends
+    // add the buffers they keep for captures.
+    virtual void releaseShotMemory();
+
 private:
     std::unique_ptr<shared::tray::Tray> m_tray;
     std::map<core::TimerId, QTimer*> m_timers;

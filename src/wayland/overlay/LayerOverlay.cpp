@@ -3,11 +3,13 @@
 #include "wayland/overlay/LayerOverlay.h"
 
 #include "shared/paint/OverlayRender.h"
-#include "wayland/overlay/ShmBuffer.h"
+#include "wayland/overlay/LayerSurface.h"
 #include "wayland/wl/WaylandConnection.h"
 #include "wayland/wl/wlr-layer-shell-unstable-v1-client.h"
 
 #include <wayland-client.h>
+
+#include <QMetaObject>
 
 #include <algorithm>
 #include <cmath>
@@ -49,12 +51,9 @@ LayerOverlay::~LayerOverlay() { destroySurface(); }
 void LayerOverlay::createSurface()
 {
     m_surface = wl_compositor_create_surface(m_connection.compositor());
-    m_layer = zwlr_layer_shell_v1_get_layer_surface(m_connection.layerShell(), m_surface, m_output,
-        ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "tavelin");
+    m_layer = coverOutput(m_connection, m_surface, m_output, "tavelin");
     zwlr_layer_surface_v1_add_listener(m_layer, &layerListener, this);
     applyPlacement();
-    zwlr_layer_surface_v1_set_exclusive_zone(m_layer, -1);
-    zwlr_layer_surface_v1_set_keyboard_interactivity(m_layer, 0);
     applyInputRegion();
     // The first commit carries no buffer: it asks for the configure that sizes the surface.
     wl_surface_commit(m_surface);
@@ -82,13 +81,10 @@ void LayerOverlay::applyInputRegion()
 {
     if (!m_surface)
         return;
-    if (m_clickThrough) {
-        auto* region = wl_compositor_create_region(m_connection.compositor());
-        wl_surface_set_input_region(m_surface, region);
-        wl_region_destroy(region);
-    } else {
+    if (m_clickThrough)
+        letClicksThrough(m_connection, m_surface);
+    else
         wl_surface_set_input_region(m_surface, nullptr);
-    }
 }
 
 void LayerOverlay::setClickThrough(bool clickThrough)
@@ -153,14 +149,19 @@ void LayerOverlay::setOutput(wl_output* output, int scale)
     }
 }
 
+// Called while the grid's state is being told of a change, before the new value is stored:
+// the drawing waits for the event loop, and for the last frame to be shown.
 void LayerOverlay::update()
 {
-    if (!m_configured)
-        return; // the configure draws
-    if (m_frameCallback)
-        m_dirty = true;
-    else
-        draw();
+    m_dirty = true;
+    if (m_drawQueued)
+        return;
+    m_drawQueued = true;
+    QMetaObject::invokeMethod(&m_context, [this] {
+        m_drawQueued = false;
+        if (m_dirty && m_configured && !m_frameCallback)
+            draw();
+    }, Qt::QueuedConnection);
 }
 
 void LayerOverlay::configured(uint32_t serial, uint32_t width, uint32_t height)
@@ -169,10 +170,7 @@ void LayerOverlay::configured(uint32_t serial, uint32_t width, uint32_t height)
     m_width = width;
     m_height = height;
     m_configured = true;
-    if (m_frameCallback)
-        m_dirty = true;
-    else
-        draw();
+    update();
 }
 
 void LayerOverlay::closed()
@@ -196,17 +194,11 @@ void LayerOverlay::draw()
 {
     if (!m_surface || m_width == 0 || m_height == 0)
         return;
+    m_dirty = false;
     core::Size points { double(m_width), double(m_height) };
     auto image = shared::paint::renderOverlayImage(m_view, points, int(m_width) * m_scale, int(m_height) * m_scale, false);
-    auto* buffer = image.isNull() ? nullptr : createShmBuffer(m_connection.shm(), image);
-    if (!buffer)
+    if (!attachImage(m_connection, m_surface, image, m_scale))
         return;
-    wl_surface_set_buffer_scale(m_surface, m_scale);
-    wl_surface_attach(m_surface, buffer, 0, 0);
-    if (m_connection.compositorVersion() >= 4)
-        wl_surface_damage_buffer(m_surface, 0, 0, INT32_MAX, INT32_MAX);
-    else
-        wl_surface_damage(m_surface, 0, 0, INT32_MAX, INT32_MAX);
     m_frameCallback = wl_surface_frame(m_surface);
     wl_callback_add_listener(m_frameCallback, &frameListener, this);
     wl_surface_commit(m_surface);

@@ -4,6 +4,8 @@
 
 #include "core/Platform.h"
 
+#include <QObject>
+
 struct wl_surface;
 struct wl_callback;
 struct wl_output;
@@ -60,6 +62,8 @@ private:
     wl_callback* m_frameCallback = nullptr;
     bool m_configured = false;
     bool m_dirty = false;
+    bool m_drawQueued = false;
+    QObject m_context; // queued drawing dies with the overlay
     uint32_t m_width = 0, m_height = 0; // points, as configured
 };
 

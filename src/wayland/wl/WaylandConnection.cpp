@@ -1,7 +1,9 @@
 // Binding the globals, following outputs as they come, change and go, and dispatching from Qt.
 #include "wayland/wl/WaylandConnection.h"
 
+#include "wayland/wl/wlr-data-control-unstable-v1-client.h"
 #include "wayland/wl/wlr-layer-shell-unstable-v1-client.h"
+#include "wayland/wl/wlr-screencopy-unstable-v1-client.h"
 
 #include <wayland-client.h>
 
@@ -84,6 +86,12 @@ WaylandConnection::~WaylandConnection()
     }
     if (m_layerShell)
         zwlr_layer_shell_v1_destroy(m_layerShell);
+    if (m_screencopy)
+        zwlr_screencopy_manager_v1_destroy(m_screencopy);
+    if (m_dataControl)
+        zwlr_data_control_manager_v1_destroy(m_dataControl);
+    if (m_seat)
+        wl_seat_destroy(m_seat);
     if (m_shm)
         wl_shm_destroy(m_shm);
     if (m_compositor)
@@ -104,6 +112,13 @@ void WaylandConnection::globalAdded(uint32_t name, const char* interface, uint32
         m_shm = static_cast<wl_shm*>(bind(&wl_shm_interface, 1));
     } else if (!std::strcmp(interface, zwlr_layer_shell_v1_interface.name)) {
         m_layerShell = static_cast<zwlr_layer_shell_v1*>(bind(&zwlr_layer_shell_v1_interface, 1));
+    } else if (!std::strcmp(interface, zwlr_screencopy_manager_v1_interface.name)) {
+        m_screencopy = static_cast<zwlr_screencopy_manager_v1*>(bind(&zwlr_screencopy_manager_v1_interface, 1));
+    } else if (!std::strcmp(interface, zwlr_data_control_manager_v1_interface.name)) {
+        m_dataControl = static_cast<zwlr_data_control_manager_v1*>(bind(&zwlr_data_control_manager_v1_interface, 1));
+    } else if (!std::strcmp(interface, wl_seat_interface.name) && !m_seat) {
+        // The selection is per seat; desktops with one seat are the rule.
+        m_seat = static_cast<wl_seat*>(bind(&wl_seat_interface, 1));
     } else if (!std::strcmp(interface, wl_output_interface.name)) {
         auto out = std::make_unique<Output>();
         out->globalName = name;

@@ -15,6 +15,9 @@ struct wl_compositor;
 struct wl_shm;
 struct wl_output;
 struct zwlr_layer_shell_v1;
+struct zwlr_screencopy_manager_v1;
+struct zwlr_data_control_manager_v1;
+struct wl_seat;
 class QSocketNotifier;
 
 namespace tavelin::wayland::wl {
@@ -52,6 +55,10 @@ public:
     uint32_t compositorVersion() const { return m_compositorVersion; }
     wl_shm* shm() const { return m_shm; }
     zwlr_layer_shell_v1* layerShell() const { return m_layerShell; }
+    // Optional globals: null where the compositor does not offer them.
+    zwlr_screencopy_manager_v1* screencopy() const { return m_screencopy; }
+    zwlr_data_control_manager_v1* dataControl() const { return m_dataControl; }
+    wl_seat* seat() const { return m_seat; }
     // In the order the compositor announced them, complete ones only.
     std::vector<const Output*> outputs() const;
 
@@ -73,6 +80,9 @@ private:
     uint32_t m_compositorVersion = 0;
     wl_shm* m_shm = nullptr;
     zwlr_layer_shell_v1* m_layerShell = nullptr;
+    zwlr_screencopy_manager_v1* m_screencopy = nullptr;
+    zwlr_data_control_manager_v1* m_dataControl = nullptr;
+    wl_seat* m_seat = nullptr;
     std::vector<std::unique_ptr<Output>> m_outputs;
     QSocketNotifier* m_notifier = nullptr;
     bool m_started = false;

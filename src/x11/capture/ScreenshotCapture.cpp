@@ -11,7 +11,6 @@
 #include "x11/xcb/X11Connection.h"
 
 #include <QGuiApplication>
-#include <QTimer>
 
 #include <cmath>
 #include <cstdio>
@@ -45,19 +44,12 @@ struct ScreenshotCapture::Impl {
         , reader(connection.connection())
         , composite(connection, reader)
     {
-        // Shots in quick succession reuse the memory of a capture; an idle tray icon keeps none.
-        idleRelease.setSingleShot(true);
-        idleRelease.setInterval(keepMemoryMs);
-        QObject::connect(&idleRelease, &QTimer::timeout, [this] { reader.releaseIdle(); });
     }
-
-    static constexpr int keepMemoryMs = 10000;
 
     xcb::X11Connection& x11;
     capture::DrawableReader reader;
     capture::WindowCapture composite;
     capture::RemovalWatch removal;
-    QTimer idleRelease;
 };
 
 ScreenshotCapture::ScreenshotCapture(xcb::X11Connection& x11)
@@ -91,10 +83,11 @@ core::ImageRef ScreenshotCapture::captureScreen(const core::Rect& rect)
     if (area.isEmpty())
         return nullptr;
     auto image = shared::image::makeImage(m_impl->reader.read(x11.root(), area, screen->root_visual));
-    m_impl->idleRelease.start();
     timer.print();
     return image;
 }
+
+void ScreenshotCapture::releaseMemory() { m_impl->reader.releaseIdle(); }
 
 core::ImageRef ScreenshotCapture::captureWindow(uint32_t windowId, const core::Rect& rect)
 {
@@ -104,7 +97,6 @@ core::ImageRef ScreenshotCapture::captureWindow(uint32_t windowId, const core::R
     if (area.isEmpty())
         return nullptr;
     auto image = shared::image::makeImage(m_impl->composite.capture(windowId, area));
-    m_impl->idleRelease.start();
     timer.print();
     return image;
 }

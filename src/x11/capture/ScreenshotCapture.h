@@ -16,6 +16,8 @@ public:
     void waitForOverlayGone(core::OverlayWindow& overlay, double minSeconds);
     core::ImageRef captureScreen(const core::Rect& rect);
     core::ImageRef captureWindow(uint32_t windowId, const core::Rect& rect);
+    // Gives back the shared memory kept for the next capture, once no image uses it.
+    void releaseMemory();
 
 private:
     struct Impl;

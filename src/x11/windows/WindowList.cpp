@@ -35,26 +35,15 @@ bool contains(const std::optional<std::vector<uint32_t>>& list, uint32_t window)
 
 }
 
-namespace {
-
-core::Rect boundingBox(const core::Rect& a, const core::Rect& b)
-{
-    double left = std::min(a.x, b.x), top = std::min(a.y, b.y);
-    double right = std::max(a.x + a.width, b.x + b.width), bottom = std::max(a.y + a.height, b.y + b.height);
-    return core::Rect { left, top, right - left, bottom - top };
-}
-
-}
-
 core::Rect onScreens(const core::Rect& bounds, std::span<const core::Rect> screens)
 {
     std::optional<core::Rect> touched, all;
     for (const auto& screen : screens) {
         if (screen.isEmpty())
             continue;
-        all = all ? boundingBox(*all, screen) : screen;
+        all = all ? all->united(screen) : screen;
         if (!bounds.intersected(screen).isEmpty())
-            touched = touched ? boundingBox(*touched, screen) : screen;
+            touched = touched ? touched->united(screen) : screen;
     }
     if (touched)
         return bounds.intersected(*touched);
@@ -139,7 +128,8 @@ std::vector<core::WindowRecord> WindowList::unmanagedWindows()
 
 // A window counts as gone once it is destroyed, and also once its application withdrew it
 // (ICCCM 4.1.4): the manager drops it from _NET_CLIENT_LIST; without a manager it is unmapped
-// and carries no WM_STATE. An iconified window is still there, at the place it will come back to.
+// and carries no WM_STATE. An iconified window, or one on another desktop, is still there, at the
+// place it will come back to, but not shown.
 std::optional<core::WindowRecord> WindowList::windowRecord(uint32_t windowId)
 {
     if (windowId == XCB_NONE)
@@ -153,14 +143,18 @@ std::optional<core::WindowRecord> WindowList::windowRecord(uint32_t windowId)
     if (root.hasEwmhManager && root.clients) {
         if (!contains(root.clients, windowId))
             return std::nullopt;
-        return inPoints(makeRecord(f, *m_atoms));
+        auto record = makeRecord(f, *m_atoms);
+        record.shown = f.viewable && !f.hasState(m_atoms->stateHidden) && isOnDesktop(f, root.currentDesktop);
+        return inPoints(record);
     }
     if (!f.viewable && !f.hasIcccmState)
         return std::nullopt;
     auto outer = topLevelRect(m_x11, windowId);
     if (!outer)
         return std::nullopt;
-    return inPoints(makeRecord(f, *m_atoms, *outer));
+    auto record = makeRecord(f, *m_atoms, *outer);
+    record.shown = f.viewable;
+    return inPoints(record);
 }
 
 }

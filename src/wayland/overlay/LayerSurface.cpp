@@ -1,0 +1,47 @@
+// Layer-surface set-up and buffers, shared by the overlay and the flash.
+#include "wayland/overlay/LayerSurface.h"
+
+#include "wayland/overlay/ShmBuffer.h"
+#include "wayland/wl/WaylandConnection.h"
+#include "wayland/wl/wlr-layer-shell-unstable-v1-client.h"
+
+#include <wayland-client.h>
+
+#include <cstdint>
+
+namespace tavelin::wayland::overlay {
+
+zwlr_layer_surface_v1* coverOutput(wl::WaylandConnection& connection, wl_surface* surface, wl_output* output,
+    const char* name)
+{
+    auto* layer = zwlr_layer_shell_v1_get_layer_surface(connection.layerShell(), surface, output,
+        ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, name);
+    zwlr_layer_surface_v1_set_anchor(layer, ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_BOTTOM
+            | ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT | ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
+    zwlr_layer_surface_v1_set_exclusive_zone(layer, -1);
+    zwlr_layer_surface_v1_set_keyboard_interactivity(layer, 0);
+    return layer;
+}
+
+void letClicksThrough(wl::WaylandConnection& connection, wl_surface* surface)
+{
+    auto* region = wl_compositor_create_region(connection.compositor());
+    wl_surface_set_input_region(surface, region);
+    wl_region_destroy(region);
+}
+
+bool attachImage(wl::WaylandConnection& connection, wl_surface* surface, const QImage& image, int scale)
+{
+    auto* buffer = image.isNull() ? nullptr : createShmBuffer(connection.shm(), image);
+    if (!buffer)
+        return false;
+    wl_surface_set_buffer_scale(surface, scale);
+    wl_surface_attach(surface, buffer, 0, 0);
+    if (connection.compositorVersion() >= 4)
+        wl_surface_damage_buffer(surface, 0, 0, INT32_MAX, INT32_MAX);
+    else
+        wl_surface_damage(surface, 0, 0, INT32_MAX, INT32_MAX);
+    return true;
+}
+
+}

@@ -1,0 +1,80 @@
+"""Desktop parts that come and go while Tavelin runs: the tray host restarting (the icon comes back),
+the window manager replaced (the grid keeps above every window, on every desktop, with no taskbar
+entry), and the X server going away (Tavelin ends with status 1 and one line)."""
+
+import os
+import sys
+import unittest
+
+from harness import SCREEN, DesktopTestCase, Desktop, end, wait_until
+
+TRAYBUS = os.path.join(os.path.dirname(__file__), "traybus.py")
+
+
+def above(desktop, upper, lower):
+    """Whether upper lies above lower among the root's children (xwininfo lists the topmost first)."""
+    out = desktop.run(["xwininfo", "-root", "-children"])
+    ids = [int(line.split()[0], 16) for line in out.splitlines() if line.strip().startswith("0x")]
+    return upper in ids and lower in ids and ids.index(upper) < ids.index(lower)
+
+
+class TrayHostRestartTest(DesktopTestCase):
+    desktop_options = {"tray_watcher": True}
+
+    def test_the_icon_comes_back_when_the_tray_host_does(self):
+        self.desktop.tray_item()
+        watcher = next(p for p in self.desktop.processes if p.args[1:] == [TRAYBUS, "watch"])
+        end(watcher)
+        wait_until(lambda: self.desktop.panel.items() is None, what="the StatusNotifierWatcher gone")
+        self.desktop.spawn([sys.executable, TRAYBUS, "watch"])
+        item = self.desktop.tray_item(timeout=15)
+        self.assertTrue(self.desktop.panel.rows(*item), "the menu is there again")
+
+
+class WindowManagerReplacedTest(DesktopTestCase):
+
+    def test_the_grid_keeps_above_on_every_desktop_without_a_taskbar_entry(self):
+        def check_window():
+            return self.desktop.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"]).strip().split()[-1]
+        before = check_window()
+        old = next(p for p in self.desktop.processes if p.args[0] == "openbox")
+        self.desktop.spawn(["openbox", "--replace", "--sm-disable"])
+        self.assertEqual(old.wait(timeout=30), 0, "the old manager gave way")
+        # The old manager's property outlives it: the new one is there once it names its own window.
+        wait_until(lambda: check_window() not in (before, "found."), timeout=30, what="the new window manager")
+
+        _, window = self.xterm(300, 200, "after-replace")
+        frame = self.desktop.frame_window(window)
+        overlay = self.desktop.overlay_window()
+        wait_until(lambda: above(self.desktop, overlay, frame), what="the grid above the window opened under the new manager")
+        self.desktop.run(["xdotool", "windowactivate", "--sync", str(window)], check=True)
+        wait_until(lambda: above(self.desktop, overlay, frame), what="the grid above the window activated")
+        clients = self.desktop.run(["xprop", "-root", "_NET_CLIENT_LIST"])
+        self.assertNotIn(hex(overlay), clients, "no taskbar entry")
+
+        self.desktop.run(["xdotool", "set_num_desktops", "2"], check=True)
+        self.addCleanup(self.desktop.run, ["xdotool", "set_num_desktops", "1"])
+        wait_until(lambda: self.desktop.run(["xdotool", "get_num_desktops"]).strip() == "2", what="two desktops")
+        self.desktop.run(["xdotool", "set_desktop", "1"], check=True)
+        self.addCleanup(self.desktop.run, ["xdotool", "set_desktop", "0"])
+        wait_until(lambda: self.desktop.run(["xdotool", "get_desktop"]).strip() == "1", what="desktop 1")
+        wait_until(lambda: self.desktop.overlay_rect() == (0, 0) + SCREEN, what="the grid on the other desktop too")
+
+
+class XServerGoneTest(unittest.TestCase):
+
+    def test_tavelin_ends_with_status_1_and_one_line(self):
+        desktop = Desktop().start()
+        self.addCleanup(desktop.stop)
+        tavelin = desktop.start_tavelin()
+        desktop.overlay_window()
+        xvfb = desktop.processes[0]
+        end(xvfb)
+        self.assertEqual(tavelin.wait(timeout=30), 1)
+        lines = desktop.tavelin_log().splitlines()
+        self.assertEqual(len(lines), 1, lines)
+        self.assertIn("X11 connection broke", lines[0])
+
+
+if __name__ == "__main__":
+    unittest.main()
