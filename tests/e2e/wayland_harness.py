@@ -1,7 +1,8 @@
 """A private Wayland session for end-to-end tests: headless sway with one 1440x900 output, its own
-runtime folder and session bus, the real tavelin binary, grim to read the screen. sway will not run
-as root, so under root the whole session runs as an unprivileged user. Ended by pid."""
+runtime folder and session bus, the real tavelin binary, grim to read the screen, a virtual pointer (wlpointer) to click with. sway
+will not run as root, so under root the whole session runs as an unprivileged user. Ended by pid."""
 
+import json
 import os
 import pwd
 import shutil
@@ -10,13 +11,17 @@ import tempfile
 import time
 import unittest
 
-from harness import SCREEN, TAVELIN, wait_until, TOP_INSET
+from harness import BUILD_DIR, SCREEN, TAVELIN, wait_until, TOP_INSET
 from pixels import Image
 
 TEST_USER = "tavelin-test"
+WLPOINTER = os.path.join(BUILD_DIR, "tests", "e2e", "wlpointer")
+# Focus moves on clicks only, so that a click that reaches a window shows in the tree.
 SWAY_CONFIG = f"""\
 output HEADLESS-1 resolution {SCREEN[0]}x{SCREEN[1]} position 0 0
 output * bg #5a6e82 solid_color
+focus_follows_mouse no
+default_border none
 """
 
 
@@ -65,6 +70,10 @@ class WaylandSession:
         socket = wait_until(self._socket, timeout=20, what="sway's Wayland socket")
         self.env["WAYLAND_DISPLAY"] = socket
         self.env["SWAYSOCK"] = wait_until(self._ipc_socket, timeout=20, what="sway's IPC socket")
+        # With no devices the seat has no pointer: one held for the whole session gives clients
+        # their wl_pointer before any test moves it, so no motion lands before a client listens.
+        self.pointer_device = self._spawn([WLPOINTER, "hold"], stdin=subprocess.PIPE)
+        wait_until(self._seat_has_pointer, timeout=20, what="a pointer on sway's seat")
         self.tavelin = None
 
     def _command(self, argv, extra=None):
@@ -88,6 +97,44 @@ class WaylandSession:
     def _socket(self):
         names = [n for n in os.listdir(self.runtime) if n.startswith("wayland-") and not n.endswith(".lock")]
         return names[0] if names else None
+
+    def _seat_has_pointer(self):
+        return b"pointer" in self.run(["swaymsg", "-t", "get_inputs", "-r"]).stdout
+
+    def pointer(self, *steps):
+        """Runs wlpointer's steps (move X Y, press, release, click, glide X Y) in order."""
+        result = self.run([WLPOINTER, *[str(s) for s in steps]])
+        if result.returncode != 0:
+            raise AssertionError("wlpointer failed: " + result.stderr.decode())
+
+    def tree(self):
+        return json.loads(self.run(["swaymsg", "-t", "get_tree", "-r"], check=True).stdout)
+
+    def focused_app(self):
+        """The app_id of the window sway has focused, or None."""
+        nodes = [self.tree()]
+        while nodes:
+            node = nodes.pop()
+            if node.get("focused") and node.get("app_id"):
+                return node["app_id"]
+            nodes += node.get("nodes", []) + node.get("floating_nodes", [])
+        return None
+
+    def windows(self):
+        """app_id → (x, y, width, height) of every mapped window."""
+        found, nodes = {}, [self.tree()]
+        while nodes:
+            node = nodes.pop()
+            if node.get("app_id") and node.get("visible"):
+                r = node["rect"]
+                found[node["app_id"]] = (r["x"], r["y"], r["width"], r["height"])
+            nodes += node.get("nodes", []) + node.get("floating_nodes", [])
+        return found
+
+    def open_foot(self, app_id):
+        """A foot terminal known to sway by app_id, mapped."""
+        self._spawn(["foot", "--app-id", app_id, "sh", "-c", "sleep 600"])
+        return wait_until(lambda: self.windows().get(app_id), timeout=30, what=f"foot {app_id} mapped")
 
     def _ipc_socket(self):
         names = [n for n in os.listdir(self.runtime) if n.startswith("sway-ipc.")]
