@@ -72,7 +72,10 @@ class WaylandSession:
         self.env["SWAYSOCK"] = wait_until(self._ipc_socket, timeout=20, what="sway's IPC socket")
         # With no devices the seat has no pointer: one held for the whole session gives clients
         # their wl_pointer before any test moves it, so no motion lands before a client listens.
-        self.pointer_device = self._spawn([WLPOINTER, "hold"], stdin=subprocess.PIPE)
+        # headless sway draws the cursor into the output, captures too: it waits in the bottom
+        # right corner, inside a cell, where the grid adds nothing over it.
+        self.pointer_device = self._spawn([WLPOINTER, "move", SCREEN[0] - 1, SCREEN[1] - 1, "hold"],
+                                          stdin=subprocess.PIPE)
         wait_until(self._seat_has_pointer, timeout=20, what="a pointer on sway's seat")
         self.tavelin = None
 
@@ -85,6 +88,7 @@ class WaylandSession:
         return prefix + argv
 
     def _spawn(self, argv, extra=None, **kwargs):
+        argv = [str(a) for a in argv]
         kwargs.setdefault("stdout", subprocess.DEVNULL)
         kwargs.setdefault("stderr", subprocess.DEVNULL)
         process = subprocess.Popen(self._command(argv, extra), cwd=self.dir, **kwargs)
@@ -132,9 +136,15 @@ class WaylandSession:
         return found
 
     def open_foot(self, app_id):
-        """A foot terminal known to sway by app_id, mapped."""
-        self._spawn(["foot", "--app-id", app_id, "sh", "-c", "sleep 600"])
-        return wait_until(lambda: self.windows().get(app_id), timeout=30, what=f"foot {app_id} mapped")
+        """A foot terminal known to sway by app_id, mapped; its process."""
+        process = self._spawn(["foot", "--app-id", app_id, "sh", "-c", "sleep 600"])
+        wait_until(lambda: self.windows().get(app_id), timeout=30, what=f"foot {app_id} mapped")
+        return process
+
+    def close_window(self, process, app_id):
+        process.terminate()
+        process.wait(timeout=10)
+        wait_until(lambda: app_id not in self.windows(), timeout=10, what=f"{app_id} gone")
 
     def _ipc_socket(self):
         names = [n for n in os.listdir(self.runtime) if n.startswith("sway-ipc.")]
