@@ -16,12 +16,18 @@ from pixels import Image
 
 TEST_USER = "tavelin-test"
 WLPOINTER = os.path.join(BUILD_DIR, "tests", "e2e", "wlpointer")
-# Focus moves on clicks only, so that a click that reaches a window shows in the tree.
+# Focus moves on clicks only, so that a click that reaches a window shows in the tree; the five
+# shortcuts are sway's bindings running the command line, as the README tells users to set them.
 SWAY_CONFIG = f"""\
 output HEADLESS-1 resolution {SCREEN[0]}x{SCREEN[1]} position 0 0
 output * bg #5a6e82 solid_color
 focus_follows_mouse no
 default_border none
+bindsym Mod4+Shift+g exec {TAVELIN} grid toggle
+bindsym Mod4+Shift+w exec {TAVELIN} pick
+bindsym Mod4+Shift+l exec {TAVELIN} labels toggle
+bindsym Mod4+Shift+s exec {TAVELIN} shot
+bindsym Mod4+Shift+a exec {TAVELIN} adjust toggle
 """
 
 
@@ -110,6 +116,12 @@ class WaylandSession:
         result = self.run([WLPOINTER, *[str(s) for s in steps]])
         if result.returncode != 0:
             raise AssertionError("wlpointer failed: " + result.stderr.decode())
+
+    def press(self, shortcut):
+        """Super+Shift+key through a virtual keyboard, as the user presses it."""
+        result = self.run(["wtype", "-M", "logo", "-M", "shift", "-k", shortcut, "-m", "shift", "-m", "logo"])
+        if result.returncode != 0:
+            raise AssertionError("wtype failed: " + result.stderr.decode())
 
     def tree(self):
         return json.loads(self.run(["swaymsg", "-t", "get_tree", "-r"], check=True).stdout)
