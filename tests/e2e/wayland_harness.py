@@ -1,7 +1,8 @@
 """A private Wayland session for end-to-end tests: headless sway with one 1440x900 output, its own
-runtime folder and session bus, the real tavelin binary, grim to read the screen. sway will not run
-as root, so under root the whole session runs as an unprivileged user. Ended by pid."""
+runtime folder and session bus, the real tavelin binary, grim to read the screen, a virtual pointer (wlpointer) to click with. sway
+will not run as root, so under root the whole session runs as an unprivileged user. Ended by pid."""
 
+import json
 import os
 import pwd
 import shutil
@@ -10,13 +11,23 @@ import tempfile
 import time
 import unittest
 
-from harness import SCREEN, TAVELIN, wait_until, TOP_INSET
+from harness import BUILD_DIR, SCREEN, TAVELIN, wait_until, TOP_INSET
 from pixels import Image
 
 TEST_USER = "tavelin-test"
+WLPOINTER = os.path.join(BUILD_DIR, "tests", "e2e", "wlpointer")
+# Focus moves on clicks only, so that a click that reaches a window shows in the tree; the five
+# shortcuts are sway's bindings running the command line, as the README tells users to set them.
 SWAY_CONFIG = f"""\
 output HEADLESS-1 resolution {SCREEN[0]}x{SCREEN[1]} position 0 0
 output * bg #5a6e82 solid_color
+focus_follows_mouse no
+default_border none
+bindsym Mod4+Shift+g exec {TAVELIN} grid toggle
+bindsym Mod4+Shift+w exec {TAVELIN} pick
+bindsym Mod4+Shift+l exec {TAVELIN} labels toggle
+bindsym Mod4+Shift+s exec {TAVELIN} shot
+bindsym Mod4+Shift+a exec {TAVELIN} adjust toggle
 """
 
 
@@ -65,6 +76,13 @@ class WaylandSession:
         socket = wait_until(self._socket, timeout=20, what="sway's Wayland socket")
         self.env["WAYLAND_DISPLAY"] = socket
         self.env["SWAYSOCK"] = wait_until(self._ipc_socket, timeout=20, what="sway's IPC socket")
+        # With no devices the seat has no pointer: one held for the whole session gives clients
+        # their wl_pointer before any test moves it, so no motion lands before a client listens.
+        # headless sway draws the cursor into the output, captures too: it waits in the bottom
+        # right corner, inside a cell, where the grid adds nothing over it.
+        self.pointer_device = self._spawn([WLPOINTER, "move", SCREEN[0] - 1, SCREEN[1] - 1, "hold"],
+                                          stdin=subprocess.PIPE)
+        wait_until(self._seat_has_pointer, timeout=20, what="a pointer on sway's seat")
         self.tavelin = None
 
     def _command(self, argv, extra=None):
@@ -76,6 +94,7 @@ class WaylandSession:
         return prefix + argv
 
     def _spawn(self, argv, extra=None, **kwargs):
+        argv = [str(a) for a in argv]
         kwargs.setdefault("stdout", subprocess.DEVNULL)
         kwargs.setdefault("stderr", subprocess.DEVNULL)
         process = subprocess.Popen(self._command(argv, extra), cwd=self.dir, **kwargs)
@@ -88,6 +107,56 @@ class WaylandSession:
     def _socket(self):
         names = [n for n in os.listdir(self.runtime) if n.startswith("wayland-") and not n.endswith(".lock")]
         return names[0] if names else None
+
+    def _seat_has_pointer(self):
+        return b"pointer" in self.run(["swaymsg", "-t", "get_inputs", "-r"]).stdout
+
+    def pointer(self, *steps):
+        """Runs wlpointer's steps (move X Y, press, release, click, glide X Y) in order."""
+        result = self.run([WLPOINTER, *[str(s) for s in steps]])
+        if result.returncode != 0:
+            raise AssertionError("wlpointer failed: " + result.stderr.decode())
+
+    def press(self, shortcut):
+        """Super+Shift+key through a virtual keyboard, as the user presses it."""
+        result = self.run(["wtype", "-M", "logo", "-M", "shift", "-k", shortcut, "-m", "shift", "-m", "logo"])
+        if result.returncode != 0:
+            raise AssertionError("wtype failed: " + result.stderr.decode())
+
+    def tree(self):
+        return json.loads(self.run(["swaymsg", "-t", "get_tree", "-r"], check=True).stdout)
+
+    def focused_app(self):
+        """The app_id of the window sway has focused, or None."""
+        nodes = [self.tree()]
+        while nodes:
+            node = nodes.pop()
+            if node.get("focused") and node.get("app_id"):
+                return node["app_id"]
+            nodes += node.get("nodes", []) + node.get("floating_nodes", [])
+        return None
+
+    def windows(self):
+        """app_id → (x, y, width, height) of every mapped window."""
+        found, nodes = {}, [self.tree()]
+        while nodes:
+            node = nodes.pop()
+            if node.get("app_id") and node.get("visible"):
+                r = node["rect"]
+                found[node["app_id"]] = (r["x"], r["y"], r["width"], r["height"])
+            nodes += node.get("nodes", []) + node.get("floating_nodes", [])
+        return found
+
+    def open_foot(self, app_id):
+        """A foot terminal known to sway by app_id, mapped; its process."""
+        process = self._spawn(["foot", "--app-id", app_id, "sh", "-c", "sleep 600"])
+        wait_until(lambda: self.windows().get(app_id), timeout=30, what=f"foot {app_id} mapped")
+        return process
+
+    def close_window(self, process, app_id):
+        process.terminate()
+        process.wait(timeout=10)
+        wait_until(lambda: app_id not in self.windows(), timeout=10, what=f"{app_id} gone")
 
     def _ipc_socket(self):
         names = [n for n in os.listdir(self.runtime) if n.startswith("sway-ipc.")]

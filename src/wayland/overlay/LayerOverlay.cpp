@@ -2,8 +2,10 @@
 // frame at a time, destroyed on hide (a hidden layer surface must be set up anew anyway).
 #include "wayland/overlay/LayerOverlay.h"
 
+#include "core/TavelinView.h"
 #include "shared/paint/OverlayRender.h"
 #include "wayland/overlay/LayerSurface.h"
+#include "wayland/wl/SeatPointer.h"
 #include "wayland/wl/WaylandConnection.h"
 #include "wayland/wl/wlr-layer-shell-unstable-v1-client.h"
 
@@ -54,6 +56,9 @@ void LayerOverlay::createSurface()
     m_layer = coverOutput(m_connection, m_surface, m_output, "tavelin");
     zwlr_layer_surface_v1_add_listener(m_layer, &layerListener, this);
     applyPlacement();
+    // The pointer reaches the surface only while it takes the mouse (adjust mode); the surface is the view.
+    m_connection.pointer().route(m_surface, { [this](core::Point p) { m_view.mousePressed(p); },
+        [this](core::Point p) { m_view.mouseMoved(p); }, [this](core::Point p) { m_view.mouseReleased(p); } });
     applyInputRegion();
     // The first commit carries no buffer: it asks for the configure that sizes the surface.
     wl_surface_commit(m_surface);
@@ -68,8 +73,10 @@ void LayerOverlay::destroySurface()
     }
     if (m_layer)
         zwlr_layer_surface_v1_destroy(m_layer);
-    if (m_surface)
+    if (m_surface) {
+        m_connection.pointer().forget(m_surface);
         wl_surface_destroy(m_surface);
+    }
     m_layer = nullptr;
     m_surface = nullptr;
     m_configured = false;

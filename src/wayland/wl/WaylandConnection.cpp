@@ -1,6 +1,8 @@
 // Binding the globals, following outputs as they come, change and go, and dispatching from Qt.
 #include "wayland/wl/WaylandConnection.h"
 
+#include "wayland/wl/SeatPointer.h"
+
 #include "wayland/wl/wlr-data-control-unstable-v1-client.h"
 #include "wayland/wl/wlr-layer-shell-unstable-v1-client.h"
 #include "wayland/wl/wlr-screencopy-unstable-v1-client.h"
@@ -67,6 +69,7 @@ WaylandConnection::WaylandConnection()
     m_display = wl_display_connect(nullptr);
     if (!m_display)
         return;
+    m_pointer = std::make_unique<SeatPointer>(*this);
     m_registry = wl_display_get_registry(m_display);
     wl_registry_add_listener(m_registry, &registryListener, this);
     // One round for the globals, one for the outputs' first description.
@@ -78,6 +81,7 @@ WaylandConnection::~WaylandConnection()
 {
     if (!m_display)
         return;
+    m_pointer.reset();
     for (auto& out : m_outputs) {
         if (wl_output_get_version(out->output) >= WL_OUTPUT_RELEASE_SINCE_VERSION)
             wl_output_release(out->output);
@@ -119,6 +123,7 @@ void WaylandConnection::globalAdded(uint32_t name, const char* interface, uint32
     } else if (!std::strcmp(interface, wl_seat_interface.name) && !m_seat) {
         // The selection is per seat; desktops with one seat are the rule.
         m_seat = static_cast<wl_seat*>(bind(&wl_seat_interface, 1));
+        m_pointer->follow(m_seat);
     } else if (!std::strcmp(interface, wl_output_interface.name)) {
         auto out = std::make_unique<Output>();
         out->globalName = name;

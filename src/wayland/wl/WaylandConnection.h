@@ -22,6 +22,8 @@ class QSocketNotifier;
 
 namespace tavelin::wayland::wl {
 
+class SeatPointer;
+
 // One wl_output as announced: its name (wl_output v4) or a stand-in, position, size in pixels, scale.
 struct Output {
     uint32_t globalName = 0;
@@ -59,6 +61,8 @@ public:
     zwlr_screencopy_manager_v1* screencopy() const { return m_screencopy; }
     zwlr_data_control_manager_v1* dataControl() const { return m_dataControl; }
     wl_seat* seat() const { return m_seat; }
+    // The seat's pointer on our surfaces (inert without a seat).
+    SeatPointer& pointer() { return *m_pointer; }
     // In the order the compositor announced them, complete ones only.
     std::vector<const Output*> outputs() const;
 
@@ -84,6 +88,7 @@ private:
     zwlr_data_control_manager_v1* m_dataControl = nullptr;
     wl_seat* m_seat = nullptr;
     std::vector<std::unique_ptr<Output>> m_outputs;
+    std::unique_ptr<SeatPointer> m_pointer;
     QSocketNotifier* m_notifier = nullptr;
     bool m_started = false;
 };
