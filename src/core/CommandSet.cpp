@@ -136,6 +136,9 @@ Outcome<> CommandSet::pick()
     if (!m_app.gridState().isVisible())
         return failed("the grid is hidden: picking a window needs it shown");
     m_app.startWindowSelection();
+    // The desktop could not take the next click (it has no way to tell where windows are).
+    if (!m_app.gridState().isSelectingWindow())
+        return failed("picking a window is not available on this desktop");
     return done();
 }
 

@@ -8,6 +8,7 @@
 #include "wayland/clipboard/DataControl.h"
 #include "wayland/overlay/FlashSurface.h"
 #include "wayland/overlay/LayerOverlay.h"
+#include "wayland/windows/Picker.h"
 #include "wayland/windows/WindowSource.h"
 
 #include <wayland-client.h>
@@ -32,6 +33,7 @@ WaylandPlatform::WaylandPlatform(std::unique_ptr<wl::WaylandConnection> connecti
     : m_connection(std::move(connection))
     , m_clipboard(std::make_unique<clipboard::DataControl>(*m_connection))
     , m_windows(windows::compositorWindows())
+    , m_picker(std::make_unique<windows::Picker>(*m_connection))
 {
     m_connection->attachToEventLoop();
     if (m_windows)
@@ -102,17 +104,19 @@ std::unique_ptr<core::FlashWindow> WaylandPlatform::createFlashWindow(const core
 core::WatchId WaylandPlatform::watchDesktopKeys(std::function<void(const core::KeyEvent&)>) { return 0; }
 core::WatchId WaylandPlatform::watchOwnKeys(std::function<bool(const core::KeyEvent&)>) { return 0; }
 
-core::WatchId WaylandPlatform::grabNextClick(std::function<void(core::Point)>, std::function<void()>)
+core::WatchId WaylandPlatform::grabNextClick(std::function<void(core::Point)> onClick, std::function<void()> onFailed)
 {
-    if (!m_windows)
+    if (!m_windows) {
         reportProblem("picking a window is not available on this desktop: its compositor tells no program where windows are");
-    else
-        reportProblem("picking a window by a click is not available on this desktop yet; tavelin follow takes the compositor's window id");
-    return 0;
+        return 0;
+    }
+    return m_picker->start(m_nextWatch++, std::move(onClick), std::move(onFailed));
 }
 
 void WaylandPlatform::stopWatching(core::WatchId id)
 {
+    if (m_picker->stop(id))
+        return;
     if (id && id == m_boundsWatch) {
         m_boundsWatch = 0;
         m_boundsChanged = nullptr;

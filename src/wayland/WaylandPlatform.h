@@ -13,6 +13,7 @@ namespace clipboard {
 class DataControl;
 }
 namespace windows {
+class Picker;
 class WindowSource;
 }
 
@@ -55,6 +56,7 @@ private:
     std::unique_ptr<clipboard::DataControl> m_clipboard;
     // Other clients' windows, from the compositor's own interface; none where it offers none.
     std::unique_ptr<windows::WindowSource> m_windows;
+    std::unique_ptr<windows::Picker> m_picker;
     // The one bounds watch: the compositor's reports call it while it is set.
     core::WatchId m_boundsWatch = 0;
     core::WatchId m_nextWatch = 1;

@@ -1,5 +1,5 @@
 """The grid on a layer-shell compositor (headless sway): its pixels where the X11 tests expect them,
-the grid and its cell names toggled through the command line, picking refused in one line."""
+the grid and its cell names toggled through the command line."""
 
 import unittest
 
@@ -39,13 +39,6 @@ class WaylandGrid(WaylandTestCase):
         wait_until(lambda: ink() > 10, timeout=10, interval=0.2, what="the name drawn in C4")
         self.assertEqual(self.session.cli("labels", "toggle")[0], 0)
         wait_until(lambda: ink() == 0, timeout=10, interval=0.2, what="cell names gone")
-
-    def test_picking_a_window_says_why_not_and_keeps_the_grid(self):
-        self.session.cli("pick")
-        wait_until(lambda: "not available on this desktop" in self.session.stderr(), timeout=10,
-                   what="the line saying picking is not available")
-        # A pick hides the grid until it ends; refused at once, it comes back with the next frame.
-        wait_until(self.session.grid_drawn, timeout=10, interval=0.2, what="the grid still there")
 
 
 if __name__ == "__main__":

@@ -5,8 +5,9 @@ on screen, on the Desktop or in the log."""
 import os
 import unittest
 
-from harness import CELL, GRID_TOP, LEFT_BAND, badge_shown, wait_until
+from harness import CELL, GRID_TOP, LEFT_BAND, SCREEN, badge_shown, wait_until
 from pixels import off_background
+from sway_windows import crosshair_at
 from wayland_harness import WaylandTestCase
 
 C4 = (LEFT_BAND + 2 * CELL + 8, GRID_TOP + 3 * CELL + 8, CELL - 16, CELL - 16)
@@ -45,9 +46,13 @@ class WaylandShortcuts(WaylandTestCase):
         # The file and the clipboard are two steps: the clipboard may follow the file.
         self.wait(lambda: session.run(["wl-paste", "-l"]).stdout.split() == [b"image/png"], "the shot on the clipboard")
 
+        # A pick: the crosshair over the bare desktop, whose press returns to the whole screen.
+        session.pointer("move", 700, 500)
         session.press("w")
-        self.wait(lambda: "picking a window is not available" in session.stderr(), "the pick refused in one line")
-        self.wait(session.grid_drawn, "the grid still there after the pick")
+        self.wait(lambda: crosshair_at(session.screen(), 700, 500), "the pick's crosshair from Super+Shift+W")
+        session.pointer("click", "move", SCREEN[0] - 1, SCREEN[1] - 1)
+        self.wait(session.grid_drawn, "the grid back after the pick")
+        self.assertIn("target: screen", session.cli("state")[1])
 
 
 if __name__ == "__main__":

@@ -100,8 +100,8 @@ void SeatPointer::entered(uint32_t serial, wl_surface* surface, core::Point at)
     m_over = surface;
     m_at = at;
     m_leftDown = false;
-    if (current())
-        showArrow(serial);
+    if (auto* handlers = current())
+        showCursor(serial, handlers->cursor);
 }
 
 void SeatPointer::left(wl_surface* surface)
@@ -137,14 +137,16 @@ void SeatPointer::button(uint32_t button, bool down)
 }
 
 // The cursor over a surface is the client's to set on every enter; left unset it is undefined.
-void SeatPointer::showArrow(uint32_t serial)
+void SeatPointer::showCursor(uint32_t serial, const char* name)
 {
     if (!m_theme) {
         const char* size = std::getenv("XCURSOR_SIZE");
         int pixels = size ? std::atoi(size) : 0;
         m_theme = wl_cursor_theme_load(std::getenv("XCURSOR_THEME"), pixels > 0 ? pixels : 24, m_connection.shm());
     }
-    wl_cursor* arrow = m_theme ? wl_cursor_theme_get_cursor(m_theme, "left_ptr") : nullptr;
+    wl_cursor* arrow = m_theme ? wl_cursor_theme_get_cursor(m_theme, name) : nullptr;
+    if (!arrow && m_theme)
+        arrow = wl_cursor_theme_get_cursor(m_theme, "left_ptr");
     if (!arrow || arrow->image_count == 0)
         return;
     wl_cursor_image* image = arrow->images[0];

@@ -24,6 +24,7 @@ public:
         std::function<void(core::Point)> pressed;
         std::function<void(core::Point)> moved; // while the left button is down
         std::function<void(core::Point)> released;
+        const char* cursor = "left_ptr"; // the theme's name for the cursor over the surface
     };
 
     explicit SeatPointer(WaylandConnection& connection);
@@ -46,7 +47,7 @@ public:
     void button(uint32_t button, bool down);
 
 private:
-    void showArrow(uint32_t serial);
+    void showCursor(uint32_t serial, const char* name);
     const Handlers* current() const;
 
     WaylandConnection& m_connection;
