@@ -160,6 +160,9 @@ public:
     virtual void waitForOverlayGone(OverlayWindow& overlay, double minSeconds) = 0;
     virtual ImageRef captureScreen(const Rect& rect) = 0;
     virtual ImageRef captureWindow(uint32_t windowId, const Rect& rect) = 0;
+    // True where a window's capture is a part of the screen as composed, which holds the overlay:
+    // the overlay leaves the screen for it as for a screen's capture.
+    virtual bool windowCaptureShowsOverlay() const { return false; }
     // Our own rendering of the overlay at the given pixel size (same drawing as on screen).
     virtual ImageRef renderOverlay(TavelinView& view, Size points, int pixelWidth, int pixelHeight) = 0;
     // base at its pixel size with the layer (if any) stretched over it; none on failure.

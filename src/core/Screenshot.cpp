@@ -35,7 +35,8 @@ ImageRef Screenshot::captureBase(Rect& rect, std::string& failure)
             }
             rect = *record->bounds;
             failure = "the window could not be captured";
-            return m_platform.captureWindow(*target, rect);
+            auto capture = [this, id = *target, &rect] { return m_platform.captureWindow(id, rect); };
+            return m_platform.windowCaptureShowsOverlay() ? withoutOverlay(capture) : capture();
         }
     }
     failure = "the screen could not be captured";
@@ -44,6 +45,11 @@ ImageRef Screenshot::captureBase(Rect& rect, std::string& failure)
         return nullptr;
     // The screen's own rectangle: where the overlay lies, wherever that screen is.
     rect = *screen;
+    return withoutOverlay([this, &rect] { return m_platform.captureScreen(rect); });
+}
+
+ImageRef Screenshot::withoutOverlay(const std::function<ImageRef()>& capture)
+{
     auto* overlay = m_state.isSelectingWindow() ? nullptr : m_overlay.window();
     for (auto& flash : m_flashes)
         flash->hide();
@@ -51,7 +57,7 @@ ImageRef Screenshot::captureBase(Rect& rect, std::string& failure)
         overlay->hide();
         m_platform.waitForOverlayGone(*overlay, overlayRemovalWait);
     }
-    auto base = m_platform.captureScreen(rect);
+    auto base = capture();
     if (overlay)
         overlay->show();
     return base;

@@ -9,6 +9,7 @@
 #include "core/WindowTargeting.h"
 
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -54,6 +55,8 @@ private:
         std::string failure;
     };
     ImageRef captureBase(Rect& rect, std::string& failure);
+    // capture() with the overlay and the flashes off the screen meanwhile.
+    ImageRef withoutOverlay(const std::function<ImageRef()>& capture);
     Composed compose();
     FileWriteResult save(const std::vector<uint8_t>& png);
     void tellFailure(const std::string& title, const std::string& body, const std::string& line);

@@ -15,6 +15,7 @@
 
 #include <QObject>
 
+#include <cmath>
 #include <cstdio>
 #include <unistd.h>
 
@@ -182,7 +183,24 @@ core::ImageRef WaylandPlatform::captureScreen(const core::Rect& rect)
     return shared::image::makeImage(std::move(image));
 }
 
-core::ImageRef WaylandPlatform::captureWindow(uint32_t, const core::Rect&) { return nullptr; }
+// The window's part of its output as composed, the overlay gone from it first (the core sees to
+// that): whatever covers the window is in it, as on the screen.
+core::ImageRef WaylandPlatform::captureWindow(uint32_t, const core::Rect& rect)
+{
+    auto* out = outputFor(rect);
+    if (!out)
+        return nullptr;
+    auto on = pointFrame(*out);
+    QRect region = QRect(int(std::lround(rect.x - on.x)), int(std::lround(rect.y - on.y)), int(std::lround(rect.width)),
+        int(std::lround(rect.height))).intersected(QRect(0, 0, int(on.width), int(on.height)));
+    if (region.isEmpty())
+        return nullptr;
+    std::string failure;
+    auto image = capture::copyOutput(*m_connection, out->output, failure, &region);
+    if (image.isNull())
+        reportProblem(failure);
+    return shared::image::makeImage(std::move(image));
+}
 
 core::ImageRef WaylandPlatform::renderOverlay(core::TavelinView& view, core::Size points, int pixelWidth, int pixelHeight)
 {

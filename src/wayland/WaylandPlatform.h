@@ -45,6 +45,7 @@ public:
     void waitForOverlayGone(core::OverlayWindow& overlay, double minSeconds) override;
     core::ImageRef captureScreen(const core::Rect& rect) override;
     core::ImageRef captureWindow(uint32_t windowId, const core::Rect& rect) override;
+    bool windowCaptureShowsOverlay() const override { return true; }
     core::ImageRef renderOverlay(core::TavelinView& view, core::Size points, int pixelWidth, int pixelHeight) override;
     void setClipboardImage(const core::ImageRef& image, const std::vector<uint8_t>& png) override;
 

@@ -1,11 +1,14 @@
 """Following a window on sway: `tavelin follow` with a con_id lays the grid on the window's frame,
 and the grid keeps to it as swaymsg moves, resizes, floats, fullscreens, sends it to another
-workspace and closes it. Read back with grim."""
+workspace and closes it; a shot then is the window's part of the screen with its grid. Read back
+with grim."""
 
+import os
 import shutil
 import unittest
 
 from harness import SCREEN, wait_until
+from pixels import Image, differing
 from sway_windows import DESKTOP, close, open_grey_foot, wait_laid_on
 from wayland_harness import WaylandTestCase
 
@@ -60,6 +63,18 @@ class FollowOnSway(WaylandTestCase):
         self.sway(f"[con_id={self.con}] kill")
         wait_until(lambda: "target: screen" in self.session.cli("state")[1], timeout=10, what="full screen")
         wait_until(self.session.grid_drawn, timeout=10, interval=0.1, what="the full-screen grid")
+
+    def test_a_shot_is_the_windows_part_of_the_screen_with_its_grid(self):
+        self.sway(f"[con_id={self.con}] floating enable, resize set 600 400, move position 300 200")
+        self.follow((300, 200, 600, 400))
+        path = os.path.join(self.session.home, "window.png")
+        status, _, err = self.session.cli("shot", path)
+        self.assertEqual(status, 0, err)
+        wait_laid_on(self.session, (300, 200, 600, 400), "back after the shot")
+        seen = self.session.run(["grim", "-g", "300,200 600x400", "-t", "png", "-"], check=True).stdout
+        shot, screen = Image.from_png(path), Image.from_png(seen)
+        self.assertEqual((shot.width, shot.height), (600, 400))
+        self.assertEqual(differing(shot.rows(), screen.rows()), 0)
 
     def test_follow_refuses_an_id_sway_does_not_show(self):
         code, _, err = self.session.cli("follow", "999999")

@@ -112,7 +112,7 @@ struct Memory {
 
 }
 
-QImage copyOutput(wl::WaylandConnection& connection, wl_output* output, std::string& failure)
+QImage copyOutput(wl::WaylandConnection& connection, wl_output* output, std::string& failure, const QRect* region)
 {
     if (!connection.screencopy() || !output) {
         failure = "this compositor offers no screen capture (screencopy)";
@@ -123,7 +123,9 @@ QImage copyOutput(wl::WaylandConnection& connection, wl_output* output, std::str
     // The frame is born on our queue: its first events cannot reach the main queue.
     auto* manager = static_cast<zwlr_screencopy_manager_v1*>(wl_proxy_create_wrapper(connection.screencopy()));
     wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(manager), queue);
-    auto* proxy = zwlr_screencopy_manager_v1_capture_output(manager, 0, output);
+    auto* proxy = region ? zwlr_screencopy_manager_v1_capture_output_region(manager, 0, output, region->x(),
+                               region->y(), region->width(), region->height())
+                         : zwlr_screencopy_manager_v1_capture_output(manager, 0, output);
     wl_proxy_wrapper_destroy(manager);
     Frame frame;
     zwlr_screencopy_frame_v1_add_listener(proxy, &frameListener, &frame);

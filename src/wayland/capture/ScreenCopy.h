@@ -15,6 +15,8 @@ namespace tavelin::wayland::capture {
 
 // Waits for the output's next frame (a few seconds at most) and returns it opaque, upright, at the
 // output's pixel size; null with failure saying why when the compositor offers no screencopy or fails.
-QImage copyOutput(wl::WaylandConnection& connection, wl_output* output, std::string& failure);
+// region: only that part of the output, in its points from its top-left corner.
+QImage copyOutput(wl::WaylandConnection& connection, wl_output* output, std::string& failure,
+    const QRect* region = nullptr);
 
 }
