@@ -3,6 +3,7 @@
 #include "wayland/overlay/LayerOverlay.h"
 
 #include "core/TavelinView.h"
+#include "shared/Trace.h"
 #include "shared/paint/OverlayRender.h"
 #include "wayland/overlay/LayerSurface.h"
 #include "wayland/wl/SeatPointer.h"
@@ -130,6 +131,10 @@ void LayerOverlay::setFrame(const core::Rect& frame)
     applyPlacement();
     wl_surface_commit(m_surface);
     m_connection.flush();
+    // For the follow benchmark: when the place went to the compositor, on the monotonic clock.
+    if (shared::tracing())
+        std::fprintf(stderr, "tavelin: trace: placed %.0f %.0f %.0f %.0f at %.3f ms\n", frame.x, frame.y, frame.width,
+            frame.height, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count());
 }
 
 void LayerOverlay::setOutputOrigin(core::Point origin) { m_outputOrigin = origin; }
