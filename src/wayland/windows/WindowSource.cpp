@@ -2,6 +2,7 @@
 #include "wayland/windows/WindowSource.h"
 
 #include "wayland/windows/HyprlandWindows.h"
+#include "wayland/windows/KWinWindows.h"
 #include "wayland/windows/SwayWindows.h"
 
 #include <QDir>
@@ -40,6 +41,9 @@ std::unique_ptr<WindowSource> compositorWindows()
             folder = QString("/tmp/hypr/") + signature;
         return std::make_unique<HyprlandWindows>(folder);
     }
+    // Plasma on Wayland: KWin runs scripts that can tell us.
+    if (auto* desktop = std::getenv("XDG_CURRENT_DESKTOP"); desktop && QString(desktop).split(':').contains("KDE"))
+        return std::make_unique<KWinWindows>();
     return nullptr;
 }
 
