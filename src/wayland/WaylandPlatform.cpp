@@ -9,6 +9,7 @@
 #include "wayland/overlay/FlashSurface.h"
 #include "wayland/overlay/LayerOverlay.h"
 #include "wayland/windows/Picker.h"
+#include "wayland/windows/TargetWatch.h"
 #include "wayland/windows/WindowSource.h"
 
 #include <wayland-client.h>
@@ -38,10 +39,7 @@ WaylandPlatform::WaylandPlatform(std::unique_ptr<wl::WaylandConnection> connecti
 {
     m_connection->attachToEventLoop();
     if (m_windows)
-        m_windows->watch([this] {
-            if (m_boundsWatch)
-                m_boundsChanged();
-        });
+        m_targetWatch = std::make_unique<windows::TargetWatch>(*m_windows);
 }
 
 WaylandPlatform::~WaylandPlatform() = default;
@@ -118,10 +116,8 @@ void WaylandPlatform::stopWatching(core::WatchId id)
 {
     if (m_picker->stop(id))
         return;
-    if (id && id == m_boundsWatch) {
-        m_boundsWatch = 0;
-        m_boundsChanged = nullptr;
-    }
+    if (m_targetWatch)
+        m_targetWatch->stop(id);
 }
 
 namespace {
@@ -153,19 +149,12 @@ std::optional<core::WindowRecord> WaylandPlatform::windowRecord(uint32_t id)
 bool WaylandPlatform::isOwnWindow(uint32_t) const { return false; }
 void WaylandPlatform::targetWindowChanged(uint32_t) { }
 
-// The compositor reports changes to any window, not one: each report is passed on, and the core
-// reads where its target is now.
-core::WatchId WaylandPlatform::watchWindowBounds(uint32_t, std::function<void()> changed)
+core::WatchId WaylandPlatform::watchWindowBounds(uint32_t windowId, std::function<void()> changed)
 {
-    if (!m_windows)
+    if (!m_targetWatch)
         return 0;
     auto id = m_nextWatch++;
-    m_boundsWatch = id;
-    m_boundsChanged = std::move(changed);
-    postDelayed(0, [this, id] {
-        if (m_boundsWatch == id)
-            m_boundsChanged();
-    });
+    m_targetWatch->start(id, windowId, std::move(changed));
     return id;
 }
 

@@ -14,6 +14,7 @@ class DataControl;
 }
 namespace windows {
 class Picker;
+class TargetWatch;
 class WindowSource;
 }
 
@@ -58,10 +59,8 @@ private:
     // Other clients' windows, from the compositor's own interface; none where it offers none.
     std::unique_ptr<windows::WindowSource> m_windows;
     std::unique_ptr<windows::Picker> m_picker;
-    // The one bounds watch: the compositor's reports call it while it is set.
-    core::WatchId m_boundsWatch = 0;
+    std::unique_ptr<windows::TargetWatch> m_targetWatch;
     core::WatchId m_nextWatch = 1;
-    std::function<void()> m_boundsChanged;
 };
 
 }

@@ -14,6 +14,8 @@ public:
     explicit SwayWindows(QString socketPath);
     std::vector<Window> windows() override;
     void watch(std::function<void()> changed) override;
+    // Its window events tell of no floating window moved or resized.
+    bool reportsMoves() const override { return false; }
 
 private:
     QString m_socketPath;

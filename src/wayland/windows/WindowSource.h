@@ -36,6 +36,8 @@ public:
     // Runs changed on the event loop after any window moved, resized, closed, was made floating or
     // fullscreen, or a workspace was shown or hidden. One watcher; a later call replaces it.
     virtual void watch(std::function<void()> changed) = 0;
+    // False where the reports leave out some moves and resizes: then only looking again finds them.
+    virtual bool reportsMoves() const { return true; }
 };
 
 // The interface of the compositor this session runs on, by its environment; none (GNOME and other
