@@ -93,6 +93,16 @@ class LineReader:
                 raise AssertionError(f"process ended before printing {prefix!r}")
             self.buffer += chunk
 
+    def lines_so_far(self):
+        """The whole lines printed until now, without waiting for more."""
+        while select.select([self.process.stdout], [], [], 0)[0]:
+            chunk = os.read(self.process.stdout.fileno(), 4096)
+            if not chunk:
+                break
+            self.buffer += chunk
+        *lines, self.buffer = self.buffer.split(b"\n")
+        return [line.decode() for line in lines]
+
 
 class Desktop:
     """One virtual X desktop with its own session bus, a window manager (openbox, another one named
@@ -409,6 +419,18 @@ class DesktopTestCase(unittest.TestCase):
         p = self.desktop.spawn(argv, **kwargs)
         self.addCleanup(end, p)
         return p
+
+    def watch_window(self, title, seconds, shape=False):
+        """The probe's lines on Tavelin's window of that title appearing and vanishing, returned once
+        it watches, so that nothing shown after this call is missed; the state it found first stays
+        as the first line to read."""
+        reader = LineReader(self.spawn([PROBE, "watch-window", self.tavelin.pid, title, seconds] + (["shape"] if shape else []),
+                                       stdout=subprocess.PIPE))
+        found = []
+        while (line := reader.next_matching("", timeout=20)) != "watching":
+            found.append(line)
+        reader.buffer = b"".join(f"{line}\n".encode() for line in found) + reader.buffer
+        return reader
 
     def xterm(self, x, y, title, **options):
         """An xterm that closes with the test: (process, window)."""
