@@ -175,12 +175,19 @@ class WaylandSession:
         result = self.run([TAVELIN, *args])
         return result.returncode, result.stdout.decode(), result.stderr.decode()
 
-    def screen(self):
-        return Image.from_png(self.run(["grim", "-t", "png", "-"], check=True).stdout)
+    def screen(self, output=None):
+        """The whole layout, or one output, as grim reads it."""
+        where = ["-o", output] if output else []
+        return Image.from_png(self.run(["grim", *where, "-t", "png", "-"], check=True).stdout)
 
-    def grid_drawn(self):
-        image = self.screen()
+    def grid_drawn(self, output=None):
+        image = self.screen(output)
         return image.pixel(40, TOP_INSET + 5) != image.pixel(40, TOP_INSET - 1)
+
+    def swaymsg(self, *command):
+        result = self.run(["swaymsg", *command])
+        if result.returncode != 0:
+            raise AssertionError("swaymsg failed: " + result.stdout.decode() + result.stderr.decode())
 
     def close(self):
         for process in reversed(self.processes):

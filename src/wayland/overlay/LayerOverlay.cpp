@@ -45,22 +45,26 @@ LayerOverlay::LayerOverlay(wl::WaylandConnection& connection, const core::Rect& 
     , m_output(output)
     , m_scale(scale)
 {
+    // An output that goes takes its wl_output with it: the surface moves before it is used again.
+    QObject::connect(&m_connection, &wl::WaylandConnection::outputsChanged, &m_context, [this] { followOutput(); });
 }
 
 LayerOverlay::~LayerOverlay() { destroySurface(); }
 
+// The grid's surface sits on the output under its frame, at that output's scale.
+void LayerOverlay::followOutput()
+{
+    if (auto* out = m_connection.outputAt(m_frame))
+        setOutput(out->output, out->scale);
+}
+
 void LayerOverlay::createSurface()
 {
-    m_surface = wl_compositor_create_surface(m_connection.compositor());
-    m_layer = coverOutput(m_connection, m_surface, m_output, "tavelin");
-    zwlr_layer_surface_v1_add_listener(m_layer, &layerListener, this);
+    openLayerSurface(m_connection, m_output, "tavelin", &layerListener, this, m_surface, m_layer);
     // The pointer reaches the surface only while it takes the mouse (adjust mode); the surface is the view.
     m_connection.pointer().route(m_surface, { [this](core::Point p) { m_view.mousePressed(p); },
         [this](core::Point p) { m_view.mouseMoved(p); }, [this](core::Point p) { m_view.mouseReleased(p); } });
     applyInputRegion();
-    // The first commit carries no buffer: it asks for the configure that sizes the surface.
-    wl_surface_commit(m_surface);
-    m_connection.flush();
 }
 
 void LayerOverlay::destroySurface()
@@ -69,16 +73,10 @@ void LayerOverlay::destroySurface()
         wl_callback_destroy(m_frameCallback);
         m_frameCallback = nullptr;
     }
-    if (m_layer)
-        zwlr_layer_surface_v1_destroy(m_layer);
-    if (m_surface) {
+    if (m_surface)
         m_connection.pointer().forget(m_surface);
-        wl_surface_destroy(m_surface);
-    }
-    m_layer = nullptr;
-    m_surface = nullptr;
+    closeLayerSurface(m_connection, m_surface, m_layer);
     m_configured = false;
-    m_connection.flush();
 }
 
 // Click-through is an empty input region; otherwise the default, the whole surface.
@@ -120,6 +118,7 @@ void LayerOverlay::hide()
 void LayerOverlay::setFrame(const core::Rect& frame)
 {
     m_frame = frame;
+    followOutput();
     update();
 }
 

@@ -3,17 +3,11 @@
 #pragma once
 
 #include "core/Platform.h"
+#include "wayland/overlay/LayerSurface.h"
 
 #include <QObject>
 
-struct wl_surface;
 struct wl_callback;
-struct wl_output;
-struct zwlr_layer_surface_v1;
-
-namespace tavelin::wayland::wl {
-class WaylandConnection;
-}
 
 namespace tavelin::wayland::overlay {
 
@@ -41,6 +35,7 @@ public:
     void frameDone();
 
 private:
+    void followOutput();
     void createSurface();
     void destroySurface();
     void applyInputRegion();

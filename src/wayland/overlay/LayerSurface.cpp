@@ -23,6 +23,28 @@ zwlr_layer_surface_v1* coverOutput(wl::WaylandConnection& connection, wl_surface
     return layer;
 }
 
+void openLayerSurface(wl::WaylandConnection& connection, wl_output* output, const char* name,
+    const zwlr_layer_surface_v1_listener* listener, void* data, wl_surface*& surface, zwlr_layer_surface_v1*& layer)
+{
+    surface = wl_compositor_create_surface(connection.compositor());
+    layer = coverOutput(connection, surface, output, name);
+    zwlr_layer_surface_v1_add_listener(layer, listener, data);
+    letClicksThrough(connection, surface);
+    wl_surface_commit(surface);
+    connection.flush();
+}
+
+void closeLayerSurface(wl::WaylandConnection& connection, wl_surface*& surface, zwlr_layer_surface_v1*& layer)
+{
+    if (layer)
+        zwlr_layer_surface_v1_destroy(layer);
+    if (surface)
+        wl_surface_destroy(surface);
+    layer = nullptr;
+    surface = nullptr;
+    connection.flush();
+}
+
 void letClicksThrough(wl::WaylandConnection& connection, wl_surface* surface)
 {
     auto* region = wl_compositor_create_region(connection.compositor());

@@ -1,5 +1,5 @@
 // The steps every layer surface of ours shares: covering an output on the overlay layer, letting
-// clicks through, and showing an image.
+// clicks through, showing an image, and going.
 #pragma once
 
 #include <QImage>
@@ -7,6 +7,7 @@
 struct wl_surface;
 struct wl_output;
 struct zwlr_layer_surface_v1;
+struct zwlr_layer_surface_v1_listener;
 
 namespace tavelin::wayland::wl {
 class WaylandConnection;
@@ -18,6 +19,13 @@ namespace tavelin::wayland::overlay {
 // anchored to all edges, over panels, never taking the keyboard. Commit to have it configured.
 zwlr_layer_surface_v1* coverOutput(wl::WaylandConnection& connection, wl_surface* surface, wl_output* output,
     const char* name);
+
+// A new surface covering output as coverOutput does, heard by listener with data, click-through,
+// committed without a buffer so that the compositor configures it.
+void openLayerSurface(wl::WaylandConnection& connection, wl_output* output, const char* name,
+    const zwlr_layer_surface_v1_listener* listener, void* data, wl_surface*& surface, zwlr_layer_surface_v1*& layer);
+// Destroys both (either may be null already) and sends that at once.
+void closeLayerSurface(wl::WaylandConnection& connection, wl_surface*& surface, zwlr_layer_surface_v1*& layer);
 
 // An empty input region: every click goes to what lies below.
 void letClicksThrough(wl::WaylandConnection& connection, wl_surface* surface);
