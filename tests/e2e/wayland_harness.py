@@ -5,6 +5,7 @@ will not run as root, so under root the whole session runs as an unprivileged us
 import json
 import os
 import pwd
+import re
 import shutil
 import subprocess
 import tempfile
@@ -58,9 +59,6 @@ class WaylandSession:
         if self.user:
             for path in (self.dir, self.runtime, self.home):
                 os.chown(path, self.user.pw_uid, self.user.pw_gid)
-        config = os.path.join(self.dir, "sway.conf")
-        with open(config, "w") as f:
-            f.write(SWAY_CONFIG)
         self.processes = []
         self.env = {
             "PATH": os.environ.get("PATH", "/usr/bin:/bin"),
@@ -68,9 +66,20 @@ class WaylandSession:
             "XDG_RUNTIME_DIR": self.runtime,
             "LANG": "C.UTF-8",
         }
-        bus = self._spawn(["dbus-daemon", "--session", "--nofork", "--print-address=1",
-                           f"--address=unix:path={self.runtime}/bus"], stdout=subprocess.PIPE)
-        self.env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
+        try:
+            bus = self._spawn(["dbus-daemon", "--session", "--nofork", "--print-address=1",
+                               f"--address=unix:path={self.runtime}/bus"], stdout=subprocess.PIPE)
+            self.env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
+            self._start_compositor()
+        except BaseException:
+            self.close()
+            raise
+        self.tavelin = None
+
+    def _start_compositor(self):
+        config = os.path.join(self.dir, "sway.conf")
+        with open(config, "w") as f:
+            f.write(SWAY_CONFIG)
         self.sway = self._spawn(["sway", "-c", config], extra={
             "WLR_BACKENDS": "headless", "WLR_RENDERER": "pixman", "WLR_LIBINPUT_NO_DEVICES": "1"})
         socket = wait_until(self._socket, timeout=20, what="sway's Wayland socket")
@@ -83,7 +92,6 @@ class WaylandSession:
         self.pointer_device = self._spawn([WLPOINTER, "move", SCREEN[0] - 1, SCREEN[1] - 1, "hold"],
                                           stdin=subprocess.PIPE)
         wait_until(self._seat_has_pointer, timeout=20, what="a pointer on sway's seat")
-        self.tavelin = None
 
     def _command(self, argv, extra=None):
         env = dict(self.env, **(extra or {}))
@@ -162,9 +170,10 @@ class WaylandSession:
         names = [n for n in os.listdir(self.runtime) if n.startswith("sway-ipc.")]
         return os.path.join(self.runtime, names[0]) if names else None
 
-    def start_tavelin(self):
+    def start_tavelin(self, extra=None):
         self.log = os.path.join(self.dir, "tavelin.log")
-        self.tavelin = self._spawn([TAVELIN], stderr=open(self.log, "wb"))
+        with open(self.log, "wb") as log:
+            self.tavelin = self._spawn([TAVELIN], extra, stderr=log)
         return self.tavelin
 
     def stderr(self):
@@ -199,6 +208,27 @@ class WaylandSession:
                     process.kill()
                     process.wait()
         shutil.rmtree(self.dir, ignore_errors=True)
+
+
+class WestonSession(WaylandSession):
+    """headless weston instead of sway: a compositor without layer-shell, with XWayland or without."""
+
+    def __init__(self, xwayland):
+        self.xwayland = xwayland
+        super().__init__()
+
+    def _start_compositor(self):
+        log = os.path.join(self.dir, "weston.log")
+        self._spawn(["weston", "--backend=headless-backend.so", f"--width={SCREEN[0]}", f"--height={SCREEN[1]}",
+                     "--socket=wayland-tavelin", f"--log={log}"] + (["--xwayland"] if self.xwayland else []))
+        self.env["WAYLAND_DISPLAY"] = wait_until(self._socket, timeout=20, what="weston's Wayland socket")
+        if self.xwayland:
+            # weston names the display it listens on for XWayland, started at the first X client.
+            def display():
+                with open(log, errors="replace") as f:
+                    match = re.search(r"xserver listening on display (:\d+)", f.read())
+                return match and match.group(1)
+            self.env["DISPLAY"] = wait_until(display, timeout=20, what="weston's XWayland display")
 
 
 class WaylandTestCase(unittest.TestCase):
