@@ -3,8 +3,8 @@
 #include "wayland/overlay/LayerOverlay.h"
 
 #include "core/TavelinView.h"
-#include "shared/paint/OverlayRender.h"
 #include "wayland/overlay/LayerSurface.h"
+#include "wayland/overlay/ShmBuffer.h"
 #include "wayland/wl/SeatPointer.h"
 #include "wayland/wl/WaylandConnection.h"
 #include "wayland/wl/wlr-layer-shell-unstable-v1-client.h"
@@ -44,6 +44,7 @@ LayerOverlay::LayerOverlay(wl::WaylandConnection& connection, const core::Rect& 
     , m_frame(frame)
     , m_output(output)
     , m_scale(scale)
+    , m_pool(connection.shm())
 {
     // An output that goes takes its wl_output with it: the surface moves before it is used again.
     QObject::connect(&m_connection, &wl::WaylandConnection::outputsChanged, &m_context, [this] { followOutput(); });
@@ -181,8 +182,7 @@ void LayerOverlay::draw()
         return;
     m_dirty = false;
     core::Size points { double(m_width), double(m_height) };
-    auto image = shared::paint::renderOverlayImage(m_view, points, int(m_width) * m_scale, int(m_height) * m_scale, false);
-    if (!attachImage(m_connection, m_surface, image, m_scale))
+    if (!attachView(m_connection, m_surface, m_pool, m_view, points, m_scale))
         return;
     m_frameCallback = wl_surface_frame(m_surface);
     wl_callback_add_listener(m_frameCallback, &frameListener, this);

@@ -4,6 +4,7 @@
 
 #include "core/Platform.h"
 #include "wayland/overlay/LayerSurface.h"
+#include "wayland/overlay/ShmBuffer.h"
 
 #include <QObject>
 
@@ -46,6 +47,7 @@ private:
     core::Rect m_frame;
     wl_output* m_output;
     int m_scale;
+    ShmPool m_pool;
     bool m_clickThrough = true;
     bool m_shown = false;
     wl_surface* m_surface = nullptr;

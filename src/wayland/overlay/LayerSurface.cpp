@@ -1,11 +1,14 @@
 // Layer-surface set-up and buffers, shared by the overlay and the flash.
 #include "wayland/overlay/LayerSurface.h"
 
+#include "shared/paint/OverlayRender.h"
 #include "wayland/overlay/ShmBuffer.h"
 #include "wayland/wl/WaylandConnection.h"
 #include "wayland/wl/wlr-layer-shell-unstable-v1-client.h"
 
 #include <wayland-client.h>
+
+#include <QPainter>
 
 #include <cstdint>
 
@@ -52,9 +55,10 @@ void letClicksThrough(wl::WaylandConnection& connection, wl_surface* surface)
     wl_region_destroy(region);
 }
 
-bool attachImage(wl::WaylandConnection& connection, wl_surface* surface, const QImage& image, int scale)
+namespace {
+
+bool attach(wl::WaylandConnection& connection, wl_surface* surface, wl_buffer* buffer, int scale)
 {
-    auto* buffer = image.isNull() ? nullptr : createShmBuffer(connection.shm(), image);
     if (!buffer)
         return false;
     wl_surface_set_buffer_scale(surface, scale);
@@ -64,6 +68,27 @@ bool attachImage(wl::WaylandConnection& connection, wl_surface* surface, const Q
     else
         wl_surface_damage(surface, 0, 0, INT32_MAX, INT32_MAX);
     return true;
+}
+
+}
+
+bool attachImage(wl::WaylandConnection& connection, wl_surface* surface, const QImage& image, int scale)
+{
+    return attach(connection, surface, image.isNull() ? nullptr : createShmBuffer(connection.shm(), image), scale);
+}
+
+bool attachView(wl::WaylandConnection& connection, wl_surface* surface, ShmPool& pool, core::TavelinView& view,
+    core::Size points, int scale)
+{
+    auto* slot = pool.take(int(points.width) * scale, int(points.height) * scale);
+    if (!slot)
+        return false;
+    {
+        QPainter painter(&slot->image);
+        painter.scale(scale, scale);
+        shared::paint::drawOverlay(painter, view, points, scale, false);
+    }
+    return attach(connection, surface, slot->buffer, scale);
 }
 
 }

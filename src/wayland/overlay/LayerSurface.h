@@ -2,6 +2,8 @@
 // clicks through, showing an image, and going.
 #pragma once
 
+#include "core/Geometry.h"
+
 #include <QImage>
 
 struct wl_surface;
@@ -9,6 +11,9 @@ struct wl_output;
 struct zwlr_layer_surface_v1;
 struct zwlr_layer_surface_v1_listener;
 
+namespace tavelin::core {
+class TavelinView;
+}
 namespace tavelin::wayland::wl {
 class WaylandConnection;
 }
@@ -30,8 +35,13 @@ void closeLayerSurface(wl::WaylandConnection& connection, wl_surface*& surface, 
 // An empty input region: every click goes to what lies below.
 void letClicksThrough(wl::WaylandConnection& connection, wl_surface* surface);
 
+class ShmPool;
+
 // Attaches image (pixels at scale per point) to surface, damaged whole, not yet committed;
 // false when no buffer could be had.
 bool attachImage(wl::WaylandConnection& connection, wl_surface* surface, const QImage& image, int scale);
+// The same for view drawn at points, painted in place into one of pool's buffers.
+bool attachView(wl::WaylandConnection& connection, wl_surface* surface, ShmPool& pool, core::TavelinView& view,
+    core::Size points, int scale);
 
 }
