@@ -66,6 +66,10 @@ class WaylandSession:
             "XDG_RUNTIME_DIR": self.runtime,
             "LANG": "C.UTF-8",
         }
+        # The sanitizer build's settings reach the programs of the session too.
+        for name in ("ASAN_OPTIONS", "UBSAN_OPTIONS"):
+            if name in os.environ:
+                self.env[name] = os.environ[name]
         try:
             bus = self._spawn(["dbus-daemon", "--session", "--nofork", "--print-address=1",
                                f"--address=unix:path={self.runtime}/bus"], stdout=subprocess.PIPE)

@@ -21,6 +21,7 @@ constexpr const char* usage =
     "X and Y are in the compositor's space; the extent is the box around all outputs.\n";
 
 struct Output {
+    wl_output* proxy = nullptr;
     int x = 0, y = 0, width = 0, height = 0;
 };
 
@@ -62,8 +63,8 @@ void global(void* data, wl_registry* registry, uint32_t name, const char* interf
     } else if (!std::strcmp(interface, wl_output_interface.name)) {
         auto* output = new Output;
         state->outputs.push_back(output);
-        wl_output_add_listener(static_cast<wl_output*>(wl_registry_bind(registry, name, &wl_output_interface, 2)),
-                               &outputListener, output);
+        output->proxy = static_cast<wl_output*>(wl_registry_bind(registry, name, &wl_output_interface, 2));
+        wl_output_add_listener(output->proxy, &outputListener, output);
     }
 }
 
@@ -167,7 +168,8 @@ int main(int argc, char** argv)
         return 1;
     }
     State state;
-    wl_registry_add_listener(wl_display_get_registry(display), &registryListener, &state);
+    wl_registry* registry = wl_display_get_registry(display);
+    wl_registry_add_listener(registry, &registryListener, &state);
     wl_display_roundtrip(display);
     wl_display_roundtrip(display);
     if (!state.manager || state.outputs.empty()) {
@@ -187,8 +189,14 @@ int main(int argc, char** argv)
     int status = run(pointer, argc, argv);
     zwlr_virtual_pointer_v1_destroy(pointer.device);
     wl_display_roundtrip(display);
-    for (Output* o : state.outputs)
+    for (Output* o : state.outputs) {
+        wl_output_destroy(o->proxy);
         delete o;
+    }
+    zwlr_virtual_pointer_manager_v1_destroy(state.manager);
+    if (state.seat)
+        wl_seat_destroy(state.seat);
+    wl_registry_destroy(registry);
     wl_display_disconnect(display);
     return status;
 }
