@@ -89,12 +89,12 @@ class WaylandSession:
         socket = wait_until(self._socket, timeout=20, what="sway's Wayland socket")
         self.env["WAYLAND_DISPLAY"] = socket
         self.env["SWAYSOCK"] = wait_until(self._ipc_socket, timeout=20, what="sway's IPC socket")
-        # With no devices the seat has no pointer: one held for the whole session gives clients
+        # With no devices the seat has no pointer: one served for the whole session gives clients
         # their wl_pointer before any test moves it, so no motion lands before a client listens.
         # headless sway draws the cursor into the output, captures too: it waits in the bottom
         # right corner, inside a cell, where the grid adds nothing over it.
-        self.pointer_device = self._spawn([WLPOINTER, "move", SCREEN[0] - 1, SCREEN[1] - 1, "hold"],
-                                          stdin=subprocess.PIPE)
+        self.pointer_device = self._spawn([WLPOINTER, "move", SCREEN[0] - 1, SCREEN[1] - 1, "serve"],
+                                          stdin=subprocess.PIPE, stdout=subprocess.PIPE)
         wait_until(self._seat_has_pointer, timeout=20, what="a pointer on sway's seat")
 
     def _command(self, argv, extra=None):
@@ -124,10 +124,13 @@ class WaylandSession:
         return b"pointer" in self.run(["swaymsg", "-t", "get_inputs", "-r"]).stdout
 
     def pointer(self, *steps):
-        """Runs wlpointer's steps (move X Y, press, release, click, glide X Y) in order."""
-        result = self.run([WLPOINTER, *[str(s) for s in steps]])
-        if result.returncode != 0:
-            raise AssertionError("wlpointer failed: " + result.stderr.decode())
+        """Runs wlpointer's steps (move X Y, press, release, click, glide X Y) in order on the
+        session's pointer; back once the compositor has taken them."""
+        self.pointer_device.stdin.write((" ".join(str(s) for s in steps) + "\n").encode())
+        self.pointer_device.stdin.flush()
+        answer = self.pointer_device.stdout.readline()
+        if answer != b"ok\n":
+            raise AssertionError(f"wlpointer refused {steps}: {answer!r}")
 
     def press(self, shortcut):
         """Super+Shift+key through a virtual keyboard, as the user presses it."""

@@ -17,7 +17,8 @@ constexpr const char* usage =
     "usage: wlpointer STEP...   where STEP is one of\n"
     "  move X Y | press [left|right|middle] | release [left|right|middle] |\n"
     "  click [left|right|middle] | glide X Y (in 16 steps from where the pointer is) |\n"
-    "  hold (keep the pointer device until stdin closes)\n"
+    "  serve (then one line of steps at a time from stdin, each answered ok or error on stdout,\n"
+    "         on the same device until stdin closes)\n"
     "X and Y are in the compositor's space; the extent is the box around all outputs.\n";
 
 struct Output {
@@ -123,6 +124,24 @@ struct Pointer {
     }
 };
 
+int run(Pointer& pointer, int argc, char** argv);
+
+// One device for a whole session: the seat keeps its pointer while tests start and end clients,
+// and a drag's press, moves and release come from the same device.
+void serve(Pointer& pointer)
+{
+    char line[4096];
+    while (std::fgets(line, sizeof line, stdin)) {
+        std::vector<char*> words { nullptr };
+        for (char* word = std::strtok(line, " \t\n"); word; word = std::strtok(nullptr, " \t\n"))
+            words.push_back(word);
+        bool served = words.size() > 1 && words[1] != std::string("serve")
+            && run(pointer, int(words.size()), words.data()) == 0;
+        std::fputs(served ? "ok\n" : "error\n", stdout);
+        std::fflush(stdout);
+    }
+}
+
 int run(Pointer& pointer, int argc, char** argv)
 {
     for (int i = 1; i < argc; ++i) {
@@ -143,9 +162,8 @@ int run(Pointer& pointer, int argc, char** argv)
                 pointer.button(buttonCode(name), true);
             if (step != "press")
                 pointer.button(buttonCode(name), false);
-        } else if (step == "hold") {
-            // Until stdin closes: the seat keeps a pointer while tests start and end clients.
-            for (int c = std::getchar(); c != EOF; c = std::getchar()) { }
+        } else if (step == "serve") {
+            serve(pointer);
         } else {
             std::fputs(usage, stderr);
             return 2;
