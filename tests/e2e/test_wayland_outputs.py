@@ -1,16 +1,16 @@
-"""Outputs changing under the grid on a layer-shell compositor (headless sway): an output resized and
-one added while Tavelin runs, the grid re-fitted each time as grim shows it. (sway 1.7 keeps a
-disabled headless output announced and cannot unplug one, so removal is not shown here.)"""
+"""Outputs changing under the grid on a layer-shell compositor (headless sway): an output resized,
+one added, and (on a sway nested in the headless one, whose outputs are windows) one unplugged while
+the grid is on it; the grid re-fitted each time as grim shows it."""
 
 import json
 import unittest
 
 from harness import BAND_ALPHA, GRID_TOP, SCREEN, TOP_INSET, wait_until
 from pixels import near, over
-from wayland_harness import WaylandTestCase
+from wayland_harness import NestedSwaySession, WaylandTestCase, missing_tools
 
 
-class WaylandOutputs(WaylandTestCase):
+class OutputReading:
     def wait(self, predicate, what):
         return wait_until(predicate, timeout=15, interval=0.2, what=what)
 
@@ -30,6 +30,8 @@ class WaylandOutputs(WaylandTestCase):
         return (near(image.pixel(width - 3, TOP_INSET + 5), band, 4)
                 and near(image.pixel(5, height - 3), over(band, BAND_ALPHA), 4))
 
+
+class WaylandOutputs(OutputReading, WaylandTestCase):
     def test_a_resized_output_refits_the_grid(self):
         self.addCleanup(self.session.swaymsg, "output", "HEADLESS-1", "resolution", f"{SCREEN[0]}x{SCREEN[1]}")
         self.session.swaymsg("output", "HEADLESS-1", "resolution", "1600x1000")
@@ -56,6 +58,31 @@ class WaylandOutputs(WaylandTestCase):
         self.assertEqual(status, 0, err)
         self.wait(lambda: self.bands_reach(*SCREEN, "HEADLESS-1"), "the grid back on the first output")
         self.assertEqual(self.state_frame(), {"x": 0, "y": 0, "width": SCREEN[0], "height": SCREEN[1]})
+
+
+@unittest.skipIf(missing_tools(), "sway or grim not installed")
+class UnpluggedOutput(OutputReading, unittest.TestCase):
+    def setUp(self):
+        self.session = NestedSwaySession()
+        self.addCleanup(self.session.close)
+        self.tavelin = self.session.start_tavelin()
+        self.wait(self.session.grid_drawn, "the grid on the nested sway")
+
+    def test_the_grid_leaves_an_unplugged_output_for_the_one_left(self):
+        self.session.swaymsg("create_output")
+        # The outer sway tiles the two output windows side by side.
+        self.wait(lambda: "WL-2 720x900+720+0" in self.session.cli("screen")[1], "WL-2 listed beside WL-1")
+        status, _, err = self.session.cli("screen", "WL-2")
+        self.assertEqual(status, 0, err)
+        self.wait(lambda: self.bands_reach(720, 900, "WL-2"), "the grid on WL-2")
+
+        self.session.outer_swaymsg('[title="wlroots - WL-2"] kill')
+        self.wait(lambda: "WL-2" not in self.session.cli("screen")[1], "WL-2 gone")
+        self.wait(lambda: self.state_frame() == {"x": 0, "y": 0, "width": SCREEN[0], "height": SCREEN[1]},
+                  "the grid's frame on WL-1, whole again")
+        self.wait(lambda: self.bands_reach(*SCREEN, "WL-1"), "the grid drawn over WL-1")
+        self.assertIsNone(self.tavelin.poll())
+
 
 if __name__ == "__main__":
     unittest.main()

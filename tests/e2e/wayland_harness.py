@@ -217,6 +217,33 @@ class WaylandSession:
         shutil.rmtree(self.dir, ignore_errors=True)
 
 
+class NestedSwaySession(WaylandSession):
+    """A sway running as a client of the headless one, its outputs windows there (WL-1, …), so that
+    closing such a window unplugs an output for real; Tavelin and the session's tools talk to the
+    inner sway, outer_swaymsg to the outer one."""
+
+    def _start_compositor(self):
+        super()._start_compositor()
+        self.outer = {k: self.env[k] for k in ("WAYLAND_DISPLAY", "SWAYSOCK")}
+        before = set(os.listdir(self.runtime))
+        config = os.path.join(self.dir, "inner.conf")
+        with open(config, "w") as f:
+            f.write("output * bg #5a6e82 solid_color\nxwayland disable\n")
+        self._spawn(["sway", "-c", config], extra={"WLR_BACKENDS": "wayland", "WLR_RENDERER": "pixman"})
+
+        def new(prefix):
+            names = [n for n in os.listdir(self.runtime) if n.startswith(prefix) and not n.endswith(".lock")]
+            return next((n for n in names if n not in before), None)
+        self.env["WAYLAND_DISPLAY"] = wait_until(lambda: new("wayland-"), timeout=20, what="the inner sway's socket")
+        self.env["SWAYSOCK"] = os.path.join(self.runtime, wait_until(lambda: new("sway-ipc."), timeout=20,
+                                                                     what="the inner sway's IPC socket"))
+
+    def outer_swaymsg(self, *command):
+        result = subprocess.run(self._command(["swaymsg", *command], extra=self.outer), capture_output=True, timeout=60)
+        if result.returncode != 0:
+            raise AssertionError("swaymsg failed: " + result.stdout.decode() + result.stderr.decode())
+
+
 class WestonSession(WaylandSession):
     """headless weston instead of sway: a compositor without layer-shell, with XWayland or without."""
 

@@ -61,6 +61,10 @@ void LayerOverlay::followOutput()
 
 void LayerOverlay::createSurface()
 {
+    // Destroying the last surface flushes, which dispatches what is pending: an output change then
+    // may have set up the surface already, on the output it chose, which is the one to keep.
+    if (m_surface)
+        return;
     openLayerSurface(m_connection, m_output, "tavelin", &layerListener, this, m_surface, m_layer);
     // The pointer reaches the surface only while it takes the mouse (adjust mode); the surface is the view.
     m_connection.pointer().route(m_surface, { [this](core::Point p) { m_view.mousePressed(p); },
