@@ -5,7 +5,8 @@ on screen, on the Desktop or in the log."""
 import os
 import unittest
 
-from harness import CELL, GRID_TOP, LEFT_BAND, badge_shown, wait_until
+from gridlines import badge_shown
+from harness import CELL, GRID_TOP, LEFT_BAND, wait_until
 from pixels import off_background
 from wayland_harness import WaylandTestCase
 
