@@ -6,7 +6,7 @@ TOP=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 # What building, running, testing and packaging Tavelin needs on Debian 12 or Ubuntu 22.04 and later.
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  libwayland-dev libwayland-bin wayland-protocols sway grim wl-clipboard wtype
+  libwayland-dev libwayland-bin wayland-protocols sway grim wl-clipboard wtype foot weston xwayland
   qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins libgl-dev
   libxcb1-dev libxcb-xinput-dev libxcb-xkb-dev libxkbcommon-dev libxkbcommon-x11-dev
   libxcb-composite0-dev libxcb-shape0-dev libxcb-xfixes0-dev libxcb-image0-dev libxcb-cursor-dev

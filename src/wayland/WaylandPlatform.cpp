@@ -4,8 +4,12 @@
 
 #include "shared/image/ImageOps.h"
 #include "shared/paint/OverlayRender.h"
+#include "wayland/capture/ScreenCopy.h"
+#include "wayland/clipboard/DataControl.h"
+#include "wayland/overlay/FlashSurface.h"
 #include "wayland/overlay/LayerOverlay.h"
 
+#include <wayland-client.h>
 
 #include <QObject>
 
@@ -14,24 +18,9 @@
 
 namespace tavelin::wayland {
 
-namespace {
-
-core::Rect pointFrame(const wl::Output& out)
-{
-    return { double(out.x), double(out.y), double(out.pixelWidth) / out.scale, double(out.pixelHeight) / out.scale };
-}
-
-// The confirmation pane is not drawn on this desktop yet; the screenshot itself does not need it.
-class NoFlash final : public core::FlashWindow {
-public:
-    void show() override { }
-    void hide() override { }
-};
-
-}
-
 WaylandPlatform::WaylandPlatform(std::unique_ptr<wl::WaylandConnection> connection)
     : m_connection(std::move(connection))
+    , m_clipboard(std::make_unique<clipboard::DataControl>(*m_connection))
 {
     m_connection->attachToEventLoop();
 }
@@ -43,7 +32,7 @@ std::optional<core::Rect> WaylandPlatform::primaryScreenFrame() const
     auto outputs = m_connection->outputs();
     if (outputs.empty())
         return std::nullopt;
-    return pointFrame(*outputs.front());
+    return wl::pointFrame(*outputs.front());
 }
 
 // Wayland has no primary output: the first one announced stands in for it.
@@ -51,7 +40,7 @@ std::vector<core::ScreenInfo> WaylandPlatform::screens() const
 {
     std::vector<core::ScreenInfo> all;
     for (auto* out : m_connection->outputs())
-        all.push_back({ out->name, pointFrame(*out), all.empty() });
+        all.push_back({ out->name, wl::pointFrame(*out), all.empty() });
     return all;
 }
 
@@ -66,27 +55,16 @@ double WaylandPlatform::deviceScale() const
     return outputs.empty() ? 1.0 : double(outputs.front()->scale);
 }
 
-const wl::Output* WaylandPlatform::outputFor(const core::Rect& frame) const
-{
-    auto outputs = m_connection->outputs();
-    double cx = frame.x + frame.width / 2, cy = frame.y + frame.height / 2;
-    for (auto* out : outputs) {
-        auto r = pointFrame(*out);
-        if (cx >= r.x && cx < r.x + r.width && cy >= r.y && cy < r.y + r.height)
-            return out;
-    }
-    return outputs.empty() ? nullptr : outputs.front();
-}
-
 std::unique_ptr<core::OverlayWindow> WaylandPlatform::createOverlayWindow(const core::Rect& frame, core::TavelinView& view)
 {
-    auto* out = outputFor(frame);
+    auto* out = m_connection->outputAt(frame);
     return std::make_unique<overlay::LayerOverlay>(*m_connection, frame, view, out ? out->output : nullptr, out ? out->scale : 1);
 }
 
-std::unique_ptr<core::FlashWindow> WaylandPlatform::createFlashWindow(const core::Rect&)
+std::unique_ptr<core::FlashWindow> WaylandPlatform::createFlashWindow(const core::Rect& frame)
 {
-    return std::make_unique<NoFlash>();
+    auto* out = m_connection->outputAt(frame);
+    return std::make_unique<overlay::FlashSurface>(*m_connection, out ? out->output : nullptr, out ? out->scale : 1);
 }
 
 // No Wayland client sees keys meant for others: the compositor's bindings run the command line.
@@ -106,12 +84,18 @@ std::optional<core::WindowRecord> WaylandPlatform::windowRecord(uint32_t) { retu
 bool WaylandPlatform::isOwnWindow(uint32_t) const { return false; }
 void WaylandPlatform::targetWindowChanged(uint32_t) { }
 
+// The capture asks for the output's next frame, which the compositor composes after it has taken
+// the overlay's surface away (requests are handled in order): no time to wait out.
 void WaylandPlatform::waitForOverlayGone(core::OverlayWindow&, double) { m_connection->flush(); }
 
-core::ImageRef WaylandPlatform::captureScreen(const core::Rect&)
+core::ImageRef WaylandPlatform::captureScreen(const core::Rect& rect)
 {
-    reportProblem("screenshots are not available on this desktop yet");
-    return nullptr;
+    auto* out = m_connection->outputAt(rect);
+    std::string failure;
+    auto image = capture::copyOutput(*m_connection, out ? out->output : nullptr, failure);
+    if (image.isNull())
+        reportProblem(failure);
+    return shared::image::makeImage(std::move(image));
 }
 
 core::ImageRef WaylandPlatform::captureWindow(uint32_t, const core::Rect&) { return nullptr; }
@@ -119,6 +103,15 @@ core::ImageRef WaylandPlatform::captureWindow(uint32_t, const core::Rect&) { ret
 core::ImageRef WaylandPlatform::renderOverlay(core::TavelinView& view, core::Size points, int pixelWidth, int pixelHeight)
 {
     return shared::image::makeImage(shared::paint::renderOverlayImage(view, points, pixelWidth, pixelHeight, false));
+}
+
+// Qt's clipboard needs keyboard focus on Wayland, which the grid never takes.
+void WaylandPlatform::setClipboardImage(const core::ImageRef& image, const std::vector<uint8_t>& png)
+{
+    if (m_clipboard->available())
+        m_clipboard->setPng(png);
+    else
+        QtPlatform::setClipboardImage(image, png);
 }
 
 }

@@ -9,8 +9,8 @@
 
 namespace tavelin::wayland {
 
-namespace overlay {
-class LayerOverlay;
+namespace clipboard {
+class DataControl;
 }
 
 class WaylandPlatform final : public shared::platform::QtPlatform {
@@ -41,12 +41,11 @@ public:
     core::ImageRef captureScreen(const core::Rect& rect) override;
     core::ImageRef captureWindow(uint32_t windowId, const core::Rect& rect) override;
     core::ImageRef renderOverlay(core::TavelinView& view, core::Size points, int pixelWidth, int pixelHeight) override;
+    void setClipboardImage(const core::ImageRef& image, const std::vector<uint8_t>& png) override;
 
 private:
-    // The output whose rectangle holds frame's centre; else the first.
-    const wl::Output* outputFor(const core::Rect& frame) const;
-
     std::unique_ptr<wl::WaylandConnection> m_connection;
+    std::unique_ptr<clipboard::DataControl> m_clipboard;
 };
 
 }

@@ -8,14 +8,12 @@ import subprocess
 import time
 import unittest
 
-from harness import CELL, GRID_TOP, LEFT_BAND, PROBE, SCREEN, DesktopTestCase, wait_until
-from pixels import differing, line_centres
+from gridlines import RESIZE_GAIN, badge_shown, wait_for_cells
+from harness import CELL, LEFT_BAND, PROBE, DesktopTestCase, wait_until
+from pixels import differing
 
-RESIZE_GAIN = 0.025
 # The first cell's centre, where its name "A1" is drawn when cell labels are on.
 A1_BOX = (46, 80, 40, 15)
-# Where the adjust-mode badge sits: centred, 40 pt below the overlay's top.
-BADGE_BOX = (670, 50, 100, 35)
 
 
 class ShortcutCase(DesktopTestCase):
@@ -39,8 +37,7 @@ class ShortcutCase(DesktopTestCase):
                    what="grid " + ("shown" if shown else "hidden"))
 
     def badge_shown(self):
-        pixels = [p for row in self.desktop.root_pixels(*BADGE_BOX) for p in row]
-        return sum(max(p) < 80 for p in pixels) / len(pixels) > 0.5
+        return badge_shown(self.desktop.root_pixels)
 
 
 class ShortcutsTest(ShortcutCase):
@@ -161,21 +158,7 @@ class ShortcutsTest(ShortcutCase):
         self.wait_for_cells(width, height)   # leaving adjust mode keeps the size the drag made
 
     def wait_for_cells(self, width, height):
-        """Waits until the vertical lines across the middle of the third row and the horizontal
-        lines down the middle of the third column sit where cells of this size put them."""
-        row_y, column_x = int(GRID_TOP + 2.5 * height), int(LEFT_BAND + 2.5 * width)
-        (x0, x1), (y0, y1) = (LEFT_BAND + 4, SCREEN[0]), (GRID_TOP + 4, SCREEN[1])
-        want = ([LEFT_BAND + k * width for k in range(1, 30) if x0 <= LEFT_BAND + k * width < x1],
-                [GRID_TOP + k * height for k in range(1, 30) if y0 <= GRID_TOP + k * height < y1])
-
-        def placed():
-            self.found = (line_centres(self.desktop.root_pixels(x0, row_y, x1 - x0, 1)[0], x0),
-                          line_centres([r[0] for r in self.desktop.root_pixels(column_x, y0, 1, y1 - y0)], y0))
-            return all(len(f) == len(w) and all(abs(a - b) <= 0.8 for a, b in zip(f, w)) for f, w in zip(self.found, want))
-        try:
-            wait_until(placed, what=f"grid lines of {width:.2f} x {height:.2f} cells")
-        except AssertionError:
-            self.fail(f"lines at {self.found}, expected {want}")
+        wait_for_cells(self.desktop.root_pixels, width, height)
 
     def test_shortcuts_stay_on_their_physical_keys_under_another_keymap(self):
         self.addCleanup(self.desktop.run, ["setxkbmap", "-layout", "us"])

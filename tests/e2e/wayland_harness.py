@@ -1,22 +1,34 @@
 """A private Wayland session for end-to-end tests: headless sway with one 1440x900 output, its own
-runtime folder and session bus, the real tavelin binary, grim to read the screen. sway will not run
-as root, so under root the whole session runs as an unprivileged user. Ended by pid."""
+runtime folder and session bus, the real tavelin binary, grim to read the screen, a virtual pointer (wlpointer) to click with. sway
+will not run as root, so under root the whole session runs as an unprivileged user. Ended by pid."""
 
+import json
 import os
 import pwd
+import re
 import shutil
 import subprocess
 import tempfile
 import time
 import unittest
 
-from harness import SCREEN, TAVELIN, wait_until, TOP_INSET
+from harness import BUILD_DIR, SCREEN, TAVELIN, wait_until, TOP_INSET
 from pixels import Image
 
 TEST_USER = "tavelin-test"
+WLPOINTER = os.path.join(BUILD_DIR, "tests", "e2e", "wlpointer")
+# Focus moves on clicks only, so that a click that reaches a window shows in the tree; the five
+# shortcuts are sway's bindings running the command line, as the README tells users to set them.
 SWAY_CONFIG = f"""\
 output HEADLESS-1 resolution {SCREEN[0]}x{SCREEN[1]} position 0 0
 output * bg #5a6e82 solid_color
+focus_follows_mouse no
+default_border none
+bindsym Mod4+Shift+g exec {TAVELIN} grid toggle
+bindsym Mod4+Shift+w exec {TAVELIN} pick
+bindsym Mod4+Shift+l exec {TAVELIN} labels toggle
+bindsym Mod4+Shift+s exec {TAVELIN} shot
+bindsym Mod4+Shift+a exec {TAVELIN} adjust toggle
 """
 
 
@@ -47,9 +59,6 @@ class WaylandSession:
         if self.user:
             for path in (self.dir, self.runtime, self.home):
                 os.chown(path, self.user.pw_uid, self.user.pw_gid)
-        config = os.path.join(self.dir, "sway.conf")
-        with open(config, "w") as f:
-            f.write(SWAY_CONFIG)
         self.processes = []
         self.env = {
             "PATH": os.environ.get("PATH", "/usr/bin:/bin"),
@@ -57,15 +66,36 @@ class WaylandSession:
             "XDG_RUNTIME_DIR": self.runtime,
             "LANG": "C.UTF-8",
         }
-        bus = self._spawn(["dbus-daemon", "--session", "--nofork", "--print-address=1",
-                           f"--address=unix:path={self.runtime}/bus"], stdout=subprocess.PIPE)
-        self.env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
+        # The sanitizer build's settings reach the programs of the session too.
+        for name in ("ASAN_OPTIONS", "UBSAN_OPTIONS"):
+            if name in os.environ:
+                self.env[name] = os.environ[name]
+        try:
+            bus = self._spawn(["dbus-daemon", "--session", "--nofork", "--print-address=1",
+                               f"--address=unix:path={self.runtime}/bus"], stdout=subprocess.PIPE)
+            self.env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
+            self._start_compositor()
+        except BaseException:
+            self.close()
+            raise
+        self.tavelin = None
+
+    def _start_compositor(self):
+        config = os.path.join(self.dir, "sway.conf")
+        with open(config, "w") as f:
+            f.write(SWAY_CONFIG)
         self.sway = self._spawn(["sway", "-c", config], extra={
             "WLR_BACKENDS": "headless", "WLR_RENDERER": "pixman", "WLR_LIBINPUT_NO_DEVICES": "1"})
         socket = wait_until(self._socket, timeout=20, what="sway's Wayland socket")
         self.env["WAYLAND_DISPLAY"] = socket
         self.env["SWAYSOCK"] = wait_until(self._ipc_socket, timeout=20, what="sway's IPC socket")
-        self.tavelin = None
+        # With no devices the seat has no pointer: one served for the whole session gives clients
+        # their wl_pointer before any test moves it, so no motion lands before a client listens.
+        # headless sway draws the cursor into the output, captures too: it waits in the bottom
+        # right corner, inside a cell, where the grid adds nothing over it.
+        self.pointer_device = self._spawn([WLPOINTER, "move", SCREEN[0] - 1, SCREEN[1] - 1, "serve"],
+                                          stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+        wait_until(self._seat_has_pointer, timeout=20, what="a pointer on sway's seat")
 
     def _command(self, argv, extra=None):
         env = dict(self.env, **(extra or {}))
@@ -76,6 +106,7 @@ class WaylandSession:
         return prefix + argv
 
     def _spawn(self, argv, extra=None, **kwargs):
+        argv = [str(a) for a in argv]
         kwargs.setdefault("stdout", subprocess.DEVNULL)
         kwargs.setdefault("stderr", subprocess.DEVNULL)
         process = subprocess.Popen(self._command(argv, extra), cwd=self.dir, **kwargs)
@@ -89,13 +120,67 @@ class WaylandSession:
         names = [n for n in os.listdir(self.runtime) if n.startswith("wayland-") and not n.endswith(".lock")]
         return names[0] if names else None
 
+    def _seat_has_pointer(self):
+        return b"pointer" in self.run(["swaymsg", "-t", "get_inputs", "-r"]).stdout
+
+    def pointer(self, *steps):
+        """Runs wlpointer's steps (move X Y, press, release, click, glide X Y) in order on the
+        session's pointer; back once the compositor has taken them."""
+        self.pointer_device.stdin.write((" ".join(str(s) for s in steps) + "\n").encode())
+        self.pointer_device.stdin.flush()
+        answer = self.pointer_device.stdout.readline()
+        if answer != b"ok\n":
+            raise AssertionError(f"wlpointer refused {steps}: {answer!r}")
+
+    def press(self, shortcut):
+        """Super+Shift+key through a virtual keyboard, as the user presses it."""
+        result = self.run(["wtype", "-M", "logo", "-M", "shift", "-k", shortcut, "-m", "shift", "-m", "logo"])
+        if result.returncode != 0:
+            raise AssertionError("wtype failed: " + result.stderr.decode())
+
+    def tree(self):
+        return json.loads(self.run(["swaymsg", "-t", "get_tree", "-r"], check=True).stdout)
+
+    def focused_app(self):
+        """The app_id of the window sway has focused, or None."""
+        nodes = [self.tree()]
+        while nodes:
+            node = nodes.pop()
+            if node.get("focused") and node.get("app_id"):
+                return node["app_id"]
+            nodes += node.get("nodes", []) + node.get("floating_nodes", [])
+        return None
+
+    def windows(self):
+        """app_id → (x, y, width, height) of every mapped window."""
+        found, nodes = {}, [self.tree()]
+        while nodes:
+            node = nodes.pop()
+            if node.get("app_id") and node.get("visible"):
+                r = node["rect"]
+                found[node["app_id"]] = (r["x"], r["y"], r["width"], r["height"])
+            nodes += node.get("nodes", []) + node.get("floating_nodes", [])
+        return found
+
+    def open_foot(self, app_id):
+        """A foot terminal known to sway by app_id, mapped; its process."""
+        process = self._spawn(["foot", "--app-id", app_id, "sh", "-c", "sleep 600"])
+        wait_until(lambda: self.windows().get(app_id), timeout=30, what=f"foot {app_id} mapped")
+        return process
+
+    def close_window(self, process, app_id):
+        process.terminate()
+        process.wait(timeout=10)
+        wait_until(lambda: app_id not in self.windows(), timeout=10, what=f"{app_id} gone")
+
     def _ipc_socket(self):
         names = [n for n in os.listdir(self.runtime) if n.startswith("sway-ipc.")]
         return os.path.join(self.runtime, names[0]) if names else None
 
-    def start_tavelin(self):
+    def start_tavelin(self, extra=None):
         self.log = os.path.join(self.dir, "tavelin.log")
-        self.tavelin = self._spawn([TAVELIN], stderr=open(self.log, "wb"))
+        with open(self.log, "wb") as log:
+            self.tavelin = self._spawn([TAVELIN], extra, stderr=log)
         return self.tavelin
 
     def stderr(self):
@@ -106,12 +191,19 @@ class WaylandSession:
         result = self.run([TAVELIN, *args])
         return result.returncode, result.stdout.decode(), result.stderr.decode()
 
-    def screen(self):
-        return Image.from_png(self.run(["grim", "-t", "png", "-"], check=True).stdout)
+    def screen(self, output=None):
+        """The whole layout, or one output, as grim reads it."""
+        where = ["-o", output] if output else []
+        return Image.from_png(self.run(["grim", *where, "-t", "png", "-"], check=True).stdout)
 
-    def grid_drawn(self):
-        image = self.screen()
+    def grid_drawn(self, output=None):
+        image = self.screen(output)
         return image.pixel(40, TOP_INSET + 5) != image.pixel(40, TOP_INSET - 1)
+
+    def swaymsg(self, *command):
+        result = self.run(["swaymsg", *command])
+        if result.returncode != 0:
+            raise AssertionError("swaymsg failed: " + result.stdout.decode() + result.stderr.decode())
 
     def close(self):
         for process in reversed(self.processes):
@@ -123,6 +215,54 @@ class WaylandSession:
                     process.kill()
                     process.wait()
         shutil.rmtree(self.dir, ignore_errors=True)
+
+
+class NestedSwaySession(WaylandSession):
+    """A sway running as a client of the headless one, its outputs windows there (WL-1, …), so that
+    closing such a window unplugs an output for real; Tavelin and the session's tools talk to the
+    inner sway, outer_swaymsg to the outer one."""
+
+    def _start_compositor(self):
+        super()._start_compositor()
+        self.outer = {k: self.env[k] for k in ("WAYLAND_DISPLAY", "SWAYSOCK")}
+        before = set(os.listdir(self.runtime))
+        config = os.path.join(self.dir, "inner.conf")
+        with open(config, "w") as f:
+            f.write("output * bg #5a6e82 solid_color\nxwayland disable\n")
+        self._spawn(["sway", "-c", config], extra={"WLR_BACKENDS": "wayland", "WLR_RENDERER": "pixman"})
+
+        def new(prefix):
+            names = [n for n in os.listdir(self.runtime) if n.startswith(prefix) and not n.endswith(".lock")]
+            return next((n for n in names if n not in before), None)
+        self.env["WAYLAND_DISPLAY"] = wait_until(lambda: new("wayland-"), timeout=20, what="the inner sway's socket")
+        self.env["SWAYSOCK"] = os.path.join(self.runtime, wait_until(lambda: new("sway-ipc."), timeout=20,
+                                                                     what="the inner sway's IPC socket"))
+
+    def outer_swaymsg(self, *command):
+        result = subprocess.run(self._command(["swaymsg", *command], extra=self.outer), capture_output=True, timeout=60)
+        if result.returncode != 0:
+            raise AssertionError("swaymsg failed: " + result.stdout.decode() + result.stderr.decode())
+
+
+class WestonSession(WaylandSession):
+    """headless weston instead of sway: a compositor without layer-shell, with XWayland or without."""
+
+    def __init__(self, xwayland):
+        self.xwayland = xwayland
+        super().__init__()
+
+    def _start_compositor(self):
+        log = os.path.join(self.dir, "weston.log")
+        self._spawn(["weston", "--backend=headless-backend.so", f"--width={SCREEN[0]}", f"--height={SCREEN[1]}",
+                     "--socket=wayland-tavelin", f"--log={log}"] + (["--xwayland"] if self.xwayland else []))
+        self.env["WAYLAND_DISPLAY"] = wait_until(self._socket, timeout=20, what="weston's Wayland socket")
+        if self.xwayland:
+            # weston names the display it listens on for XWayland, started at the first X client.
+            def display():
+                with open(log, errors="replace") as f:
+                    match = re.search(r"xserver listening on display (:\d+)", f.read())
+                return match and match.group(1)
+            self.env["DISPLAY"] = wait_until(display, timeout=20, what="weston's XWayland display")
 
 
 class WaylandTestCase(unittest.TestCase):

@@ -2,8 +2,10 @@
 // frame at a time, destroyed on hide (a hidden layer surface must be set up anew anyway).
 #include "wayland/overlay/LayerOverlay.h"
 
-#include "shared/paint/OverlayRender.h"
+#include "core/TavelinView.h"
+#include "wayland/overlay/LayerSurface.h"
 #include "wayland/overlay/ShmBuffer.h"
+#include "wayland/wl/SeatPointer.h"
 #include "wayland/wl/WaylandConnection.h"
 #include "wayland/wl/wlr-layer-shell-unstable-v1-client.h"
 
@@ -42,25 +44,32 @@ LayerOverlay::LayerOverlay(wl::WaylandConnection& connection, const core::Rect& 
     , m_frame(frame)
     , m_output(output)
     , m_scale(scale)
+    , m_pool(connection.shm())
 {
+    // An output that goes takes its wl_output with it: the surface moves before it is used again.
+    QObject::connect(&m_connection, &wl::WaylandConnection::outputsChanged, &m_context, [this] { followOutput(); });
 }
 
 LayerOverlay::~LayerOverlay() { destroySurface(); }
 
+// The grid's surface sits on the output under its frame, at that output's scale.
+void LayerOverlay::followOutput()
+{
+    if (auto* out = m_connection.outputAt(m_frame))
+        setOutput(out->output, out->scale);
+}
+
 void LayerOverlay::createSurface()
 {
-    m_surface = wl_compositor_create_surface(m_connection.compositor());
-    m_layer = zwlr_layer_shell_v1_get_layer_surface(m_connection.layerShell(), m_surface, m_output,
-        ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "tavelin");
-    zwlr_layer_surface_v1_add_listener(m_layer, &layerListener, this);
-    zwlr_layer_surface_v1_set_anchor(m_layer, ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_BOTTOM
-            | ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT | ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
-    zwlr_layer_surface_v1_set_exclusive_zone(m_layer, -1);
-    zwlr_layer_surface_v1_set_keyboard_interactivity(m_layer, 0);
+    // Destroying the last surface flushes, which dispatches what is pending: an output change then
+    // may have set up the surface already, on the output it chose, which is the one to keep.
+    if (m_surface)
+        return;
+    openLayerSurface(m_connection, m_output, "tavelin", &layerListener, this, m_surface, m_layer);
+    // The pointer reaches the surface only while it takes the mouse (adjust mode); the surface is the view.
+    m_connection.pointer().route(m_surface, { [this](core::Point p) { m_view.mousePressed(p); },
+        [this](core::Point p) { m_view.mouseMoved(p); }, [this](core::Point p) { m_view.mouseReleased(p); } });
     applyInputRegion();
-    // The first commit carries no buffer: it asks for the configure that sizes the surface.
-    wl_surface_commit(m_surface);
-    m_connection.flush();
 }
 
 void LayerOverlay::destroySurface()
@@ -69,14 +78,10 @@ void LayerOverlay::destroySurface()
         wl_callback_destroy(m_frameCallback);
         m_frameCallback = nullptr;
     }
-    if (m_layer)
-        zwlr_layer_surface_v1_destroy(m_layer);
     if (m_surface)
-        wl_surface_destroy(m_surface);
-    m_layer = nullptr;
-    m_surface = nullptr;
+        m_connection.pointer().forget(m_surface);
+    closeLayerSurface(m_connection, m_surface, m_layer);
     m_configured = false;
-    m_connection.flush();
 }
 
 // Click-through is an empty input region; otherwise the default, the whole surface.
@@ -84,13 +89,10 @@ void LayerOverlay::applyInputRegion()
 {
     if (!m_surface)
         return;
-    if (m_clickThrough) {
-        auto* region = wl_compositor_create_region(m_connection.compositor());
-        wl_surface_set_input_region(m_surface, region);
-        wl_region_destroy(region);
-    } else {
+    if (m_clickThrough)
+        letClicksThrough(m_connection, m_surface);
+    else
         wl_surface_set_input_region(m_surface, nullptr);
-    }
 }
 
 void LayerOverlay::setClickThrough(bool clickThrough)
@@ -121,6 +123,7 @@ void LayerOverlay::hide()
 void LayerOverlay::setFrame(const core::Rect& frame)
 {
     m_frame = frame;
+    followOutput();
     update();
 }
 
@@ -183,16 +186,8 @@ void LayerOverlay::draw()
         return;
     m_dirty = false;
     core::Size points { double(m_width), double(m_height) };
-    auto image = shared::paint::renderOverlayImage(m_view, points, int(m_width) * m_scale, int(m_height) * m_scale, false);
-    auto* buffer = image.isNull() ? nullptr : createShmBuffer(m_connection.shm(), image);
-    if (!buffer)
+    if (!attachView(m_connection, m_surface, m_pool, m_view, points, m_scale))
         return;
-    wl_surface_set_buffer_scale(m_surface, m_scale);
-    wl_surface_attach(m_surface, buffer, 0, 0);
-    if (m_connection.compositorVersion() >= 4)
-        wl_surface_damage_buffer(m_surface, 0, 0, INT32_MAX, INT32_MAX);
-    else
-        wl_surface_damage(m_surface, 0, 0, INT32_MAX, INT32_MAX);
     m_frameCallback = wl_surface_frame(m_surface);
     wl_callback_add_listener(m_frameCallback, &frameListener, this);
     wl_surface_commit(m_surface);

@@ -3,17 +3,12 @@
 #pragma once
 
 #include "core/Platform.h"
+#include "wayland/overlay/LayerSurface.h"
+#include "wayland/overlay/ShmBuffer.h"
 
 #include <QObject>
 
-struct wl_surface;
 struct wl_callback;
-struct wl_output;
-struct zwlr_layer_surface_v1;
-
-namespace tavelin::wayland::wl {
-class WaylandConnection;
-}
 
 namespace tavelin::wayland::overlay {
 
@@ -41,6 +36,7 @@ public:
     void frameDone();
 
 private:
+    void followOutput();
     void createSurface();
     void destroySurface();
     void applyInputRegion();
@@ -51,6 +47,7 @@ private:
     core::Rect m_frame;
     wl_output* m_output;
     int m_scale;
+    ShmPool m_pool;
     bool m_clickThrough = true;
     bool m_shown = false;
     wl_surface* m_surface = nullptr;

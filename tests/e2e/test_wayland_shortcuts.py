@@ -1,0 +1,55 @@
+"""The five shortcuts on a layer-shell compositor, where no client sees keys meant for others: sway's
+bindings run the command line, pressed here through a virtual keyboard (wtype), each with its effect
+on screen, on the Desktop or in the log."""
+
+import os
+import unittest
+
+from gridlines import badge_shown
+from harness import CELL, GRID_TOP, LEFT_BAND, wait_until
+from pixels import off_background
+from wayland_harness import WaylandTestCase
+
+C4 = (LEFT_BAND + 2 * CELL + 8, GRID_TOP + 3 * CELL + 8, CELL - 16, CELL - 16)
+
+
+class WaylandShortcuts(WaylandTestCase):
+    def wait(self, predicate, what):
+        wait_until(predicate, timeout=10, interval=0.2, what=what)
+
+    def read(self, *rect):
+        return self.session.screen().rows(*rect)
+
+    def test_each_shortcut_does_what_its_command_does(self):
+        session = self.session
+        session.press("g")
+        self.wait(lambda: not session.grid_drawn(), "the grid hidden by Super+Shift+G")
+        session.press("g")
+        self.wait(session.grid_drawn, "the grid back with Super+Shift+G")
+
+        def ink():
+            return len(off_background(sum(self.read(*C4), [])))
+        session.press("l")
+        self.wait(lambda: ink() > 10, "cell names drawn by Super+Shift+L")
+        session.press("l")
+        self.wait(lambda: ink() == 0, "cell names gone with Super+Shift+L")
+
+        session.press("a")
+        self.wait(lambda: badge_shown(self.read), "the adjust badge from Super+Shift+A")
+        session.press("a")
+        self.wait(lambda: not badge_shown(self.read), "adjust mode left with Super+Shift+A")
+
+        desktop = os.path.join(session.home, "Desktop")
+        session.run(["mkdir", "-p", desktop], check=True)
+        session.press("s")
+        self.wait(lambda: [n for n in os.listdir(desktop) if n.endswith(".png")], "a shot on the Desktop")
+        # The file and the clipboard are two steps: the clipboard may follow the file.
+        self.wait(lambda: session.run(["wl-paste", "-l"]).stdout.split() == [b"image/png"], "the shot on the clipboard")
+
+        session.press("w")
+        self.wait(lambda: "picking a window is not available" in session.stderr(), "the pick refused in one line")
+        self.wait(session.grid_drawn, "the grid still there after the pick")
+
+
+if __name__ == "__main__":
+    unittest.main()
