@@ -35,7 +35,9 @@ class ShotCase(DesktopTestCase):
         return os.path.join(self.desktop.home, "Desktop")
 
     def shots(self):
-        return sorted(glob.glob(os.path.join(self.desktop_dir(), "Tavelin_*.png")))
+        """Oldest first, by when each was made: two shots in one second have names that sort the
+        other way (the second one's name has a number added)."""
+        return sorted(glob.glob(os.path.join(self.desktop_dir(), "Tavelin_*.png")), key=os.path.getmtime)
 
     def wait_shots(self, count):
         return wait_until(lambda: len(self.shots()) >= count and self.shots(), timeout=SHOT_TIMEOUT,
