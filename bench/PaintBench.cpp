@@ -73,10 +73,10 @@ void clearOnly(benchmark::State& state)
 
 }
 
-BENCHMARK(frame1440x900At80)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
-BENCHMARK(frame1440x900At80Labels)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
-BENCHMARK(frame3840x2160At20Labels)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
-BENCHMARK(frame4kMonitorAt200Labels)->Arg(2)->Unit(benchmark::kMillisecond);
-BENCHMARK(frame3840x2160At20)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
-BENCHMARK(frame1440x900At80Adjusting)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
-BENCHMARK(clearOnly)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(frame1440x900At80)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+BENCHMARK(frame1440x900At80Labels)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+BENCHMARK(frame3840x2160At20Labels)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+BENCHMARK(frame4kMonitorAt200Labels)->Arg(2)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+BENCHMARK(frame3840x2160At20)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+BENCHMARK(frame1440x900At80Adjusting)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+BENCHMARK(clearOnly)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();

@@ -79,8 +79,8 @@ std::unique_ptr<tavelin::core::Platform> choosePlatform(int& argc, char** argv, 
         }
         if (x11Reachable())
             std::fprintf(stderr, "tavelin: this Wayland compositor offers no layer-shell: running through XWayland, "
-                                 "where the grid covers only X11 windows' screen, shortcuts reach only X11 windows "
-                                 "and screenshots cannot see Wayland windows\n");
+                                 "where Wayland windows can cover the grid, the shortcuts work only while an X11 "
+                                 "window has the keyboard, and screenshots show X11 windows only\n");
         setenv("QT_QPA_PLATFORM", "xcb", 1);
     }
     if (!x11Reachable()) {

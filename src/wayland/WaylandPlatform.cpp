@@ -22,15 +22,6 @@
 
 namespace tavelin::wayland {
 
-namespace {
-
-core::Rect pointFrame(const wl::Output& out)
-{
-    return { double(out.x), double(out.y), double(out.pixelWidth) / out.scale, double(out.pixelHeight) / out.scale };
-}
-
-}
-
 WaylandPlatform::WaylandPlatform(std::unique_ptr<wl::WaylandConnection> connection)
     : m_connection(std::move(connection))
     , m_clipboard(std::make_unique<clipboard::DataControl>(*m_connection))
@@ -49,7 +40,7 @@ std::optional<core::Rect> WaylandPlatform::primaryScreenFrame() const
     auto outputs = m_connection->outputs();
     if (outputs.empty())
         return std::nullopt;
-    return pointFrame(*outputs.front());
+    return wl::pointFrame(*outputs.front());
 }
 
 // Wayland has no primary output: the first one announced stands in for it.
@@ -57,7 +48,7 @@ std::vector<core::ScreenInfo> WaylandPlatform::screens() const
 {
     std::vector<core::ScreenInfo> all;
     for (auto* out : m_connection->outputs())
-        all.push_back({ out->name, pointFrame(*out), all.empty() });
+        all.push_back({ out->name, wl::pointFrame(*out), all.empty() });
     return all;
 }
 
@@ -72,30 +63,15 @@ double WaylandPlatform::deviceScale() const
     return outputs.empty() ? 1.0 : double(outputs.front()->scale);
 }
 
-const wl::Output* WaylandPlatform::outputFor(const core::Rect& frame) const
-{
-    auto outputs = m_connection->outputs();
-    double cx = frame.x + frame.width / 2, cy = frame.y + frame.height / 2;
-    for (auto* out : outputs) {
-        auto r = pointFrame(*out);
-        if (cx >= r.x && cx < r.x + r.width && cy >= r.y && cy < r.y + r.height)
-            return out;
-    }
-    return outputs.empty() ? nullptr : outputs.front();
-}
-
 std::unique_ptr<core::OverlayWindow> WaylandPlatform::createOverlayWindow(const core::Rect& frame, core::TavelinView& view)
 {
-    auto* out = outputFor(frame);
-    auto overlay = std::make_unique<overlay::LayerOverlay>(*m_connection, frame, view, out ? out->output : nullptr, out ? out->scale : 1);
-    if (out)
-        overlay->setOutputOrigin({ double(out->x), double(out->y) });
-    return overlay;
+    auto* out = m_connection->outputAt(frame);
+    return std::make_unique<overlay::LayerOverlay>(*m_connection, frame, view, out ? out->output : nullptr, out ? out->scale : 1);
 }
 
 std::unique_ptr<core::FlashWindow> WaylandPlatform::createFlashWindow(const core::Rect& frame)
 {
-    auto* out = outputFor(frame);
+    auto* out = m_connection->outputAt(frame);
     return std::make_unique<overlay::FlashSurface>(*m_connection, out ? out->output : nullptr, out ? out->scale : 1);
 }
 
@@ -164,7 +140,7 @@ void WaylandPlatform::waitForOverlayGone(core::OverlayWindow&, double) { m_conne
 
 core::ImageRef WaylandPlatform::captureScreen(const core::Rect& rect)
 {
-    auto* out = outputFor(rect);
+    auto* out = m_connection->outputAt(rect);
     std::string failure;
     auto image = capture::copyOutput(*m_connection, out ? out->output : nullptr, failure);
     if (image.isNull())
@@ -176,10 +152,10 @@ core::ImageRef WaylandPlatform::captureScreen(const core::Rect& rect)
 // that): whatever covers the window is in it, as on the screen.
 core::ImageRef WaylandPlatform::captureWindow(uint32_t, const core::Rect& rect)
 {
-    auto* out = outputFor(rect);
+    auto* out = m_connection->outputAt(rect);
     if (!out)
         return nullptr;
-    auto on = pointFrame(*out);
+    auto on = wl::pointFrame(*out);
     QRect region = QRect(int(std::lround(rect.x - on.x)), int(std::lround(rect.y - on.y)), int(std::lround(rect.width)),
         int(std::lround(rect.height))).intersected(QRect(0, 0, int(on.width), int(on.height)));
     if (region.isEmpty())

@@ -51,9 +51,6 @@ public:
     void setClipboardImage(const core::ImageRef& image, const std::vector<uint8_t>& png) override;
 
 private:
-    // The output whose rectangle holds frame's centre; else the first.
-    const wl::Output* outputFor(const core::Rect& frame) const;
-
     std::unique_ptr<wl::WaylandConnection> m_connection;
     std::unique_ptr<clipboard::DataControl> m_clipboard;
     // Other clients' windows, from the compositor's own interface; none where it offers none.

@@ -12,7 +12,7 @@ import time
 import unittest
 
 import managers
-from pixels import Image, line_centres
+from pixels import Image
 from traybus import Panel
 
 BUILD_DIR = os.environ.get("TAVELIN_BUILD_DIR", os.path.join(os.path.dirname(__file__), "..", "..", "build"))
@@ -29,11 +29,6 @@ BAND_ALPHA = 0.35
 STORED_BAND_ALPHA = round(BAND_ALPHA * 255) / 255   # in 8 bits
 # A 0.5 pt white line at 0.25, centred on a pixel edge, covers a quarter of each pixel beside it.
 LINE_ALPHA = round(0.25 * 255 * 0.25) / 255
-
-# Adjust mode: each drag step adds this much of the whole translation since the press to the cells;
-# the badge sits centred, 40 pt below the overlay's top.
-RESIZE_GAIN = 0.025
-BADGE_BOX = (670, 50, 100, 35)
 
 # Tray menu rows the tests click.
 TOGGLE_GRID = "Toggle Grid (\u2318\u21e7G)"
@@ -63,31 +58,6 @@ def wait_until(predicate, timeout=5.0, interval=0.02, what="condition"):
         if time.monotonic() > deadline:
             raise AssertionError(f"timed out after {timeout}s waiting for {what}")
         time.sleep(interval)
-
-
-def badge_shown(read):
-    """Whether the adjust-mode badge is on screen; read(x, y, w, h) gives rows of pixels."""
-    pixels = [p for row in read(*BADGE_BOX) for p in row]
-    return sum(max(p) < 80 for p in pixels) / len(pixels) > 0.5
-
-
-def wait_for_cells(read, width, height, timeout=5.0):
-    """Waits until the vertical lines across the middle of the third row and the horizontal lines
-    down the middle of the third column sit where cells of this size put them."""
-    row_y, column_x = int(GRID_TOP + 2.5 * height), int(LEFT_BAND + 2.5 * width)
-    (x0, x1), (y0, y1) = (LEFT_BAND + 4, SCREEN[0]), (GRID_TOP + 4, SCREEN[1])
-    want = ([LEFT_BAND + k * width for k in range(1, 30) if x0 <= LEFT_BAND + k * width < x1],
-            [GRID_TOP + k * height for k in range(1, 30) if y0 <= GRID_TOP + k * height < y1])
-    found = []
-
-    def placed():
-        found[:] = (line_centres(read(x0, row_y, x1 - x0, 1)[0], x0),
-                    line_centres([r[0] for r in read(column_x, y0, 1, y1 - y0)], y0))
-        return all(len(f) == len(w) and all(abs(a - b) <= 0.8 for a, b in zip(f, w)) for f, w in zip(found, want))
-    try:
-        wait_until(placed, timeout=timeout, what=f"grid lines of {width:.2f} x {height:.2f} cells")
-    except AssertionError:
-        raise AssertionError(f"lines at {found}, expected {want}") from None
 
 
 def end(process):
@@ -122,6 +92,16 @@ class LineReader:
             if not chunk:
                 raise AssertionError(f"process ended before printing {prefix!r}")
             self.buffer += chunk
+
+    def lines_so_far(self):
+        """The whole lines printed until now, without waiting for more."""
+        while select.select([self.process.stdout], [], [], 0)[0]:
+            chunk = os.read(self.process.stdout.fileno(), 4096)
+            if not chunk:
+                break
+            self.buffer += chunk
+        *lines, self.buffer = self.buffer.split(b"\n")
+        return [line.decode() for line in lines]
 
 
 class Desktop:
@@ -439,6 +419,18 @@ class DesktopTestCase(unittest.TestCase):
         p = self.desktop.spawn(argv, **kwargs)
         self.addCleanup(end, p)
         return p
+
+    def watch_window(self, title, seconds, shape=False):
+        """The probe's lines on Tavelin's window of that title appearing and vanishing, returned once
+        it watches, so that nothing shown after this call is missed; the state it found first stays
+        as the first line to read."""
+        reader = LineReader(self.spawn([PROBE, "watch-window", self.tavelin.pid, title, seconds] + (["shape"] if shape else []),
+                                       stdout=subprocess.PIPE))
+        found = []
+        while (line := reader.next_matching("", timeout=20)) != "watching":
+            found.append(line)
+        reader.buffer = b"".join(f"{line}\n".encode() for line in found) + reader.buffer
+        return reader
 
     def xterm(self, x, y, title, **options):
         """An xterm that closes with the test: (process, window)."""

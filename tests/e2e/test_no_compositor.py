@@ -7,7 +7,6 @@ still shows the translucent grid over the desktop alone, and the flash does not 
 import glob
 import os
 import subprocess
-import time
 import unittest
 
 from harness import (BAND_ALPHA, CELL, COLS, GRID_TOP, LEFT_BAND, PROBE, ROWS, SCREEN, TOP_INSET, DesktopTestCase,
@@ -195,8 +194,7 @@ class NoCompositorTest(DesktopTestCase):
 
     def test_screenshot_holds_what_the_screen_shows(self):
         seen = self.desktop.root_image()
-        flash = LineReader(self.spawn([PROBE, "watch-window", self.tavelin.pid, "Tavelin Flash", 8, "shape"],
-                                      stdout=subprocess.PIPE))
+        flash = self.watch_window("Tavelin Flash", 8, shape=True)
         self.desktop.key("super+shift+s")
         png = wait_until(lambda: glob.glob(os.path.join(self.desktop.home, "Desktop", "Tavelin_*.png")),
                          timeout=10, what="the PNG")[0]
@@ -215,9 +213,8 @@ class NoCompositorTest(DesktopTestCase):
         self.assertIn("left the screen after", self.desktop.tavelin_log())
         self.wait_for_solid()
 
-        # The picture: the desktop with the solid grid, as the screen showed it before the shot.
-        wait_until(lambda: os.path.getsize(png) > 0, what="the PNG written")
-        time.sleep(0.2)
+        # The picture (complete once it has its name): the desktop with the solid grid, as the
+        # screen showed it before the shot.
         image = Image.from_png(png)
         self.assertEqual((image.width, image.height), SCREEN)
         differ = sum(image.data[i:i + 3] != seen.data[i:i + 3] for i in range(0, len(image.data), 3))

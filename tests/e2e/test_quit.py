@@ -2,10 +2,9 @@
 screen and its removal is pending: SIGTERM, SIGINT, the tray menu's Quit, and Ctrl+Q in the menu."""
 
 import signal
-import subprocess
 import unittest
 
-from harness import PROBE, TAVELIN, DesktopTestCase, LineReader
+from harness import TAVELIN, DesktopTestCase
 
 
 class QuitCase(DesktopTestCase):
@@ -13,8 +12,7 @@ class QuitCase(DesktopTestCase):
     def shoot_and_wait_for_the_flash(self):
         """Takes a screenshot and returns once its flash is on screen (it stays for 0.15 s). Asked
         over the bus: a Tavelin just restarted answers it at once, before its key watch is set up."""
-        flash = LineReader(self.spawn([PROBE, "watch-window", self.tavelin.pid, "Tavelin Flash", 20],
-                                      stdout=subprocess.PIPE))
+        flash = self.watch_window("Tavelin Flash", 20)
         self.spawn([TAVELIN, "shot"])
         self.assertEqual(flash.next_matching("", timeout=20).split()[1], "appeared")
 

@@ -5,10 +5,9 @@ import glob
 import os
 import shutil
 import subprocess
-import time
 import unittest
 
-from harness import BAND_ALPHA, CELL, LEFT_BAND, PROBE, SCREENSHOT, TOP_BAND, TOP_INSET, DesktopTestCase, wait_until
+from harness import BAND_ALPHA, CELL, LEFT_BAND, SCREENSHOT, TOP_BAND, TOP_INSET, DesktopTestCase, wait_until
 from pixels import Image, differing, near
 from remote import tavelin
 
@@ -36,19 +35,31 @@ class ShotCase(DesktopTestCase):
         return os.path.join(self.desktop.home, "Desktop")
 
     def shots(self):
-        return sorted(glob.glob(os.path.join(self.desktop_dir(), "Tavelin_*.png")))
+        """Oldest first, by when each was made: two shots in one second have names that sort the
+        other way (the second one's name has a number added)."""
+        return sorted(glob.glob(os.path.join(self.desktop_dir(), "Tavelin_*.png")), key=os.path.getmtime)
 
     def wait_shots(self, count):
         return wait_until(lambda: len(self.shots()) >= count and self.shots(), timeout=SHOT_TIMEOUT,
                           what=f"{count} screenshot file(s)")
 
     def shoot(self, trigger=None):
-        """Takes one shot; returns the probe's record of the overlay and of the flash meanwhile."""
-        watches = [subprocess.Popen([PROBE, "watch-window", str(self.tavelin.pid), title, "3"], env=self.desktop.env,
-                                    stdout=subprocess.PIPE, text=True) for title in ("Tavelin Overlay", "Tavelin Flash")]
-        time.sleep(0.2)  # both watchers have looked once
+        """Takes one shot; returns the probe's record of the overlay and of the flash, read until the
+        flash is gone and the overlay, if it left the screen, is back."""
+        overlay, flash = (self.watch_window(title, 60) for title in ("Tavelin Overlay", "Tavelin Flash"))
         (trigger or (lambda: self.desktop.key(SHOT_KEYS)))()
-        return [[line.split()[1:] for line in watch.communicate(timeout=20)[0].splitlines()] for watch in watches]
+        flashes = [flash.next_matching("", timeout=SHOT_TIMEOUT).split()[1:]]
+        while flashes[-1][0] != "vanished":
+            flashes.append(flash.next_matching("", timeout=SHOT_TIMEOUT).split()[1:])
+        overlays = [line.split()[1:] for line in overlay.lines_so_far()]
+        while overlays[-1][0] != "appeared":
+            overlays.append(overlay.next_matching("", timeout=SHOT_TIMEOUT).split()[1:])
+        return overlays, flashes
+
+    def assert_file_shows_the_screen(self, shot):
+        """Pixel for pixel what the user sees, once the screen has its grid back after the shot."""
+        wait_until(lambda: self.differing_pixels(shot, self.desktop.root_image()) == 0, timeout=SHOT_TIMEOUT,
+                   what="the screen to show what the file holds")
 
     @staticmethod
     def differing_pixels(a, b, box=None):
@@ -113,7 +124,7 @@ class ScreenShotTest(ShotCase):
         self.assert_flash_over(flashes, (0, 0, self.desktop.width, self.desktop.height))
 
         # Pixel for pixel what the user sees: xterm, text, bands, lines and headers.
-        self.assertEqual(self.differing_pixels(shot, self.desktop.root_image()), 0)
+        self.assert_file_shows_the_screen(shot)
         known = [p for row in shot.rows(100, 160, 200, 40) for p in row]
         self.assertGreater(sum(near(p, DARK_BG, 2) for p in known), 1000, "no xterm background in the file")
         self.assertGreater(sum(min(p) > 200 for p in known), 50, "no text in the file")
@@ -138,7 +149,7 @@ class ScreenShotTest(ShotCase):
         self.shoot()
         with_labels = Image.from_png(self.wait_shots(2)[-1])
         self.assertGreater(self.differing_pixels(without, with_labels, first_cell), 20, "no label in cell A1")
-        self.assertEqual(self.differing_pixels(with_labels, self.desktop.root_image()), 0)
+        self.assert_file_shows_the_screen(with_labels)
 
     def test_without_desktop_folder_only_the_clipboard_gets_the_shot(self):
         self.xterm(100, 160, "known", bg=DARK_BG, text=KNOWN_TEXT)
@@ -148,7 +159,7 @@ class ScreenShotTest(ShotCase):
         _, flashes = self.shoot(lambda: self.desktop.menu_click(SCREENSHOT))
         self.assert_flash_over(flashes, (0, 0, self.desktop.width, self.desktop.height))
         png = wait_until(self.desktop.clipboard_png, timeout=SHOT_TIMEOUT, what="image on the clipboard")
-        self.assertEqual(self.differing_pixels(Image.from_png(png), self.desktop.root_image()), 0)
+        self.assert_file_shows_the_screen(Image.from_png(png))
         self.assertFalse(os.path.exists(self.desktop_dir()))
         self.assertEqual(glob.glob(os.path.join(self.desktop.home, "**", "Tavelin_*"), recursive=True), [])
         reasons = [line for line in self.desktop.tavelin_log().splitlines() if self.desktop_dir() in line]

@@ -8,7 +8,8 @@ import subprocess
 import time
 import unittest
 
-from harness import CELL, LEFT_BAND, PROBE, RESIZE_GAIN, DesktopTestCase, badge_shown, wait_for_cells, wait_until
+from gridlines import RESIZE_GAIN, badge_shown, wait_for_cells
+from harness import CELL, LEFT_BAND, PROBE, DesktopTestCase, wait_until
 from pixels import differing
 
 # The first cell's centre, where its name "A1" is drawn when cell labels are on.

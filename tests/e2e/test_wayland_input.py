@@ -3,7 +3,8 @@ grid to the windows below it, except in adjust mode, where a drag resizes the ce
 
 import unittest
 
-from harness import CELL, RESIZE_GAIN, SCREEN, badge_shown, wait_for_cells, wait_until
+from gridlines import RESIZE_GAIN, badge_shown, wait_for_cells
+from harness import CELL, SCREEN, wait_until
 from wayland_harness import WaylandTestCase
 
 

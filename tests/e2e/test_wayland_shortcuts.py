@@ -5,7 +5,8 @@ on screen, on the Desktop or in the log."""
 import os
 import unittest
 
-from harness import CELL, GRID_TOP, LEFT_BAND, SCREEN, badge_shown, wait_until
+from gridlines import badge_shown
+from harness import CELL, GRID_TOP, LEFT_BAND, SCREEN, wait_until
 from pixels import off_background
 from sway_windows import crosshair_at
 from wayland_harness import WaylandTestCase

@@ -126,8 +126,7 @@ class ManagerCase(DesktopTestCase):
         self.wait_overlay(moved, "the grid following the xterm")
 
     def test_flash_and_adjust_mode(self):
-        flash = LineReader(self.spawn([PROBE, "watch-window", self.tavelin.pid, "Tavelin Flash", 8],
-                                      stdout=subprocess.PIPE))
+        flash = self.watch_window("Tavelin Flash", 8)
         self.desktop.key("super+shift+s")
         appeared = flash.next_matching("", timeout=10).split()
         self.assertEqual(appeared[1], "appeared")

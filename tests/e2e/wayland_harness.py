@@ -5,6 +5,7 @@ will not run as root, so under root the whole session runs as an unprivileged us
 import json
 import os
 import pwd
+import re
 import shutil
 import subprocess
 import tempfile
@@ -58,9 +59,6 @@ class WaylandSession:
         if self.user:
             for path in (self.dir, self.runtime, self.home):
                 os.chown(path, self.user.pw_uid, self.user.pw_gid)
-        config = os.path.join(self.dir, "sway.conf")
-        with open(config, "w") as f:
-            f.write(SWAY_CONFIG)
         self.processes = []
         self.env = {
             "PATH": os.environ.get("PATH", "/usr/bin:/bin"),
@@ -68,22 +66,36 @@ class WaylandSession:
             "XDG_RUNTIME_DIR": self.runtime,
             "LANG": "C.UTF-8",
         }
-        bus = self._spawn(["dbus-daemon", "--session", "--nofork", "--print-address=1",
-                           f"--address=unix:path={self.runtime}/bus"], stdout=subprocess.PIPE)
-        self.env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
+        # The sanitizer build's settings reach the programs of the session too.
+        for name in ("ASAN_OPTIONS", "UBSAN_OPTIONS"):
+            if name in os.environ:
+                self.env[name] = os.environ[name]
+        try:
+            bus = self._spawn(["dbus-daemon", "--session", "--nofork", "--print-address=1",
+                               f"--address=unix:path={self.runtime}/bus"], stdout=subprocess.PIPE)
+            self.env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
+            self._start_compositor()
+        except BaseException:
+            self.close()
+            raise
+        self.tavelin = None
+
+    def _start_compositor(self):
+        config = os.path.join(self.dir, "sway.conf")
+        with open(config, "w") as f:
+            f.write(SWAY_CONFIG)
         self.sway = self._spawn(["sway", "-c", config], extra={
             "WLR_BACKENDS": "headless", "WLR_RENDERER": "pixman", "WLR_LIBINPUT_NO_DEVICES": "1"})
         socket = wait_until(self._socket, timeout=20, what="sway's Wayland socket")
         self.env["WAYLAND_DISPLAY"] = socket
         self.env["SWAYSOCK"] = wait_until(self._ipc_socket, timeout=20, what="sway's IPC socket")
-        # With no devices the seat has no pointer: one held for the whole session gives clients
+        # With no devices the seat has no pointer: one served for the whole session gives clients
         # their wl_pointer before any test moves it, so no motion lands before a client listens.
         # headless sway draws the cursor into the output, captures too: it waits in the bottom
         # right corner, inside a cell, where the grid adds nothing over it.
-        self.pointer_device = self._spawn([WLPOINTER, "move", SCREEN[0] - 1, SCREEN[1] - 1, "hold"],
-                                          stdin=subprocess.PIPE)
+        self.pointer_device = self._spawn([WLPOINTER, "move", SCREEN[0] - 1, SCREEN[1] - 1, "serve"],
+                                          stdin=subprocess.PIPE, stdout=subprocess.PIPE)
         wait_until(self._seat_has_pointer, timeout=20, what="a pointer on sway's seat")
-        self.tavelin = None
 
     def _command(self, argv, extra=None):
         env = dict(self.env, **(extra or {}))
@@ -112,10 +124,13 @@ class WaylandSession:
         return b"pointer" in self.run(["swaymsg", "-t", "get_inputs", "-r"]).stdout
 
     def pointer(self, *steps):
-        """Runs wlpointer's steps (move X Y, press, release, click, glide X Y) in order."""
-        result = self.run([WLPOINTER, *[str(s) for s in steps]])
-        if result.returncode != 0:
-            raise AssertionError("wlpointer failed: " + result.stderr.decode())
+        """Runs wlpointer's steps (move X Y, press, release, click, glide X Y) in order on the
+        session's pointer; back once the compositor has taken them."""
+        self.pointer_device.stdin.write((" ".join(str(s) for s in steps) + "\n").encode())
+        self.pointer_device.stdin.flush()
+        answer = self.pointer_device.stdout.readline()
+        if answer != b"ok\n":
+            raise AssertionError(f"wlpointer refused {steps}: {answer!r}")
 
     def press(self, shortcut):
         """Super+Shift+key through a virtual keyboard, as the user presses it."""
@@ -162,9 +177,10 @@ class WaylandSession:
         names = [n for n in os.listdir(self.runtime) if n.startswith("sway-ipc.")]
         return os.path.join(self.runtime, names[0]) if names else None
 
-    def start_tavelin(self):
+    def start_tavelin(self, extra=None):
         self.log = os.path.join(self.dir, "tavelin.log")
-        self.tavelin = self._spawn([TAVELIN], stderr=open(self.log, "wb"))
+        with open(self.log, "wb") as log:
+            self.tavelin = self._spawn([TAVELIN], extra, stderr=log)
         return self.tavelin
 
     def stderr(self):
@@ -175,12 +191,19 @@ class WaylandSession:
         result = self.run([TAVELIN, *args])
         return result.returncode, result.stdout.decode(), result.stderr.decode()
 
-    def screen(self):
-        return Image.from_png(self.run(["grim", "-t", "png", "-"], check=True).stdout)
+    def screen(self, output=None):
+        """The whole layout, or one output, as grim reads it."""
+        where = ["-o", output] if output else []
+        return Image.from_png(self.run(["grim", *where, "-t", "png", "-"], check=True).stdout)
 
-    def grid_drawn(self):
-        image = self.screen()
+    def grid_drawn(self, output=None):
+        image = self.screen(output)
         return image.pixel(40, TOP_INSET + 5) != image.pixel(40, TOP_INSET - 1)
+
+    def swaymsg(self, *command):
+        result = self.run(["swaymsg", *command])
+        if result.returncode != 0:
+            raise AssertionError("swaymsg failed: " + result.stdout.decode() + result.stderr.decode())
 
     def close(self):
         for process in reversed(self.processes):
@@ -192,6 +215,54 @@ class WaylandSession:
                     process.kill()
                     process.wait()
         shutil.rmtree(self.dir, ignore_errors=True)
+
+
+class NestedSwaySession(WaylandSession):
+    """A sway running as a client of the headless one, its outputs windows there (WL-1, …), so that
+    closing such a window unplugs an output for real; Tavelin and the session's tools talk to the
+    inner sway, outer_swaymsg to the outer one."""
+
+    def _start_compositor(self):
+        super()._start_compositor()
+        self.outer = {k: self.env[k] for k in ("WAYLAND_DISPLAY", "SWAYSOCK")}
+        before = set(os.listdir(self.runtime))
+        config = os.path.join(self.dir, "inner.conf")
+        with open(config, "w") as f:
+            f.write("output * bg #5a6e82 solid_color\nxwayland disable\n")
+        self._spawn(["sway", "-c", config], extra={"WLR_BACKENDS": "wayland", "WLR_RENDERER": "pixman"})
+
+        def new(prefix):
+            names = [n for n in os.listdir(self.runtime) if n.startswith(prefix) and not n.endswith(".lock")]
+            return next((n for n in names if n not in before), None)
+        self.env["WAYLAND_DISPLAY"] = wait_until(lambda: new("wayland-"), timeout=20, what="the inner sway's socket")
+        self.env["SWAYSOCK"] = os.path.join(self.runtime, wait_until(lambda: new("sway-ipc."), timeout=20,
+                                                                     what="the inner sway's IPC socket"))
+
+    def outer_swaymsg(self, *command):
+        result = subprocess.run(self._command(["swaymsg", *command], extra=self.outer), capture_output=True, timeout=60)
+        if result.returncode != 0:
+            raise AssertionError("swaymsg failed: " + result.stdout.decode() + result.stderr.decode())
+
+
+class WestonSession(WaylandSession):
+    """headless weston instead of sway: a compositor without layer-shell, with XWayland or without."""
+
+    def __init__(self, xwayland):
+        self.xwayland = xwayland
+        super().__init__()
+
+    def _start_compositor(self):
+        log = os.path.join(self.dir, "weston.log")
+        self._spawn(["weston", "--backend=headless-backend.so", f"--width={SCREEN[0]}", f"--height={SCREEN[1]}",
+                     "--socket=wayland-tavelin", f"--log={log}"] + (["--xwayland"] if self.xwayland else []))
+        self.env["WAYLAND_DISPLAY"] = wait_until(self._socket, timeout=20, what="weston's Wayland socket")
+        if self.xwayland:
+            # weston names the display it listens on for XWayland, started at the first X client.
+            def display():
+                with open(log, errors="replace") as f:
+                    match = re.search(r"xserver listening on display (:\d+)", f.read())
+                return match and match.group(1)
+            self.env["DISPLAY"] = wait_until(display, timeout=20, what="weston's XWayland display")
 
 
 class WaylandTestCase(unittest.TestCase):

@@ -17,10 +17,12 @@ constexpr const char* usage =
     "usage: wlpointer STEP...   where STEP is one of\n"
     "  move X Y | press [left|right|middle] | release [left|right|middle] |\n"
     "  click [left|right|middle] | glide X Y (in 16 steps from where the pointer is) |\n"
-    "  hold (keep the pointer device until stdin closes)\n"
+    "  serve (then one line of steps at a time from stdin, each answered ok or error on stdout,\n"
+    "         on the same device until stdin closes)\n"
     "X and Y are in the compositor's space; the extent is the box around all outputs.\n";
 
 struct Output {
+    wl_output* proxy = nullptr;
     int x = 0, y = 0, width = 0, height = 0;
 };
 
@@ -62,8 +64,8 @@ void global(void* data, wl_registry* registry, uint32_t name, const char* interf
     } else if (!std::strcmp(interface, wl_output_interface.name)) {
         auto* output = new Output;
         state->outputs.push_back(output);
-        wl_output_add_listener(static_cast<wl_output*>(wl_registry_bind(registry, name, &wl_output_interface, 2)),
-                               &outputListener, output);
+        output->proxy = static_cast<wl_output*>(wl_registry_bind(registry, name, &wl_output_interface, 2));
+        wl_output_add_listener(output->proxy, &outputListener, output);
     }
 }
 
@@ -122,6 +124,24 @@ struct Pointer {
     }
 };
 
+int run(Pointer& pointer, int argc, char** argv);
+
+// One device for a whole session: the seat keeps its pointer while tests start and end clients,
+// and a drag's press, moves and release come from the same device.
+void serve(Pointer& pointer)
+{
+    char line[4096];
+    while (std::fgets(line, sizeof line, stdin)) {
+        std::vector<char*> words { nullptr };
+        for (char* word = std::strtok(line, " \t\n"); word; word = std::strtok(nullptr, " \t\n"))
+            words.push_back(word);
+        bool served = words.size() > 1 && words[1] != std::string("serve")
+            && run(pointer, int(words.size()), words.data()) == 0;
+        std::fputs(served ? "ok\n" : "error\n", stdout);
+        std::fflush(stdout);
+    }
+}
+
 int run(Pointer& pointer, int argc, char** argv)
 {
     for (int i = 1; i < argc; ++i) {
@@ -142,9 +162,8 @@ int run(Pointer& pointer, int argc, char** argv)
                 pointer.button(buttonCode(name), true);
             if (step != "press")
                 pointer.button(buttonCode(name), false);
-        } else if (step == "hold") {
-            // Until stdin closes: the seat keeps a pointer while tests start and end clients.
-            for (int c = std::getchar(); c != EOF; c = std::getchar()) { }
+        } else if (step == "serve") {
+            serve(pointer);
         } else {
             std::fputs(usage, stderr);
             return 2;
@@ -167,7 +186,8 @@ int main(int argc, char** argv)
         return 1;
     }
     State state;
-    wl_registry_add_listener(wl_display_get_registry(display), &registryListener, &state);
+    wl_registry* registry = wl_display_get_registry(display);
+    wl_registry_add_listener(registry, &registryListener, &state);
     wl_display_roundtrip(display);
     wl_display_roundtrip(display);
     if (!state.manager || state.outputs.empty()) {
@@ -187,8 +207,14 @@ int main(int argc, char** argv)
     int status = run(pointer, argc, argv);
     zwlr_virtual_pointer_v1_destroy(pointer.device);
     wl_display_roundtrip(display);
-    for (Output* o : state.outputs)
+    for (Output* o : state.outputs) {
+        wl_output_destroy(o->proxy);
         delete o;
+    }
+    zwlr_virtual_pointer_manager_v1_destroy(state.manager);
+    if (state.seat)
+        wl_seat_destroy(state.seat);
+    wl_registry_destroy(registry);
     wl_display_disconnect(display);
     return status;
 }

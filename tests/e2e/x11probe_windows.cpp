@@ -3,8 +3,10 @@
 
 #include <xcb/shape.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <poll.h>
 #include <unistd.h>
 
 namespace probe {
@@ -49,34 +51,46 @@ std::vector<xcb_window_t> allWindows()
     return all;
 }
 
-// Viewable windows of process pid (_NET_WM_PID) whose _NET_WM_NAME, or else WM_NAME, is title.
+struct MatchCookies {
+    xcb_get_property_cookie_t pid, netName, name;
+    xcb_get_window_attributes_cookie_t attributes;
+};
+
+MatchCookies askMatch(xcb_window_t w)
+{
+    static const xcb_atom_t pidAtom = atom("_NET_WM_PID"), nameAtom = atom("_NET_WM_NAME");
+    return { xcb_get_property(c, 0, w, pidAtom, XCB_ATOM_CARDINAL, 0, 1),
+        xcb_get_property(c, 0, w, nameAtom, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024),
+        xcb_get_property(c, 0, w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024), xcb_get_window_attributes(c, w) };
+}
+
+// Whether the window asked about is viewable, of process pid (_NET_WM_PID), and its _NET_WM_NAME,
+// or else WM_NAME, is title.
+bool matches(const MatchCookies& cookies, long pid, const char* title)
+{
+    auto pidReply = own(xcb_get_property_reply(c, cookies.pid, nullptr));
+    auto netName = own(xcb_get_property_reply(c, cookies.netName, nullptr));
+    auto name = own(xcb_get_property_reply(c, cookies.name, nullptr));
+    auto a = own(xcb_get_window_attributes_reply(c, cookies.attributes, nullptr));
+    if (cardinal(pidReply.get()) != pid || !a || a->map_state != XCB_MAP_STATE_VIEWABLE)
+        return false;
+    auto shown = text(netName.get());
+    return (shown.empty() ? text(name.get()) : shown) == title;
+}
+
+bool isMatching(xcb_window_t w, long pid, const char* title) { return matches(askMatch(w), pid, title); }
+
+// The matching windows of the whole tree, all windows asked about before any answer is read.
 std::vector<xcb_window_t> matchingWindows(long pid, const char* title)
 {
-    auto pidAtom = atom("_NET_WM_PID");
-    auto nameAtom = atom("_NET_WM_NAME");
-    struct Cookies {
-        xcb_get_property_cookie_t pid, netName, name;
-        xcb_get_window_attributes_cookie_t attributes;
-    };
     auto windows = allWindows();
-    std::vector<Cookies> cookies;
+    std::vector<MatchCookies> cookies;
     for (auto w : windows)
-        cookies.push_back({ xcb_get_property(c, 0, w, pidAtom, XCB_ATOM_CARDINAL, 0, 1),
-            xcb_get_property(c, 0, w, nameAtom, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024),
-            xcb_get_property(c, 0, w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024),
-            xcb_get_window_attributes(c, w) });
+        cookies.push_back(askMatch(w));
     std::vector<xcb_window_t> found;
-    for (size_t i = 0; i < windows.size(); ++i) {
-        auto pidReply = own(xcb_get_property_reply(c, cookies[i].pid, nullptr));
-        auto netName = own(xcb_get_property_reply(c, cookies[i].netName, nullptr));
-        auto name = own(xcb_get_property_reply(c, cookies[i].name, nullptr));
-        auto a = own(xcb_get_window_attributes_reply(c, cookies[i].attributes, nullptr));
-        if (cardinal(pidReply.get()) != pid || !a || a->map_state != XCB_MAP_STATE_VIEWABLE)
-            continue;
-        auto shown = text(netName.get());
-        if ((shown.empty() ? text(name.get()) : shown) == title)
+    for (size_t i = 0; i < windows.size(); ++i)
+        if (matches(cookies[i], pid, title))
             found.push_back(windows[i]);
-    }
     return found;
 }
 
@@ -109,29 +123,50 @@ int findWindows(long pid, const char* title)
     return 0;
 }
 
-// Looks every 2 ms for seconds whether a window of pid titled title is mapped and prints each change
-// as "<ms> appeared <id> <x> <y> <w> <h>" (with shape: then the bounding shape's rectangle count and
-// first rectangle, as the server holds it then) or "<ms> vanished": catches windows that live only
-// a fraction of a second (the screenshot flash) or must never go away.
+// Prints each change of whether a window of pid titled title is mapped, for seconds: first the
+// state found ("<ms> appeared <id> <x> <y> <w> <h>", with shape: then the bounding shape's rectangle
+// count and first rectangle), then "watching", then "<ms> appeared ..." or "<ms> vanished" lines.
+// The windows watched are override-redirect children of the root, so the root's substructure events
+// report every map and unmap in order, queued by the server while this process waits for the CPU: a
+// window shown or hidden for a moment (the screenshot flash, the grid during a capture) is never
+// missed, as looking at the tree from time to time could.
 int watchWindow(long pid, const char* title, double seconds, bool withShape)
 {
     double start = nowMs();
-    xcb_window_t shown = XCB_NONE;
+    uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    xcb_change_window_attributes(c, root, XCB_CW_EVENT_MASK, &mask);
+    auto found = matchingWindows(pid, title);   // a round trip: the mask is set before it is answered
+    xcb_window_t shown = found.empty() ? XCB_NONE : found.front();
+    auto appeared = [&](xcb_window_t w) {
+        std::printf("%.0f appeared 0x%x", nowMs() - start, w);
+        printRootRectangle(w);
+        if (withShape)
+            printFirstBoundingRectangle(w);
+        std::printf("\n");
+    };
+    if (shown != XCB_NONE)
+        appeared(shown);
+    std::printf("watching\n");
+    std::fflush(stdout);
+    pollfd fd { xcb_get_file_descriptor(c), POLLIN, 0 };
     while (nowMs() - start < seconds * 1000) {
-        auto found = matchingWindows(pid, title);
-        xcb_window_t now = found.empty() ? XCB_NONE : found.front();
-        if (now != shown && now != XCB_NONE) {
-            std::printf("%.0f appeared 0x%x", nowMs() - start, now);
-            printRootRectangle(now);
-            if (withShape)
-                printFirstBoundingRectangle(now);
-            std::printf("\n");
-        } else if (now != shown) {
-            std::printf("%.0f vanished\n", nowMs() - start);
+        poll(&fd, 1, std::max(1, int(seconds * 1000 - (nowMs() - start))));
+        while (auto* event = xcb_poll_for_event(c)) {
+            int type = event->response_type & 0x7f;
+            if (type == XCB_MAP_NOTIFY && shown == XCB_NONE) {
+                auto w = reinterpret_cast<xcb_map_notify_event_t*>(event)->window;
+                if (isMatching(w, pid, title))
+                    appeared(shown = w);
+            } else if ((type == XCB_UNMAP_NOTIFY && reinterpret_cast<xcb_unmap_notify_event_t*>(event)->window == shown)
+                || (type == XCB_DESTROY_NOTIFY && reinterpret_cast<xcb_destroy_notify_event_t*>(event)->window == shown)) {
+                std::printf("%.0f vanished\n", nowMs() - start);
+                shown = XCB_NONE;
+            }
+            free(event);
         }
         std::fflush(stdout);
-        shown = now;
-        usleep(2000);
+        if (xcb_connection_has_error(c))
+            return 1;
     }
     return 0;
 }

@@ -56,7 +56,25 @@ void composeRows(const Composition& c, int first, int last)
         auto* below = reinterpret_cast<const uint32_t*>(c.base + y * c.baseStride);
         auto* above = c.layer ? reinterpret_cast<const uint32_t*>(c.layer + y * c.layerStride) : nullptr;
         uint32_t opaque = 0xff000000;
-        for (int x = 0; x < c.width; ++x) {
+        int x = 0;
+#if defined(__SSE2__)
+        // Four pixels at a time, the same arithmetic as the loop below.
+        const __m128i greenAlpha = _mm_set1_epi32(int(0xff00ff00));
+        const __m128i low = _mm_set1_epi32(0xff);
+        __m128i opaqueWide = _mm_set1_epi32(int(0xff000000));
+        for (; x + 4 <= c.width; x += 4) {
+            __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(below + x));
+            __m128i pixel = above ? paint::sourceOver4(_mm_loadu_si128(reinterpret_cast<const __m128i*>(above + x)), d) : d;
+            opaqueWide = _mm_and_si128(opaqueWide, pixel);
+            __m128i swapped = _mm_or_si128(_mm_and_si128(pixel, greenAlpha),
+                _mm_or_si128(_mm_and_si128(_mm_srli_epi32(pixel, 16), low), _mm_slli_epi32(_mm_and_si128(pixel, low), 16)));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(target + x), swapped);
+        }
+        alignas(16) uint32_t lanes[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(lanes), opaqueWide);
+        opaque &= lanes[0] & lanes[1] & lanes[2] & lanes[3];
+#endif
+        for (; x < c.width; ++x) {
             uint32_t source = above ? above[x] : 0;
             uint32_t pixel = source + paint::multiplyChannels(below[x], 255 - (source >> 24));
             opaque &= pixel;

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <cstring>
 
 namespace tavelin::shared::paint {
 
@@ -18,6 +19,8 @@ const QString preparedCharacters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ012
 // Sizes change with every step of a resize drag and colours with the mode: keep only a few.
 constexpr size_t maxFaces = 24;
 constexpr size_t maxColorsPerFace = 8;
+// A 4K grid's column names and row numbers take about a third of this.
+constexpr qsizetype maxRunBytesPerColor = 1 << 20;
 
 // The smallest rectangle holding every pixel of image that is not fully transparent.
 QRect paintedBounds(const QImage& image)
@@ -35,6 +38,19 @@ QRect paintedBounds(const QImage& image)
         }
     }
     return right < 0 ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+// Blending a transparent pixel leaves the target as it is: the padding costs nothing but time.
+QImage paddedToFours(const QImage& image)
+{
+    int width = (image.width() + 3) / 4 * 4;
+    if (width == image.width())
+        return image;
+    QImage padded(width, image.height(), QImage::Format_ARGB32_Premultiplied);
+    padded.fill(Qt::transparent);
+    for (int y = 0; y < image.height(); ++y)
+        std::copy_n(image.constScanLine(y), image.width() * 4, padded.scanLine(y));
+    return padded;
 }
 
 std::vector<std::shared_ptr<const MonoFace>>& cachedFaces()
@@ -78,15 +94,20 @@ MonoFace::MonoFace(core::FontWeight weight, double pixelSize)
     if (!m_raw.isValid() || !(pixelSize > 0))
         return;
     m_raw.setPixelSize(pixelSize);
+    m_ascent = m_raw.ascent();
+    m_height = m_raw.ascent() + m_raw.descent();
     auto glyphs = m_raw.glyphIndexesForString(preparedCharacters);
     auto advances = m_raw.advancesForGlyphIndexes(glyphs);
     if (glyphs.size() != qsizetype(m_glyphs.size()) || advances.size() != glyphs.size())
         return;
     m_usable = true;
+    m_exactAdvances = true;
     for (size_t i = 0; i < m_glyphs.size(); ++i) {
         m_glyphs[i] = glyphs[qsizetype(i)];
         m_advances[i] = advances[qsizetype(i)].x();
         m_usable = m_usable && m_glyphs[i] != 0;
+        double in64ths = m_advances[i] * 64;
+        m_exactAdvances = m_exactAdvances && in64ths == std::floor(in64ths) && m_advances[i] < 4096;
     }
 }
 
@@ -126,8 +147,8 @@ std::shared_ptr<const GlyphSprites> MonoFace::sprites(QRgb color) const
     if (m_sprites.size() >= maxColorsPerFace)
         m_sprites.clear();
     auto made = std::make_shared<GlyphSprites>();
-    for (int slot = 0; slot < int(made->size()); ++slot)
-        (*made)[size_t(slot)] = rasterize(slot, color);
+    for (int slot = 0; slot < int(made->glyphs.size()); ++slot)
+        made->glyphs[size_t(slot)] = rasterize(slot, color);
     m_sprites.push_back({ color, made });
     return made;
 }
@@ -155,7 +176,72 @@ GlyphSprite MonoFace::rasterize(int slot, QRgb color) const
     QRect painted = paintedBounds(canvas);
     if (painted.isEmpty())
         return {};
-    return { canvas.copy(painted), painted.topLeft() - pen };
+    return { paddedToFours(canvas.copy(painted)), painted.topLeft() - pen };
+}
+
+size_t RunKeyHash::operator()(const RunKey& k) const
+{
+    uint64_t before = 0;
+    std::memcpy(&before, &k.before, sizeof before);
+    uint64_t h = (k.text[0] * 0x9e3779b97f4a7c15ULL) ^ (k.text[1] + before * 0xc2b2ae3d27d4eb4fULL);
+    return size_t(h ^ (h >> 29));
+}
+
+// With advances in 64ths every sum is exact, so a glyph the label puts at the nearest pixel to
+// pen + before + its advance lies at pen plus the nearest pixel to before + its advance.
+const GlyphSprite* MonoFace::run(const GlyphSprites& sprites, std::string_view text, double before) const
+{
+    RunKey key;
+    if (!m_exactAdvances || text.empty() || text.size() > sizeof key.text)
+        return nullptr;
+    std::memcpy(key.text.data(), text.data(), text.size());
+    key.before = before;
+    if (auto found = sprites.runs.find(key); found != sprites.runs.end())
+        return found->second ? &*found->second : nullptr;
+    if (sprites.runBytes >= maxRunBytesPerColor)
+        return nullptr;
+    struct Placed {
+        const GlyphSprite* sprite;
+        QPoint at;
+    };
+    std::vector<Placed> placed;
+    QRect bounds;
+    double x = before;
+    for (char ch : text) {
+        int slot = preparedSlot(ch);
+        const GlyphSprite& sprite = sprites.glyphs[size_t(slot)];
+        if (!sprite.pixels.isNull()) {
+            QPoint at = QPoint(int(std::floor(x + 0.5)), 0) + sprite.offset;
+            placed.push_back({ &sprite, at });
+            bounds |= QRect(at, sprite.pixels.size());
+        }
+        x += advance(slot);
+    }
+    std::optional<GlyphSprite> made;
+    if (!bounds.isEmpty()) {
+        QImage pixels(bounds.size(), QImage::Format_ARGB32_Premultiplied);
+        pixels.fill(Qt::transparent);
+        bool shared = false;
+        for (const auto& p : placed) {
+            QPoint corner = p.at - bounds.topLeft();
+            for (int y = 0; y < p.sprite->pixels.height(); ++y) {
+                auto* from = reinterpret_cast<const QRgb*>(p.sprite->pixels.constScanLine(y));
+                auto* to = reinterpret_cast<QRgb*>(pixels.scanLine(corner.y() + y)) + corner.x();
+                for (int i = 0; i < p.sprite->pixels.width(); ++i) {
+                    if (!from[i])
+                        continue;
+                    shared = shared || to[i];
+                    to[i] = from[i];
+                }
+            }
+        }
+        if (!shared)
+            made = GlyphSprite { paddedToFours(pixels), bounds.topLeft() };
+    }
+    auto& entry = sprites.runs[key];
+    entry = std::move(made);
+    sprites.runBytes += qsizetype(sizeof key) + (entry ? entry->pixels.sizeInBytes() : 0);
+    return entry ? &*entry : nullptr;
 }
 
 }

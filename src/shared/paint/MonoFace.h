@@ -11,7 +11,9 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace tavelin::shared::paint {
@@ -24,13 +26,31 @@ int preparedSlot(char c);
 // True when every character of a non-empty text has a prepared glyph.
 bool isPreparedText(std::string_view text);
 
-// One glyph drawn once in one colour: premultiplied ARGB pixels and where their top-left corner
-// lies from the pen position on the baseline.
+// One glyph (or a run of them) drawn once in one colour: premultiplied ARGB pixels, padded with
+// transparent ones to a width of whole groups of four for the painter's wide blends, and where
+// their top-left corner lies from the pen position on the baseline.
 struct GlyphSprite {
     QImage pixels;
     QPoint offset;
 };
-using GlyphSprites = std::array<GlyphSprite, 36>;
+
+// A run of up to 16 characters and the advance before it, packed for a quick look-up.
+struct RunKey {
+    std::array<uint64_t, 2> text {};
+    double before = 0;
+    friend bool operator==(const RunKey&, const RunKey&) = default;
+};
+struct RunKeyHash {
+    size_t operator()(const RunKey& k) const;
+};
+
+// The prepared glyphs in one colour, and the runs of them labels have asked for so far.
+struct GlyphSprites {
+    std::array<GlyphSprite, 36> glyphs;
+    // None where two of the run's glyphs share a pixel.
+    mutable std::unordered_map<RunKey, std::optional<GlyphSprite>, RunKeyHash> runs;
+    mutable qsizetype runBytes = 0;
+};
 
 // The 36 prepared glyphs of one weight at one pixel size: indexes, advances and, per colour,
 // sprites rasterized by Qt exactly as a glyph run at a whole-pixel position would draw them.
@@ -42,12 +62,19 @@ public:
     const QRawFont& rawFont() const { return m_raw; }
     quint32 glyph(int slot) const { return m_glyphs[size_t(slot)]; }
     double advance(int slot) const { return m_advances[size_t(slot)]; }
-    double ascent() const { return m_raw.ascent(); }
+    double ascent() const { return m_ascent; }
     // The height of a line's bounds: ascent plus descent.
-    double height() const { return m_raw.ascent() + m_raw.descent(); }
+    double height() const { return m_height; }
     double width(std::string_view preparedText) const;
 
     std::shared_ptr<const GlyphSprites> sprites(QRgb color) const;
+
+    // A run of prepared characters that a label draws after `before` pixels of advance, as one
+    // sprite whose offset is from the label's pen: the same pixels as its glyphs blended one by
+    // one where no two of them paint the same pixel, the case it is made for. None when that
+    // does not hold, or when placing it whole could round a glyph differently (advances that are
+    // not whole 64ths of a pixel), or when the colour's runs already hold their share of memory.
+    const GlyphSprite* run(const GlyphSprites& sprites, std::string_view text, double before) const;
 
 private:
     MonoFace(core::FontWeight weight, double pixelSize);
@@ -60,6 +87,9 @@ private:
     std::array<quint32, 36> m_glyphs {};
     std::array<double, 36> m_advances {};
     bool m_usable = false;
+    bool m_exactAdvances = false;
+    double m_ascent = 0;
+    double m_height = 0;
 
     struct ColoredSprites {
         QRgb color;

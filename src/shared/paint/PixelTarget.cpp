@@ -1,5 +1,6 @@
 // Blending straight into the pixels a raster QPainter paints on, for the overlay's many small shapes.
 #include "shared/paint/PixelTarget.h"
+#include "shared/image/Bands.h"
 #include "shared/paint/PixelMath.h"
 
 #include <QPaintEngine>
@@ -9,19 +10,78 @@
 #include <cassert>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tavelin::shared::paint {
 
 namespace {
 
-// Porter–Duff source-over on premultiplied pixels: s + d · (1 − αs). Most of the overlay lies on
-// cleared (transparent) pixels, where that is s alone.
-inline uint32_t sourceOver(uint32_t s, uint32_t d) { return d ? s + multiplyChannels(d, 255 - qAlpha(s)) : s; }
+// A strip's buffer fits in a core's share of the second-level cache beside the sprites.
+constexpr qsizetype stripBytes = 128 * 1024;
+// Below this many pixels a second thread costs more to start than it saves.
+constexpr qsizetype minPixelsForThreads = 2'000'000;
 
-// Tall fills no wider than this (grid lines, the row ruler) are held back and done row by row.
-constexpr int maxHeldWidth = 64;
-constexpr int minHeldHeight = 32;
+// Pixels to the image without taking their lines into the cache: they are not read again here.
+void streamRow(const QRgb* from, QRgb* to, int n)
+{
+    int x = 0;
+#if defined(__SSE2__)
+    for (; x < n && (reinterpret_cast<uintptr_t>(to + x) & 15); ++x)
+        _mm_stream_si32(reinterpret_cast<int*>(to + x), int(from[x]));
+    for (; x + 4 <= n; x += 4)
+        _mm_stream_si128(reinterpret_cast<__m128i*>(to + x), _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + x)));
+    for (; x < n; ++x)
+        _mm_stream_si32(reinterpret_cast<int*>(to + x), int(from[x]));
+#else
+    std::memcpy(to, from, size_t(n) * sizeof(QRgb));
+#endif
+}
+
+void finishStreaming()
+{
+#if defined(__SSE2__)
+    _mm_sfence();
+#endif
+}
 
 }
+
+// The area cut into strips of rows, with the shapes that touch each strip in drawing order.
+struct PixelTarget::Strips {
+    int shift = 2; // a strip has 1 << shift rows
+    int rows = 4;
+    int count = 0;
+    std::vector<uint32_t> first; // by strip: index into shapes of its first entry; count + 1 of them
+    std::vector<uint32_t> shapes;
+
+    Strips(const QRect& area, const std::vector<Shape>& list)
+    {
+        while (shift < 6 && (qsizetype(area.width()) * 4 << (shift + 1)) <= stripBytes)
+            ++shift;
+        rows = 1 << shift;
+        count = (area.height() + rows - 1) / rows;
+        first.assign(size_t(count) + 1, 0);
+        auto span = [&](const Shape& s) {
+            return std::pair { (s.rect.top() - area.top()) >> shift, (s.rect.bottom() - area.top()) >> shift };
+        };
+        for (const auto& s : list) {
+            auto [from, to] = span(s);
+            for (int i = from; i <= to; ++i)
+                ++first[size_t(i) + 1];
+        }
+        for (size_t i = 1; i < first.size(); ++i)
+            first[i] += first[i - 1];
+        shapes.resize(first.back());
+        std::vector<uint32_t> next(first.begin(), first.end() - 1);
+        for (uint32_t index = 0; index < uint32_t(list.size()); ++index) {
+            auto [from, to] = span(list[index]);
+            for (int i = from; i <= to; ++i)
+                shapes[next[size_t(i)]++] = index;
+        }
+    }
+};
 
 PixelTarget::PixelTarget(QImage& image, const QRect& area)
     : m_bits(image.bits())
@@ -62,58 +122,15 @@ std::optional<PixelTarget> PixelTarget::of(QPainter& painter)
 
 void PixelTarget::clear()
 {
-    m_held.clear();
-    m_heldColumns.clear();
-    m_rowsToClear.assign(size_t(m_area.height()), 1);
-    m_rowsLeftToClear = m_area.height();
-}
-
-inline QRgb* PixelTarget::rowToDraw(int y)
-{
-    assert(y >= m_area.top() && y <= m_area.bottom());
-    QRgb* pixels = row(y);
-    if (m_rowsLeftToClear > 0 && m_rowsToClear[size_t(y - m_area.top())]) {
-        std::memset(pixels + m_area.left(), 0, size_t(m_area.width()) * sizeof(QRgb));
-        m_rowsToClear[size_t(y - m_area.top())] = 0;
-        --m_rowsLeftToClear;
-    }
-    return pixels;
+    m_shapes.clear();
+    m_clearOwed = true;
 }
 
 void PixelTarget::fill(const QRect& rect, QRgb premultiplied)
 {
     QRect r = rect & m_area;
-    if (r.isEmpty() || qAlpha(premultiplied) == 0)
-        return;
-    // Held fills keep their order among themselves: only a fill done now must wait for them.
-    if (r.width() <= maxHeldWidth && r.height() >= minHeldHeight) {
-        hold(r, premultiplied);
-        return;
-    }
-    flushHeldOn(r.left(), r.right());
-    fillNow(r, premultiplied);
-}
-
-void PixelTarget::fillNow(const QRect& r, QRgb premultiplied)
-{
-    for (int y = r.top(); y <= r.bottom(); ++y) {
-        QRgb* pixels = rowToDraw(y);
-        if (qAlpha(premultiplied) == 255) {
-            std::fill(pixels + r.left(), pixels + r.right() + 1, premultiplied);
-            continue;
-        }
-        for (int x = r.left(); x <= r.right(); ++x)
-            pixels[x] = sourceOver(premultiplied, pixels[x]);
-    }
-}
-
-void PixelTarget::hold(const QRect& r, QRgb premultiplied)
-{
-    if (m_heldColumns.empty())
-        m_heldColumns.resize(size_t(m_area.width()));
-    for (int x = r.left(); x <= r.right(); ++x)
-        m_heldColumns[size_t(x - m_area.left())] = 1;
-    m_held.push_back({ r, premultiplied });
+    if (!r.isEmpty() && qAlpha(premultiplied) != 0)
+        m_shapes.push_back({ r, premultiplied, 0, nullptr });
 }
 
 void PixelTarget::blend(const QImage& sprite, QPoint topLeft)
@@ -121,66 +138,71 @@ void PixelTarget::blend(const QImage& sprite, QPoint topLeft)
     if (sprite.isNull())
         return;
     assert(sprite.format() == QImage::Format_ARGB32_Premultiplied);
-    // Clipped by hand: this runs for every glyph of every label.
-    const int left = std::max(topLeft.x(), m_area.left());
-    const int right = std::min(topLeft.x() + sprite.width() - 1, m_area.right());
-    const int top = std::max(topLeft.y(), m_area.top());
-    const int bottom = std::min(topLeft.y() + sprite.height() - 1, m_area.bottom());
-    if (left > right || top > bottom)
+    QRect r = QRect(topLeft, sprite.size()) & m_area;
+    if (r.isEmpty())
         return;
-    flushHeldOn(left, right);
-    const uchar* bits = sprite.constBits();
-    const qsizetype stride = sprite.bytesPerLine();
-    for (int y = top; y <= bottom; ++y) {
-        auto* source = reinterpret_cast<const QRgb*>(bits + qsizetype(y - topLeft.y()) * stride) + (left - topLeft.x());
-        QRgb* pixels = rowToDraw(y);
-        for (int x = left; x <= right; ++x, ++source) {
-            if (*source)
-                pixels[x] = sourceOver(*source, pixels[x]);
-        }
-    }
+    int stride = int(sprite.bytesPerLine() / 4);
+    auto* source = reinterpret_cast<const QRgb*>(sprite.constBits()) + (r.top() - topLeft.y()) * stride
+        + (r.left() - topLeft.x());
+    m_shapes.push_back({ r, 0, stride, source });
 }
 
 void PixelTarget::flush()
 {
-    flushHeld();
-    for (int y = m_area.top(); m_rowsLeftToClear > 0 && y <= m_area.bottom(); ++y)
-        rowToDraw(y);
-}
-
-void PixelTarget::flushHeldOn(int left, int right)
-{
-    if (m_held.empty())
+    if (m_shapes.empty() && !m_clearOwed)
         return;
-    for (int x = left; x <= right; ++x) {
-        if (m_heldColumns[size_t(x - m_area.left())]) {
-            flushHeld();
-            return;
-        }
-    }
-}
-
-void PixelTarget::flushHeld()
-{
-    if (m_held.empty())
-        return;
-    int top = m_held.front().rect.top();
-    int bottom = m_held.front().rect.bottom();
-    for (auto& held : m_held) {
-        top = std::min(top, held.rect.top());
-        bottom = std::max(bottom, held.rect.bottom());
-    }
-    for (int y = top; y <= bottom; ++y) {
-        QRgb* pixels = rowToDraw(y);
-        for (auto& held : m_held) {
-            if (y < held.rect.top() || y > held.rect.bottom())
+    Strips strips(m_area, m_shapes);
+    const qsizetype width = m_area.width();
+    size_t bands = qsizetype(m_area.width()) * m_area.height() >= minPixelsForThreads
+        ? image::bandCount(strips.count, 1, 2)
+        : 1;
+    // Every buffer is taken here: a helper thread that allocated would get a heap of its own.
+    std::vector<std::vector<QRgb>> buffers(bands, std::vector<QRgb>(size_t(width) * size_t(strips.rows)));
+    auto drawStrips = [&](size_t band) {
+        QRgb* buffer = buffers[band].data();
+        int from = int(size_t(strips.count) * band / bands);
+        int to = int(size_t(strips.count) * (band + 1) / bands);
+        for (int strip = from; strip < to; ++strip) {
+            uint32_t begin = strips.first[size_t(strip)], end = strips.first[size_t(strip) + 1];
+            if (begin == end && !m_clearOwed)
                 continue;
-            for (int x = held.rect.left(); x <= held.rect.right(); ++x)
-                pixels[x] = sourceOver(held.color, pixels[x]);
+            int top = m_area.top() + strip * strips.rows;
+            int bottom = std::min(top + strips.rows - 1, m_area.bottom());
+            auto imageRow = [&](int y) { return reinterpret_cast<QRgb*>(m_bits + qsizetype(y) * m_stride) + m_area.left(); };
+            auto bufferRow = [&](int y) { return buffer + qsizetype(y - top) * width; };
+            for (int y = top; y <= bottom; ++y) {
+                if (m_clearOwed)
+                    std::memset(bufferRow(y), 0, size_t(width) * sizeof(QRgb));
+                else
+                    std::memcpy(bufferRow(y), imageRow(y), size_t(width) * sizeof(QRgb));
+            }
+            for (uint32_t i = begin; i < end; ++i) {
+                const Shape& s = m_shapes[strips.shapes[i]];
+                int y0 = std::max(top, s.rect.top()), y1 = std::min(bottom, s.rect.bottom());
+                int left = s.rect.left() - m_area.left(), n = s.rect.width();
+                for (int y = y0; y <= y1; ++y) {
+                    QRgb* pixels = bufferRow(y) + left;
+                    if (!s.source) {
+                        if (qAlpha(s.color) == 255)
+                            std::fill(pixels, pixels + n, s.color);
+                        else if (n < 4)
+                            for (int x = 0; x < n; ++x)
+                                pixels[x] = sourceOver(s.color, pixels[x]);
+                        else
+                            sourceOverFill(s.color, pixels, n);
+                    } else {
+                        sourceOverRow(s.source + qsizetype(y - s.rect.top()) * s.sourceStride, pixels, n);
+                    }
+                }
+            }
+            for (int y = top; y <= bottom; ++y)
+                streamRow(bufferRow(y), imageRow(y), int(width));
         }
-    }
-    m_held.clear();
-    std::fill(m_heldColumns.begin(), m_heldColumns.end(), uint8_t(0));
+        finishStreaming();
+    };
+    image::runInBands(bands, drawStrips);
+    m_shapes.clear();
+    m_clearOwed = false;
 }
 
 }

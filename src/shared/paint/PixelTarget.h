@@ -18,12 +18,12 @@ namespace tavelin::shared::paint {
 // QPainter costs a call per pixel row; here it is a short loop. Pixels are addressed in the
 // device's own coordinates (those of QPainter::deviceTransform).
 //
-// A frame touches the whole image several times (clear, bands, lines, labels); at 4K that is
-// more than the caches hold, so the work is ordered to pass over memory as few times as it can:
-// the clear is done row by row just before a row is first drawn on, and tall fills (lines, the
-// left band) are held back and done together, row by row. Anything drawn later on the columns
-// of a held fill waits for it, and held fills are done in the order given, so every pixel sees
-// the same blends in the same order as if each had been done at once.
+// A 4K frame is larger than the caches, and clearing it in place reads every line of it from
+// memory before writing it. So fills and sprites are only noted as they come; flush draws them
+// in strips of a few rows, each in a buffer that stays in the cache, started transparent (or
+// from the image where no clear is owed) and streamed to the image past the cache. Each pixel
+// sees the same blends in the same order as if each had been done at once. Large frames are
+// drawn by two threads, one half of the strips each.
 class PixelTarget {
 public:
     // None unless the painter paints with the raster engine on a Format_ARGB32_Premultiplied
@@ -37,36 +37,32 @@ public:
     void clear();
     // Source-over of one premultiplied colour on every pixel of rect.
     void fill(const QRect& rect, QRgb premultiplied);
-    // Source-over of premultiplied pixels with their top-left corner at topLeft.
+    // Source-over of premultiplied pixels with their top-left corner at topLeft. The sprite's
+    // pixels are read at the next flush: they must live until then.
     void blend(const QImage& sprite, QPoint topLeft);
-    // Finishes everything held back; needed before anyone else touches the pixels.
+    // Draws everything noted; needed before anyone else touches the pixels.
     void flush();
 
     const QRect& area() const { return m_area; }
 
 private:
     PixelTarget(QImage& image, const QRect& area);
-    QRgb* row(int y) const { return reinterpret_cast<QRgb*>(m_bits + qsizetype(y) * m_stride); }
-    // The row, cleared first if a clear is still owed to it.
-    QRgb* rowToDraw(int y);
-    void fillNow(const QRect& rect, QRgb premultiplied);
-    void hold(const QRect& rect, QRgb premultiplied);
-    void flushHeldOn(int left, int right);
-    void flushHeld();
+
+    // A fill (no source) or a sprite, already clipped to the area; source points at the sprite's
+    // pixel for the rectangle's top-left corner.
+    struct Shape {
+        QRect rect;
+        QRgb color;
+        int sourceStride; // in pixels
+        const QRgb* source;
+    };
+    struct Strips;
 
     uchar* m_bits;
     qsizetype m_stride;
     QRect m_area;
-
-    std::vector<uint8_t> m_rowsToClear; // by y − area top; empty when no clear is owed
-    int m_rowsLeftToClear = 0;
-
-    struct HeldFill {
-        QRect rect;
-        QRgb color;
-    };
-    std::vector<HeldFill> m_held;
-    std::vector<uint8_t> m_heldColumns; // by x − area left
+    bool m_clearOwed = false;
+    std::vector<Shape> m_shapes;
 };
 
 }

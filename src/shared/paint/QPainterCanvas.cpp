@@ -251,7 +251,10 @@ bool QPainterCanvas::drawPreparedText(std::string_view text, core::Point centre,
 {
     if (!m_axisAligned || !isPreparedText(text))
         return false;
-    auto face = MonoFace::get(font.weight, font.size * m_scale);
+    // Every cell name of a frame has the same font.
+    if (!m_face.face || !(m_face.font == font))
+        m_face = { font, MonoFace::get(font.weight, font.size * m_scale) };
+    const auto& face = m_face.face;
     if (!face)
         return false;
     QPointF c = m_toDevice.map(QPointF(centre.x, centre.y));
@@ -274,16 +277,41 @@ QRgb QPainterCanvas::textRgba(const core::Color& color)
     return m_lastTextRgba;
 }
 
+// Column names and row numbers recur all over a grid: each run of letters or of digits is blended
+// as one sprite made once, where the face can make it, else glyph by glyph.
 void QPainterCanvas::blendSprites(std::string_view text, QPoint pen, const MonoFace& face, QRgb color)
 {
-    if (m_sprites.face != &face || m_sprites.color != color || !m_sprites.sprites)
+    if (m_sprites.face != &face || m_sprites.color != color || !m_sprites.sprites) {
         m_sprites = { &face, color, face.sprites(color) };
+        // The target reads the sprites' pixels when it is flushed.
+        m_keptSprites.push_back(m_sprites.sprites);
+    }
+    const GlyphSprites& sprites = *m_sprites.sprites;
+    // Advanced as the glyphs are, in the same order, so each lands where it always has.
     double x = pen.x();
-    for (char ch : text) {
-        int slot = preparedSlot(ch);
-        const GlyphSprite& sprite = (*m_sprites.sprites)[size_t(slot)];
-        m_target->blend(sprite.pixels, QPoint(nearestPixel(x), pen.y()) + sprite.offset);
-        x += face.advance(slot);
+    double before = 0;
+    for (size_t start = 0; start < text.size();) {
+        bool digits = text[start] >= '0' && text[start] <= '9';
+        size_t end = start + 1;
+        while (end < text.size() && (text[end] >= '0' && text[end] <= '9') == digits)
+            ++end;
+        std::string_view part = text.substr(start, end - start);
+        if (const GlyphSprite* run = face.run(sprites, part, before)) {
+            m_target->blend(run->pixels, pen + run->offset);
+            for (char ch : part) {
+                x += face.advance(preparedSlot(ch));
+                before += face.advance(preparedSlot(ch));
+            }
+        } else {
+            for (char ch : part) {
+                int slot = preparedSlot(ch);
+                const GlyphSprite& sprite = sprites.glyphs[size_t(slot)];
+                m_target->blend(sprite.pixels, QPoint(nearestPixel(x), pen.y()) + sprite.offset);
+                x += face.advance(slot);
+                before += face.advance(slot);
+            }
+        }
+        start = end;
     }
 }
 
@@ -334,6 +362,8 @@ void QPainterCanvas::flush()
     flushRun();
     if (m_target)
         m_target->flush();
+    m_keptSprites.clear();
+    m_sprites = {};
 }
 
 void QPainterCanvas::flushRun()

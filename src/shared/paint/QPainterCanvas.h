@@ -13,6 +13,7 @@
 
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QPainter;
 class QRectF;
@@ -76,6 +77,12 @@ private:
         std::shared_ptr<const GlyphSprites> sprites;
     };
     SpriteChoice m_sprites;
+    struct FaceChoice {
+        core::Font font;
+        std::shared_ptr<const MonoFace> face;
+    };
+    FaceChoice m_face; // the face last drawn in
+    std::vector<std::shared_ptr<const GlyphSprites>> m_keptSprites; // blended since the last flush
     std::optional<core::Color> m_lastTextColor;
     QRgb m_lastTextRgba = 0;
 

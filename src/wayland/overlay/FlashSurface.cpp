@@ -35,26 +35,11 @@ FlashSurface::~FlashSurface() { hide(); }
 
 void FlashSurface::show()
 {
-    if (m_surface)
-        return;
-    m_surface = wl_compositor_create_surface(m_connection.compositor());
-    m_layer = coverOutput(m_connection, m_surface, m_output, "tavelin-flash");
-    zwlr_layer_surface_v1_add_listener(m_layer, &layerListener, this);
-    letClicksThrough(m_connection, m_surface);
-    wl_surface_commit(m_surface);
-    m_connection.flush();
+    if (!m_surface)
+        openLayerSurface(m_connection, m_output, "tavelin-flash", &layerListener, this, m_surface, m_layer);
 }
 
-void FlashSurface::hide()
-{
-    if (m_layer)
-        zwlr_layer_surface_v1_destroy(m_layer);
-    if (m_surface)
-        wl_surface_destroy(m_surface);
-    m_layer = nullptr;
-    m_surface = nullptr;
-    m_connection.flush();
-}
+void FlashSurface::hide() { closeLayerSurface(m_connection, m_surface, m_layer); }
 
 void FlashSurface::configured(uint32_t serial, uint32_t width, uint32_t height)
 {

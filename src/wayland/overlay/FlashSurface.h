@@ -3,14 +3,7 @@
 #pragma once
 
 #include "core/Platform.h"
-
-struct wl_surface;
-struct wl_output;
-struct zwlr_layer_surface_v1;
-
-namespace tavelin::wayland::wl {
-class WaylandConnection;
-}
+#include "wayland/overlay/LayerSurface.h"
 
 namespace tavelin::wayland::overlay {
 

@@ -4,8 +4,8 @@
 
 #include "core/TavelinView.h"
 #include "shared/Trace.h"
-#include "shared/paint/OverlayRender.h"
 #include "wayland/overlay/LayerSurface.h"
+#include "wayland/overlay/ShmBuffer.h"
 #include "wayland/wl/SeatPointer.h"
 #include "wayland/wl/WaylandConnection.h"
 #include "wayland/wl/wlr-layer-shell-unstable-v1-client.h"
@@ -15,7 +15,9 @@
 #include <QMetaObject>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstdio>
 
 namespace tavelin::wayland::overlay {
 
@@ -46,24 +48,41 @@ LayerOverlay::LayerOverlay(wl::WaylandConnection& connection, const core::Rect& 
     , m_frame(frame)
     , m_output(output)
     , m_scale(scale)
+    , m_pool(connection.shm())
 {
+    if (auto* out = connection.outputAt(frame))
+        m_outputOrigin = wl::pointFrame(*out).origin();
+    // An output that goes takes its wl_output with it: the surface moves before it is used again.
+    QObject::connect(&m_connection, &wl::WaylandConnection::outputsChanged, &m_context, [this] {
+        followOutput();
+        place();
+    });
 }
 
 LayerOverlay::~LayerOverlay() { destroySurface(); }
 
+// The grid's surface sits on the output under its frame, at that output's scale.
+void LayerOverlay::followOutput()
+{
+    auto* out = m_connection.outputAt(m_frame);
+    if (!out)
+        return;
+    m_outputOrigin = wl::pointFrame(*out).origin();
+    setOutput(out->output, out->scale);
+}
+
 void LayerOverlay::createSurface()
 {
-    m_surface = wl_compositor_create_surface(m_connection.compositor());
-    m_layer = coverOutput(m_connection, m_surface, m_output, "tavelin");
-    zwlr_layer_surface_v1_add_listener(m_layer, &layerListener, this);
-    applyPlacement();
+    // Destroying the last surface flushes, which dispatches what is pending: an output change then
+    // may have set up the surface already, on the output it chose, which is the one to keep.
+    if (m_surface)
+        return;
+    auto part = partOfOutput();
+    openLayerSurface(m_connection, m_output, "tavelin", &layerListener, this, m_surface, m_layer, &part);
     // The pointer reaches the surface only while it takes the mouse (adjust mode); the surface is the view.
     m_connection.pointer().route(m_surface, { [this](core::Point p) { m_view.mousePressed(p); },
         [this](core::Point p) { m_view.mouseMoved(p); }, [this](core::Point p) { m_view.mouseReleased(p); } });
     applyInputRegion();
-    // The first commit carries no buffer: it asks for the configure that sizes the surface.
-    wl_surface_commit(m_surface);
-    m_connection.flush();
 }
 
 void LayerOverlay::destroySurface()
@@ -72,16 +91,10 @@ void LayerOverlay::destroySurface()
         wl_callback_destroy(m_frameCallback);
         m_frameCallback = nullptr;
     }
-    if (m_layer)
-        zwlr_layer_surface_v1_destroy(m_layer);
-    if (m_surface) {
+    if (m_surface)
         m_connection.pointer().forget(m_surface);
-        wl_surface_destroy(m_surface);
-    }
-    m_layer = nullptr;
-    m_surface = nullptr;
+    closeLayerSurface(m_connection, m_surface, m_layer);
     m_configured = false;
-    m_connection.flush();
 }
 
 // Click-through is an empty input region; otherwise the default, the whole surface.
@@ -125,28 +138,29 @@ void LayerOverlay::setFrame(const core::Rect& frame)
     if (frame == m_frame)
         return;
     m_frame = frame;
+    followOutput();
+    place();
+}
+
+// The whole output, or the part of it a followed window covers, in the output's points.
+core::Rect LayerOverlay::partOfOutput() const
+{
+    return { m_frame.x - m_outputOrigin.x, m_frame.y - m_outputOrigin.y, m_frame.width, m_frame.height };
+}
+
+// The new place takes effect with this commit; a new size comes back as a configure, which draws.
+void LayerOverlay::place()
+{
     if (!m_layer)
         return;
-    // The new place takes effect with this commit; a new size comes back as a configure, which draws.
-    applyPlacement();
+    placeOnOutput(m_layer, partOfOutput());
     wl_surface_commit(m_surface);
     m_connection.flush();
     // For the follow benchmark: when the place went to the compositor, on the monotonic clock.
     if (shared::tracing())
-        std::fprintf(stderr, "tavelin: trace: placed %.0f %.0f %.0f %.0f at %.3f ms\n", frame.x, frame.y, frame.width,
-            frame.height, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count());
-}
-
-void LayerOverlay::setOutputOrigin(core::Point origin) { m_outputOrigin = origin; }
-
-// The whole output, or the part of it a followed window covers: pinned to the top-left corner.
-void LayerOverlay::applyPlacement()
-{
-    zwlr_layer_surface_v1_set_anchor(m_layer, ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT);
-    zwlr_layer_surface_v1_set_size(m_layer, uint32_t(std::max(1L, std::lround(m_frame.width))),
-        uint32_t(std::max(1L, std::lround(m_frame.height))));
-    zwlr_layer_surface_v1_set_margin(m_layer, int(std::lround(m_frame.y - m_outputOrigin.y)), 0, 0,
-        int(std::lround(m_frame.x - m_outputOrigin.x)));
+        std::fprintf(stderr, "tavelin: trace: placed %.0f %.0f %.0f %.0f at %.3f ms\n", m_frame.x, m_frame.y,
+            m_frame.width, m_frame.height,
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count());
 }
 
 void LayerOverlay::setOutput(wl_output* output, int scale)
@@ -208,8 +222,7 @@ void LayerOverlay::draw()
         return;
     m_dirty = false;
     core::Size points { double(m_width), double(m_height) };
-    auto image = shared::paint::renderOverlayImage(m_view, points, int(m_width) * m_scale, int(m_height) * m_scale, false);
-    if (!attachImage(m_connection, m_surface, image, m_scale))
+    if (!attachView(m_connection, m_surface, m_pool, m_view, points, m_scale))
         return;
     m_frameCallback = wl_surface_frame(m_surface);
     wl_callback_add_listener(m_frameCallback, &frameListener, this);

@@ -3,17 +3,12 @@
 #pragma once
 
 #include "core/Platform.h"
+#include "wayland/overlay/LayerSurface.h"
+#include "wayland/overlay/ShmBuffer.h"
 
 #include <QObject>
 
-struct wl_surface;
 struct wl_callback;
-struct wl_output;
-struct zwlr_layer_surface_v1;
-
-namespace tavelin::wayland::wl {
-class WaylandConnection;
-}
 
 namespace tavelin::wayland::overlay {
 
@@ -34,8 +29,6 @@ public:
 
     // Where it goes, when the grid moves to another output.
     void setOutput(wl_output* output, int scale);
-    // The output's top-left corner in global coordinates, which the frame is placed against.
-    void setOutputOrigin(core::Point origin);
 
     // Layer-surface and frame-callback listeners, called by the C callbacks.
     void configured(uint32_t serial, uint32_t width, uint32_t height);
@@ -43,18 +36,21 @@ public:
     void frameDone();
 
 private:
+    void followOutput();
     void createSurface();
     void destroySurface();
     void applyInputRegion();
-    void applyPlacement();
+    core::Rect partOfOutput() const;
+    void place();
     void draw();
 
     wl::WaylandConnection& m_connection;
     core::TavelinView& m_view;
     core::Rect m_frame;
-    core::Point m_outputOrigin;
+    core::Point m_outputOrigin; // the output's top-left corner, which the frame is placed against
     wl_output* m_output;
     int m_scale;
+    ShmPool m_pool;
     bool m_clickThrough = true;
     bool m_shown = false;
     wl_surface* m_surface = nullptr;

@@ -6,6 +6,7 @@
 #include "wayland/wl/wlr-data-control-unstable-v1-client.h"
 #include "wayland/wl/wlr-layer-shell-unstable-v1-client.h"
 #include "wayland/wl/wlr-screencopy-unstable-v1-client.h"
+#include "wayland/wl/xdg-output-unstable-v1-client.h"
 
 #include <wayland-client.h>
 
@@ -62,6 +63,23 @@ void onName(void* data, wl_output* o, const char* name)
 void onDescription(void*, wl_output*, const char*) { }
 const wl_output_listener outputListener = { onGeometry, onMode, onDone, onScale, onName, onDescription };
 
+Output& described(void* data) { return *static_cast<Output*>(data); }
+void onLogicalPosition(void* data, zxdg_output_v1*, int32_t x, int32_t y)
+{
+    described(data).logicalX = x;
+    described(data).logicalY = y;
+}
+void onLogicalSize(void* data, zxdg_output_v1*, int32_t width, int32_t height)
+{
+    described(data).logicalWidth = width;
+    described(data).logicalHeight = height;
+}
+void onXdgDone(void*, zxdg_output_v1*) { }
+void onXdgName(void*, zxdg_output_v1*, const char*) { }
+void onXdgDescription(void*, zxdg_output_v1*, const char*) { }
+const zxdg_output_v1_listener xdgOutputListener = { onLogicalPosition, onLogicalSize, onXdgDone, onXdgName,
+    onXdgDescription };
+
 }
 
 WaylandConnection::WaylandConnection()
@@ -83,6 +101,8 @@ WaylandConnection::~WaylandConnection()
         return;
     m_pointer.reset();
     for (auto& out : m_outputs) {
+        if (out->xdgOutput)
+            zxdg_output_v1_destroy(out->xdgOutput);
         if (wl_output_get_version(out->output) >= WL_OUTPUT_RELEASE_SINCE_VERSION)
             wl_output_release(out->output);
         else
@@ -94,6 +114,8 @@ WaylandConnection::~WaylandConnection()
         zwlr_screencopy_manager_v1_destroy(m_screencopy);
     if (m_dataControl)
         zwlr_data_control_manager_v1_destroy(m_dataControl);
+    if (m_xdgOutputs)
+        zxdg_output_manager_v1_destroy(m_xdgOutputs);
     if (m_seat)
         wl_seat_destroy(m_seat);
     if (m_shm)
@@ -131,8 +153,22 @@ void WaylandConnection::globalAdded(uint32_t name, const char* interface, uint32
         // Without wl_output v4 there is no name: number them in announcement order.
         out->name = "output-" + std::to_string(m_outputs.size() + 1);
         wl_output_add_listener(out->output, &outputListener, this);
+        describeOutput(*out);
         m_outputs.push_back(std::move(out));
+    } else if (!std::strcmp(interface, zxdg_output_manager_v1_interface.name)) {
+        // From version 3 wl_output.done ends each change, xdg-output's own events included.
+        m_xdgOutputs = static_cast<zxdg_output_manager_v1*>(bind(&zxdg_output_manager_v1_interface, 3));
+        for (auto& out : m_outputs)
+            describeOutput(*out);
     }
+}
+
+void WaylandConnection::describeOutput(Output& out)
+{
+    if (!m_xdgOutputs || out.xdgOutput)
+        return;
+    out.xdgOutput = zxdg_output_manager_v1_get_xdg_output(m_xdgOutputs, out.output);
+    zxdg_output_v1_add_listener(out.xdgOutput, &xdgOutputListener, &out);
 }
 
 void WaylandConnection::globalRemoved(uint32_t name)
@@ -140,6 +176,8 @@ void WaylandConnection::globalRemoved(uint32_t name)
     auto it = std::find_if(m_outputs.begin(), m_outputs.end(), [name](auto& o) { return o->globalName == name; });
     if (it == m_outputs.end())
         return;
+    if ((*it)->xdgOutput)
+        zxdg_output_v1_destroy((*it)->xdgOutput);
     wl_output_destroy((*it)->output);
     m_outputs.erase(it);
     emit outputsChanged();
@@ -169,6 +207,24 @@ std::vector<const Output*> WaylandConnection::outputs() const
             all.push_back(out.get());
     }
     return all;
+}
+
+core::Rect pointFrame(const Output& out)
+{
+    if (out.logicalWidth > 0 && out.logicalHeight > 0)
+        return { double(out.logicalX), double(out.logicalY), double(out.logicalWidth), double(out.logicalHeight) };
+    return { double(out.x), double(out.y), double(out.pixelWidth) / out.scale, double(out.pixelHeight) / out.scale };
+}
+
+const Output* WaylandConnection::outputAt(const core::Rect& frame) const
+{
+    auto all = outputs();
+    double cx = frame.x + frame.width / 2, cy = frame.y + frame.height / 2;
+    for (auto* out : all) {
+        if (pointFrame(*out).contains({ cx, cy }))
+            return out;
+    }
+    return all.empty() ? nullptr : all.front();
 }
 
 void WaylandConnection::attachToEventLoop()

@@ -2,6 +2,8 @@
 // from Qt's event loop.
 #pragma once
 
+#include "core/Geometry.h"
+
 #include <QObject>
 
 #include <cstdint>
@@ -18,22 +20,31 @@ struct zwlr_layer_shell_v1;
 struct zwlr_screencopy_manager_v1;
 struct zwlr_data_control_manager_v1;
 struct wl_seat;
+struct zxdg_output_manager_v1;
+struct zxdg_output_v1;
 class QSocketNotifier;
 
 namespace tavelin::wayland::wl {
 
 class SeatPointer;
 
-// One wl_output as announced: its name (wl_output v4) or a stand-in, position, size in pixels, scale.
+// One wl_output as announced: its name (wl_output v4) or a stand-in, position, size in pixels, scale;
+// where xdg-output is offered, its place and size in the compositor's space (wl_output's position
+// is 0, 0 on wlroots whatever the layout).
 struct Output {
     uint32_t globalName = 0;
     wl_output* output = nullptr;
+    zxdg_output_v1* xdgOutput = nullptr;
     std::string name;
     int x = 0, y = 0;
     int pixelWidth = 0, pixelHeight = 0;
     int scale = 1;
+    int logicalX = 0, logicalY = 0, logicalWidth = 0, logicalHeight = 0; // 0 × 0: not told
     bool done = false;
 };
+
+// Its rectangle in the compositor's space, in points.
+core::Rect pointFrame(const Output& output);
 
 class WaylandConnection : public QObject {
     Q_OBJECT
@@ -65,12 +76,15 @@ public:
     SeatPointer& pointer() { return *m_pointer; }
     // In the order the compositor announced them, complete ones only.
     std::vector<const Output*> outputs() const;
+    // The output whose rectangle holds frame's centre; else the first; null without outputs.
+    const Output* outputAt(const core::Rect& frame) const;
 
     // Registry and output listeners, called by the C callbacks.
     void globalAdded(uint32_t name, const char* interface, uint32_t version);
     void globalRemoved(uint32_t name);
     Output* outputFor(wl_output* output);
     void outputDone(Output& output);
+    void describeOutput(Output& output);
 
 signals:
     void outputsChanged();
@@ -87,6 +101,7 @@ private:
     zwlr_screencopy_manager_v1* m_screencopy = nullptr;
     zwlr_data_control_manager_v1* m_dataControl = nullptr;
     wl_seat* m_seat = nullptr;
+    zxdg_output_manager_v1* m_xdgOutputs = nullptr;
     std::vector<std::unique_ptr<Output>> m_outputs;
     std::unique_ptr<SeatPointer> m_pointer;
     QSocketNotifier* m_notifier = nullptr;

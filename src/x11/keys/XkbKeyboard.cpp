@@ -11,6 +11,8 @@
 #undef explicit
 
 #include <cassert>
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 
 namespace tavelin::x11::keys {
@@ -30,6 +32,17 @@ union XkbEvent {
     xcb_xkb_map_notify_event_t map;
     xcb_xkb_state_notify_event_t state;
 };
+
+// xkbcommon's own messages go to stderr as usual, except once the connection has broken: then every
+// request it makes fails and says so, while the application reports the one cause in its own line.
+void logUnlessDisconnected(xkb_context* context, xkb_log_level, const char* format, va_list arguments)
+{
+    auto* connection = static_cast<xcb_connection_t*>(xkb_context_get_user_data(context));
+    if (connection && xcb_connection_has_error(connection))
+        return;
+    std::fputs("xkbcommon: ", stderr);
+    std::vfprintf(stderr, format, arguments);
+}
 
 }
 
@@ -55,6 +68,10 @@ XkbKeyboard::XkbKeyboard(xcb_connection_t* connection, uint8_t baseEvent, int32_
     , m_deviceId(deviceId)
     , m_context(xkb_context_new(XKB_CONTEXT_NO_FLAGS))
 {
+    if (m_context) {
+        xkb_context_set_user_data(m_context, connection);
+        xkb_context_set_log_fn(m_context, logUnlessDisconnected);
+    }
 }
 
 XkbKeyboard::~XkbKeyboard()

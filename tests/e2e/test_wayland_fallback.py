@@ -1,0 +1,50 @@
+"""A Wayland compositor without layer-shell (headless weston): Tavelin takes the XWayland route and
+says in one line what XWayland cannot do, or, with no X server either, exits 1 with one line."""
+
+import shutil
+import unittest
+
+from harness import SCREEN, wait_until
+from wayland_harness import WestonSession
+
+
+def tavelin_lines(text):
+    return [line for line in text.splitlines() if line.startswith("tavelin:")]
+
+
+@unittest.skipUnless(shutil.which("weston") and shutil.which("Xwayland"), "weston or Xwayland not installed")
+class WithoutLayerShell(unittest.TestCase):
+    def session(self, xwayland):
+        session = WestonSession(xwayland)
+        self.addCleanup(session.close)
+        return session
+
+    def test_with_no_x_server_it_exits_1_saying_why(self):
+        session = self.session(xwayland=False)
+        tavelin = session.start_tavelin()
+        self.assertEqual(tavelin.wait(timeout=60), 1)
+        self.assertEqual(tavelin_lines(session.stderr()),
+                         ["tavelin: cannot start: the Wayland compositor offers no layer-shell and there is no X display"])
+
+    def test_through_xwayland_it_runs_and_says_what_xwayland_cannot_do(self):
+        session = self.session(xwayland=True)
+        tavelin = session.start_tavelin()
+        # The grid is an X11 window on XWayland's screen, the size of weston's output.
+        def overlay():
+            found = session.run(["xwininfo", "-name", "Tavelin Overlay"])
+            return found.returncode == 0 and "IsViewable" in found.stdout.decode() and found.stdout.decode()
+        info = wait_until(overlay, timeout=30, interval=0.2, what="the grid's window on XWayland")
+        self.assertIn(f"Width: {SCREEN[0]}", info)
+        self.assertIn(f"Height: {SCREEN[1]}", info)
+        status, out, _ = session.cli("state")
+        self.assertEqual(status, 0)
+        self.assertIn("visible: on", out)
+        self.assertIsNone(tavelin.poll())
+        lines = tavelin_lines(session.stderr())
+        self.assertEqual(len(lines), 1, lines)
+        self.assertIn("running through XWayland", lines[0])
+        self.assertIn("screenshots show X11 windows only", lines[0])
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,88 @@
+"""Outputs changing under the grid on a layer-shell compositor (headless sway): an output resized,
+one added, and (on a sway nested in the headless one, whose outputs are windows) one unplugged while
+the grid is on it; the grid re-fitted each time as grim shows it."""
+
+import json
+import unittest
+
+from harness import BAND_ALPHA, GRID_TOP, SCREEN, TOP_INSET, wait_until
+from pixels import near, over
+from wayland_harness import NestedSwaySession, WaylandTestCase, missing_tools
+
+
+class OutputReading:
+    def wait(self, predicate, what):
+        return wait_until(predicate, timeout=15, interval=0.2, what=what)
+
+    def state_frame(self):
+        status, out, _ = self.session.cli("state", "--json")
+        self.assertEqual(status, 0)
+        return json.loads(out)["frame"]
+
+    def bands_reach(self, width, height, output=None):
+        """The top band runs to the right edge and the left band to the bottom edge of a
+        width x height output."""
+        image = self.session.screen(output)
+        if (image.width, image.height) != (width, height):
+            return False
+        background = image.pixel(width // 2, TOP_INSET - 1)
+        band = over(background, BAND_ALPHA)
+        return (near(image.pixel(width - 3, TOP_INSET + 5), band, 4)
+                and near(image.pixel(5, height - 3), over(band, BAND_ALPHA), 4))
+
+
+class WaylandOutputs(OutputReading, WaylandTestCase):
+    def test_a_resized_output_refits_the_grid(self):
+        self.addCleanup(self.session.swaymsg, "output", "HEADLESS-1", "resolution", f"{SCREEN[0]}x{SCREEN[1]}")
+        self.session.swaymsg("output", "HEADLESS-1", "resolution", "1600x1000")
+        self.wait(lambda: self.bands_reach(1600, 1000), "the grid over the grown output")
+        self.assertEqual(self.state_frame(), {"x": 0, "y": 0, "width": 1600, "height": 1000})
+        self.session.swaymsg("output", "HEADLESS-1", "resolution", "1024x768")
+        self.wait(lambda: self.bands_reach(1024, 768), "the grid over the shrunk output")
+        self.assertEqual(self.state_frame(), {"x": 0, "y": 0, "width": 1024, "height": 768})
+
+    def test_an_added_output_takes_the_grid_where_it_sits_in_the_layout(self):
+        self.session.swaymsg("create_output")
+        self.session.swaymsg("output", "HEADLESS-2", "resolution", "800x600", "position", f"{SCREEN[0]} 0")
+        self.wait(lambda: f"HEADLESS-2 800x600+{SCREEN[0]}+0" in self.session.cli("screen")[1],
+                  "the new output listed where the layout has it")
+        status, _, err = self.session.cli("screen", "HEADLESS-2")
+        self.assertEqual(status, 0, err)
+        self.wait(lambda: self.bands_reach(800, 600, "HEADLESS-2"), "the grid on the added output")
+        self.wait(lambda: not self.session.grid_drawn("HEADLESS-1"), "the grid gone from the first output")
+        self.assertEqual(self.state_frame(), {"x": SCREEN[0], "y": 0, "width": 800, "height": 600})
+
+        self.session.swaymsg("output", "HEADLESS-2", "resolution", "640x480")
+        self.wait(lambda: self.bands_reach(640, 480, "HEADLESS-2"), "the grid over the resized second output")
+        status, _, err = self.session.cli("screen", "HEADLESS-1")
+        self.assertEqual(status, 0, err)
+        self.wait(lambda: self.bands_reach(*SCREEN, "HEADLESS-1"), "the grid back on the first output")
+        self.assertEqual(self.state_frame(), {"x": 0, "y": 0, "width": SCREEN[0], "height": SCREEN[1]})
+
+
+@unittest.skipIf(missing_tools(), "sway or grim not installed")
+class UnpluggedOutput(OutputReading, unittest.TestCase):
+    def setUp(self):
+        self.session = NestedSwaySession()
+        self.addCleanup(self.session.close)
+        self.tavelin = self.session.start_tavelin()
+        self.wait(self.session.grid_drawn, "the grid on the nested sway")
+
+    def test_the_grid_leaves_an_unplugged_output_for_the_one_left(self):
+        self.session.swaymsg("create_output")
+        # The outer sway tiles the two output windows side by side.
+        self.wait(lambda: "WL-2 720x900+720+0" in self.session.cli("screen")[1], "WL-2 listed beside WL-1")
+        status, _, err = self.session.cli("screen", "WL-2")
+        self.assertEqual(status, 0, err)
+        self.wait(lambda: self.bands_reach(720, 900, "WL-2"), "the grid on WL-2")
+
+        self.session.outer_swaymsg('[title="wlroots - WL-2"] kill')
+        self.wait(lambda: "WL-2" not in self.session.cli("screen")[1], "WL-2 gone")
+        self.wait(lambda: self.state_frame() == {"x": 0, "y": 0, "width": SCREEN[0], "height": SCREEN[1]},
+                  "the grid's frame on WL-1, whole again")
+        self.wait(lambda: self.bands_reach(*SCREEN, "WL-1"), "the grid drawn over WL-1")
+        self.assertIsNone(self.tavelin.poll())
+
+
+if __name__ == "__main__":
+    unittest.main()
