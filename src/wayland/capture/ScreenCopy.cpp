@@ -8,6 +8,7 @@
 #include <wayland-client.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <poll.h>
@@ -137,6 +138,8 @@ QImage copyOutput(wl::WaylandConnection& connection, wl_output* output, std::str
     if (dispatchUntil(display, queue, [&] { return frame.offered || frame.failed; }) && !frame.failed) {
         if (!readable(frame.format) || frame.stride < frame.width * 4) {
             failure = "the compositor offers the screen in a pixel format Tavelin cannot read";
+        } else if (size_t(frame.stride) * frame.height > size_t(INT32_MAX)) {
+            failure = "the screen is too large to capture (a shared-memory pool holds at most 2 GiB)";
         } else if (!memory.allocate(size_t(frame.stride) * frame.height)) {
             failure = "no memory for the capture";
         } else {

@@ -31,7 +31,8 @@ ClickCatcher::ClickCatcher(wl::WaylandConnection& connection, std::function<void
     , m_over(std::move(over))
 {
     for (auto* out : connection.outputs()) {
-        auto pane = std::make_unique<Pane>(Pane { this, { double(out->x), double(out->y) }, out->scale });
+        // wl_output's own position is 0,0 on wlroots: the layout's comes from xdg-output.
+        auto pane = std::make_unique<Pane>(Pane { this, wl::pointFrame(*out).origin(), out->scale });
         pane->surface = wl_compositor_create_surface(connection.compositor());
         pane->layer = overlay::coverOutput(connection, pane->surface, out->output, "tavelin-pick");
         zwlr_layer_surface_v1_add_listener(pane->layer, &layerListener, pane.get());
