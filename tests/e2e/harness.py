@@ -261,6 +261,17 @@ class Desktop:
         """What the user sees of a window: its frame, decorations and border included."""
         return self.geometry(self.frame_window(window))
 
+    def move(self, window, x, y):
+        """Moves a window and waits until its frame has left where it was: the new frame."""
+        before = self.frame(window)
+        self.run(["xdotool", "windowmove", str(window), str(x), str(y)], check=True)
+        return wait_until(lambda: self.frame(window)[:2] != before[:2] and self.frame(window), what="window moved")
+
+    def switch_desktop(self, number, command=None):
+        """Switches to virtual desktop number (from 0), by xdotool or the given command, and waits."""
+        self.run(command or ["xdotool", "set_desktop", str(number)], check=True)
+        wait_until(lambda: self.run(["xdotool", "get_desktop"]).strip() == str(number), what=f"desktop {number}")
+
     def seen_frame(self, window):
         """What the user sees of a window: the client grown by the frame extents the window manager
         states, or else the root's child holding it (a manager's frame can have invisible edges)."""
@@ -447,6 +458,13 @@ class DesktopTestCase(unittest.TestCase):
         """Clicks at x, y: the click target's next press is that click (not one taken before)."""
         self.desktop.click(x, y)
         self.assertEqual(presses.next_matching("press"), f"press {x} {y} 1", msg)
+
+    def wait_overlay(self, rect, timeout=10.0, what="overlay"):
+        """Waits until the overlay lies at rect; a failure says where it is instead."""
+        try:
+            wait_until(lambda: self.desktop.overlay_rect() == tuple(rect), timeout=timeout, what=f"{what} at {tuple(rect)}")
+        except AssertionError as e:
+            raise AssertionError(f"{e}; it is at {self.desktop.overlay_rect()}") from None
 
     def set_adjust_mode(self, on):
         self.desktop.key("super+shift+a")

@@ -22,10 +22,6 @@ def warmth(pixel):
 class RemoteCase(DesktopTestCase):
     desktop_options = {"tray_watcher": True}
 
-    def setUp(self):
-        super().setUp()
-        wait_until(lambda: self.grid_shown(), what="the grid on screen")
-
     def grid_shown(self):
         return self.desktop.pixel(*BAND_SPOT) != self.desktop.pixel(*CLEAR_SPOT)
 
@@ -89,7 +85,19 @@ class CommandsTest(RemoteCase):
         self.assertEqual((s["cellWidth"], s["cellHeight"], s["columns"], s["rows"]),
                          (120, 60, (SCREEN[0] - LEFT_BAND) // 120, (SCREEN[1] - GRID_TOP) // 60))
 
-    def test_cell_c4_is_where_the_grid_draws_it_and_xdotool_can_point_at_it(self):
+    def test_state_cell_and_at_tell_the_grid_and_xdotool_can_point_at_c4(self):
+        # The state, in plain text and JSON.
+        self.assertEqual(state(self.desktop), {
+            "visible": True, "labels": False, "adjusting": False, "picking": False, "target": {"screen": "screen"},
+            "cellWidth": 80, "cellHeight": 80, "color": "White",
+            "frame": {"x": 0, "y": 0, "width": SCREEN[0], "height": SCREEN[1]}, "scale": 1, "columns": 17, "rows": 10})
+        self.assertEqual(ok(self.desktop, "state"), "".join(f"{k}: {v}\n" for k, v in (
+            ("visible", "on"), ("labels", "off"), ("adjusting", "off"), ("picking", "off"), ("target", "screen screen"),
+            ("cellWidth", 80), ("cellHeight", 80), ("color", "White"), ("frame", f"0 0 {SCREEN[0]} {SCREEN[1]}"),
+            ("scale", 1), ("columns", 17), ("rows", 10))))
+        self.assertEqual(ok(self.desktop, "screen"), f"* screen {SCREEN[0]}x{SCREEN[1]}+0+0 primary\n")
+
+        # Cell C4 is where the grid draws it.
         self.assertEqual(ok(self.desktop, "cell", "C4"), "226 327\n")
         self.assertEqual(ok(self.desktop, "cell", "c4", "--rect"), "186 287 80 80\n")
         self.assertEqual(json.loads(ok(self.desktop, "cell", "C4", "--json")), {"cell": "C4", "x": 226, "y": 327})
@@ -102,7 +110,7 @@ class CommandsTest(RemoteCase):
             self.desktop.env, PATH=f"{os.path.dirname(os.path.abspath(TAVELIN))}:{self.desktop.env['PATH']}"), check=True, timeout=20)
         self.assertEqual(presses.next_matching("press"), "press 226 327 1")
 
-    def test_at_names_the_cell_under_a_pixel_and_nothing_elsewhere(self):
+        # At names the cell under a pixel, and nothing elsewhere.
         for x, y, name in ((226, 327, "C4"), (186, 287, "C4"), (265, 366, "C4"), (266, 366, "D4"), (26, 47, "A1"),
                            (1385, 846, "Q10")):
             self.assertEqual(ok(self.desktop, "at", x, y), name + "\n", (x, y))
@@ -115,11 +123,12 @@ class CommandsTest(RemoteCase):
             self.assertIn(why, done.stderr, (x, y))
             self.assertEqual(done.stdout, "")
 
+
     def test_follow_puts_the_grid_on_a_window_and_cells_follow_it(self):
         _, window = self.xterm(300, 150, "follow-me", cols=80, rows=30)
         frame = self.desktop.frame(window)
         ok(self.desktop, "follow", hex(window))
-        wait_until(lambda: self.desktop.overlay_rect() == frame, what="overlay over the window")
+        self.wait_overlay(frame, what="overlay over the window")
         s = state(self.desktop)
         self.assertEqual(s["target"], {"window": window})
         self.assertEqual(s["frame"], dict(zip(("x", "y", "width", "height"), frame)))
@@ -130,16 +139,14 @@ class CommandsTest(RemoteCase):
         self.assertEqual(ok(self.desktop, "at", *centre), "C4\n")
         wait_until(lambda: self.drawn_cell_centre(*centre) == centre, what="C4's lines over the window")
 
-        self.desktop.run(["xdotool", "windowmove", str(window), "400", "200"], check=True)
-        moved = wait_until(lambda: self.desktop.frame(window)[:2] != frame[:2] and self.desktop.frame(window),
-                           what="window moved")
-        wait_until(lambda: self.desktop.overlay_rect() == moved, what="overlay following the window")
+        moved = self.desktop.move(window, 400, 200)
+        self.wait_overlay(moved, what="overlay following the window")
         self.assertEqual(ok(self.desktop, "cell", "C4"),
                          "%d %d\n" % (centre[0] + moved[0] - frame[0], centre[1] + moved[1] - frame[1]))
 
         ok(self.desktop, "follow", str(window))   # decimal works too
         ok(self.desktop, "full-screen")
-        wait_until(lambda: self.desktop.overlay_rect() == (0, 0) + SCREEN, what="overlay back on the screen")
+        self.wait_overlay((0, 0) + SCREEN, what="overlay back on the screen")
         self.assertEqual(state(self.desktop)["target"], {"screen": "screen"})
         self.assertEqual(ok(self.desktop, "cell", "C4"), "226 327\n")
 
@@ -150,30 +157,17 @@ class CommandsTest(RemoteCase):
         self.desktop.wait_selecting()
         self.assertTrue(state(self.desktop)["picking"])
         self.desktop.click(frame[0] + 60, frame[1] + 60)
-        wait_until(lambda: self.desktop.overlay_rect() == frame, what="overlay over the picked window")
+        self.wait_overlay(frame, what="overlay over the picked window")
         self.assertEqual(state(self.desktop)["target"], {"window": window})
-
-    def test_state_tells_everything_in_plain_text_and_json(self):
-        self.assertEqual(state(self.desktop), {
-            "visible": True, "labels": False, "adjusting": False, "picking": False, "target": {"screen": "screen"},
-            "cellWidth": 80, "cellHeight": 80, "color": "White",
-            "frame": {"x": 0, "y": 0, "width": SCREEN[0], "height": SCREEN[1]}, "scale": 1, "columns": 17, "rows": 10})
-        self.assertEqual(ok(self.desktop, "state"), "".join(f"{k}: {v}\n" for k, v in (
-            ("visible", "on"), ("labels", "off"), ("adjusting", "off"), ("picking", "off"), ("target", "screen screen"),
-            ("cellWidth", 80), ("cellHeight", 80), ("color", "White"), ("frame", f"0 0 {SCREEN[0]} {SCREEN[1]}"),
-            ("scale", 1), ("columns", 17), ("rows", 10))))
-        self.assertEqual(ok(self.desktop, "screen"), f"* screen {SCREEN[0]}x{SCREEN[1]}+0+0 primary\n")
-
 
 class InstanceTest(RemoteCase):
 
     def overlays(self):
         return self.desktop.run(["xdotool", "search", "--onlyvisible", "--name", "^Tavelin Overlay$"]).split()
 
-    def test_a_second_start_says_so_and_leaves_one_overlay_and_one_tray_item(self):
+    def test_a_second_start_says_so_and_quit_ends_the_first_with_status_zero(self):
         self.desktop.tray_item()
-        second = subprocess.run([TAVELIN], env=self.desktop.env, capture_output=True, text=True,
-                                timeout=20)
+        second = subprocess.run([TAVELIN], env=self.desktop.env, capture_output=True, text=True, timeout=20)
         self.assertEqual(second.returncode, 0)
         self.assertEqual(second.stderr.splitlines(), [f"tavelin: Tavelin is already running in this session "
                                                       f"(process {self.tavelin.pid})"])
@@ -183,7 +177,8 @@ class InstanceTest(RemoteCase):
         self.assertEqual(ok(self.desktop, "grid", "off"), "", "the first one still answers")
         wait_until(lambda: not self.overlays(), what="its grid hidden")
 
-    def test_quit_ends_the_running_instance_with_status_zero(self):
+        ok(self.desktop, "grid", "on")
+        wait_until(self.overlays, what="its grid shown again")
         self.assertEqual(ok(self.desktop, "quit"), "")
         self.assertEqual(self.tavelin.wait(timeout=10), 0)
         self.assertEqual(self.overlays(), [])

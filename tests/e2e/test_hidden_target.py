@@ -24,7 +24,7 @@ class HiddenTargetTest(NotificationsHeard, targets.WindowTargetCase):
         return window, frame
 
     def wait_grid_gone(self, what):
-        wait_until(lambda: self.desktop.overlay_id() is None, timeout=targets.FOLLOW_TIMEOUT, what=what)
+        wait_until(lambda: self.desktop.overlay_id() is None, timeout=10, what=what)
 
     def assert_shot_refused(self, shot_by_key):
         desktop_dir = os.path.join(self.desktop.home, "Desktop")
@@ -59,9 +59,9 @@ class HiddenTargetTest(NotificationsHeard, targets.WindowTargetCase):
         self.wait_grid_gone("the grid gone with the window to the other desktop")
         self.assert_shot_refused(shot_by_key=True)
 
-        self.desktop.run(["xdotool", "set_desktop", "1"], check=True)
+        self.desktop.switch_desktop(1)
         self.wait_overlay(frame, what="the grid over the window on the desktop it went to")
-        self.desktop.run(["xdotool", "set_desktop", "0"], check=True)
+        self.desktop.switch_desktop(0)
         self.wait_grid_gone("the grid gone again from the desktop the window left")
 
 

@@ -75,7 +75,7 @@ class McpCase(DesktopTestCase):
 
 class McpTest(McpCase):
 
-    def test_handshake_lists_every_tool_and_the_first_call_starts_tavelin(self):
+    def test_handshake_lists_every_tool_the_first_call_starts_tavelin_and_shots_and_cells_agree(self):
         self.assertTrue(self.hello.get("ready"), self.hello)
         self.assertEqual(self.hello["server"]["name"], "tavelin")
         self.assertIn("tools", self.hello["capabilities"])
@@ -96,7 +96,7 @@ class McpTest(McpCase):
         wait_until(self.desktop.grid_drawn, timeout=10, what="the grid on the screen")
         self.assertEqual(grid, state(self.desktop), "as the command line reads it")
 
-    def test_screenshot_is_the_screen_with_the_grid_and_its_geometry(self):
+        # A screenshot is the screen with the grid, and its geometry.
         answer = self.call("screenshot")
         self.assertFalse(answer.get("isError"), answer)
         image_part = next(c for c in answer["content"] if c["type"] == "image")
@@ -123,7 +123,7 @@ class McpTest(McpCase):
         self.assertEqual(bare["structuredContent"]["image"], {"width": 720, "height": 450, "scale": 0.5})
         self.assertEqual(ink(image, tuple(v // 2 for v in C4_BOX)), 0, "no names when asked")
 
-    def test_cells_and_points_agree_with_the_command_line(self):
+        # Cells and points agree with the command line.
         c4 = self.result("cell_to_point", cell="c4")
         self.assertEqual((c4["x"], c4["y"]), tuple(int(v) for v in ok(self.desktop, "cell", "C4").split()))
         self.assertEqual((c4["cell"], c4["rect"]), ("C4", {"x": 186, "y": 287, "width": 80, "height": 80}))
@@ -134,22 +134,7 @@ class McpTest(McpCase):
         self.assertIn("ruler band", self.refused("point_to_cell", x=10, y=300))
         self.assertIn("no cell ZZ99", self.refused("cell_to_point", cell="ZZ99"))
 
-    def test_set_grid_changes_what_the_screen_shows(self):
-        self.result("get_grid")
-        wait_until(self.desktop.grid_drawn, timeout=10, what="the grid on the screen")
-        line = (LEFT_BAND + 5 * CELL, GRID_TOP + 3 * CELL + 20)
-        grid = self.result("set_grid", color="orange", cell_width=120)
-        self.assertEqual((grid["color"], grid["cellWidth"], grid["cellHeight"]), ("Orange", 120, 120))
-        wait_until(lambda: self.desktop.pixel(LEFT_BAND + 120, line[1])[0] - self.desktop.pixel(LEFT_BAND + 120, line[1])[2] > 0,
-                   what="orange lines every 120 pixels")
-        self.assertEqual(self.result("set_grid", cell_height=60)["cellWidth"], 120, "the width stays")
-        grid = self.result("set_grid", visible=False)
-        self.assertFalse(grid["visible"])
-        wait_until(lambda: self.desktop.overlay_id() is None, what="the grid hidden")
-        self.result("set_grid", visible=True, labels=True)
-        wait_until(lambda: self.desktop.overlay_id() is not None, what="the grid shown again")
-
-    def test_bad_arguments_are_tool_errors_and_an_unknown_tool_a_protocol_error(self):
+    def test_bad_arguments_are_tool_errors_an_unknown_tool_a_protocol_error_and_set_grid_works(self):
         self.assertIn("20 to 400", self.refused("set_grid", cell_width=5))
         self.assertIn("mauve", self.refused("set_grid", color="mauve"))
         self.assertEqual(state(self.desktop)["cellWidth"], 80, "a refused change changes nothing")
@@ -162,6 +147,19 @@ class McpTest(McpCase):
         unknown = self.call("draw_on_screen")
         self.assertEqual(unknown["protocolError"]["code"], -32602)
         self.assertTrue(self.result("get_grid")["visible"], "the server goes on")
+
+        # Good arguments change what the screen shows.
+        wait_until(self.desktop.grid_drawn, timeout=10, what="the grid on the screen")
+        line = (LEFT_BAND + 120, GRID_TOP + 3 * CELL + 20)
+        grid = self.result("set_grid", color="orange", cell_width=120)
+        self.assertEqual((grid["color"], grid["cellWidth"], grid["cellHeight"]), ("Orange", 120, 120))
+        wait_until(lambda: self.desktop.pixel(*line)[0] - self.desktop.pixel(*line)[2] > 0, what="orange lines every 120 pixels")
+        self.assertEqual(self.result("set_grid", cell_height=60)["cellWidth"], 120, "the width stays")
+        grid = self.result("set_grid", visible=False)
+        self.assertFalse(grid["visible"])
+        wait_until(lambda: self.desktop.overlay_id() is None, what="the grid hidden")
+        self.result("set_grid", visible=True, labels=True)
+        wait_until(lambda: self.desktop.overlay_id() is not None, what="the grid shown again")
 
 
 if __name__ == "__main__":

@@ -30,14 +30,6 @@ class NotificationTest(NotificationsHeard, DesktopTestCase):
         self.desktop.menu_click(SCREENSHOT)
         return self.next_notification()
 
-    def test_a_missing_desktop_folder_is_told_with_the_clipboard_holding_the_shot(self):
-        shutil.rmtree(self.desktop_dir)
-        line = self.shot_notification()
-        self.assertTrue(line.startswith("notify Screenshot not saved\tCopied to the clipboard; not saved: "), line)
-        self.assertIn(self.desktop_dir, line)
-        wait_until(lambda: self.desktop.clipboard_png().startswith(b"\x89PNG"), what="the shot on the clipboard")
-        self.assertIn("screenshot not saved", self.desktop.tavelin_log())
-
     def test_a_desktop_that_is_no_folder_is_told(self):
         # Root writes into any folder whatever its mode: a file in the folder's place cannot be written into.
         shutil.rmtree(self.desktop_dir)

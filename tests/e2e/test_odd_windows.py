@@ -2,27 +2,19 @@
 window reaching past the screen, and (below) windows minimized or on another desktop."""
 
 import os
-import subprocess
 import unittest
 
 from harness import DesktopTestCase, wait_until
 from pixels import Image
 from remote import ok, state
 
-# Bounds only how long a broken build may hang; the tracking timer polls five times a second.
-FOLLOW_TIMEOUT = 5.0
 
-
-class OddWindowCase(DesktopTestCase):
+class OddWindowTest(DesktopTestCase):
     desktop_options = {"tray_watcher": True}
 
     def follow(self, window, expected):
         ok(self.desktop, "follow", window)
-        try:
-            wait_until(lambda: self.desktop.overlay_rect() == tuple(expected), timeout=FOLLOW_TIMEOUT,
-                       what=f"the grid at {expected}")
-        except AssertionError as e:
-            raise AssertionError(f"{e}; it is at {self.desktop.overlay_rect()}") from None
+        self.wait_overlay(expected, what="the grid")
 
     def shot_size(self, name):
         path = os.path.join(self.desktop.home, name)
@@ -37,10 +29,8 @@ class OddWindowCase(DesktopTestCase):
         wait_until(lambda: f"= {extent}, {extent}" in self.desktop.run(
             ["xprop", "-id", str(window), "_NET_FRAME_EXTENTS"]), what="frame extents set")
 
-
-class FrameBoundsTest(OddWindowCase):
-
-    def test_frame_extents_reach_no_further_than_the_frame_window(self):
+    def test_frame_extents_and_a_window_past_the_screen_keep_grid_and_shot_to_what_is_seen(self):
+        # Frame extents anyone may set reach no further than the frame window.
         _, window = self.xterm(100, 80, "extents")
         frame = self.desktop.frame(window)
         for extent in (3000, 32767):
@@ -51,12 +41,11 @@ class FrameBoundsTest(OddWindowCase):
                 ok(self.desktop, "full-screen")
         self.assertNotIn("QPainter", self.desktop.tavelin_log())
 
-    def test_grid_and_shot_stay_on_the_screen_a_window_reaches_past(self):
+        # A window reaching past the screen's edge: grid and shot stay on the screen.
         _, window = self.xterm(100, 80, "past-the-edge", cols=120, rows=40)
         self.desktop.run(["xdotool", "windowmove", str(window), "900", "-150"], check=True)
         wait_until(lambda: self.desktop.frame(window)[0] >= 850, what="window moved")
-        frame = self.desktop.settled_frame(window)
-        x, y, w, h = frame
+        x, y, w, h = self.desktop.settled_frame(window)
         self.assertGreater(x + w, self.desktop.width, "the window should reach past the right edge")
         visible = (x, max(y, 0), self.desktop.width - x, min(y + h, self.desktop.height) - max(y, 0))
         self.follow(window, visible)

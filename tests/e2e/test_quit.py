@@ -23,20 +23,18 @@ class QuitCase(DesktopTestCase):
 class QuitWithTrayWatcherTest(QuitCase):
     desktop_options = {"tray_watcher": True}
 
-    def test_sigterm_and_sigint_with_the_flash_up(self):
-        for number in (signal.SIGTERM, signal.SIGINT):
-            with self.subTest(signal=number.name):
+    def test_sigterm_sigint_and_the_menus_quit_with_the_flash_up(self):
+        for way in (signal.SIGTERM, signal.SIGINT, "menu"):
+            with self.subTest(way=str(way)):
+                item, quit_row = self.desktop.tray_item(), self.desktop.menu_row("Quit")
                 self.shoot_and_wait_for_the_flash()
-                self.tavelin.send_signal(number)
+                if way == "menu":
+                    self.assertTrue(self.desktop.panel.click(*item, quit_row.id))
+                else:
+                    self.tavelin.send_signal(way)
                 self.assert_clean_exit()
                 self.tavelin = self.desktop.start_tavelin()
                 self.desktop.overlay_window()
-
-    def test_the_menus_quit_with_the_flash_up(self):
-        item, quit_row = self.desktop.tray_item(), self.desktop.menu_row("Quit")
-        self.shoot_and_wait_for_the_flash()
-        self.assertTrue(self.desktop.panel.click(*item, quit_row.id))
-        self.assert_clean_exit()
 
 
 class QuitWithXEmbedTrayTest(QuitCase):

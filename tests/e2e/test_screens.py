@@ -44,11 +44,6 @@ class ScreensTest(DesktopTestCase):
         lines = self.desktop.run(["xrandr", "--listmonitors"]).splitlines()[1:]
         return [line.split()[1].lstrip("+*") for line in lines]
 
-    def wait_overlay(self, rect):
-        rect = tuple(rect)
-        wait_until(lambda: self.desktop.overlay_rect() == rect, timeout=10,
-                   what=f"overlay at {rect} (it is at {self.desktop.overlay_rect()})")
-
     def band_darkens(self, x, image=None):
         """Whether the top band darkens the screen at x (read from the screen, or from an image)."""
         pixel = image.pixel if image else self.desktop.pixel

@@ -8,6 +8,7 @@ import subprocess
 import unittest
 
 from harness import BAND_ALPHA, CELL, LEFT_BAND, SCREENSHOT, TOP_BAND, TOP_INSET, DesktopTestCase, wait_until
+from notices import NotificationsHeard
 from pixels import Image, differing, near
 from remote import tavelin
 
@@ -103,12 +104,12 @@ class ShotCase(DesktopTestCase):
         return target_frame, cover_frame
 
 
-class ScreenShotTest(ShotCase):
-    """Whole-screen shots under openbox and xcompmgr, with a StatusNotifier tray."""
+class ScreenShotTest(NotificationsHeard, ShotCase):
+    """Whole-screen shots under openbox and xcompmgr, with a StatusNotifier tray and a notification server."""
 
     desktop_options = {"tray_watcher": True}
 
-    def test_file_and_clipboard_hold_the_screen_with_the_grid_as_seen(self):
+    def test_file_and_clipboard_hold_the_screen_with_the_grid_as_seen_labels_too(self):
         self.xterm(100, 160, "known", bg=DARK_BG, text=KNOWN_TEXT)
         _, white = self.xterm(300, 0, "white", bg=WHITE, cols=40, rows=8)
         self.assertLess(self.desktop.geometry(white)[1], TOP_INSET, "reaching up under the top band")
@@ -137,10 +138,7 @@ class ScreenShotTest(ShotCase):
         with open(path, "rb") as f:
             self.assertEqual(self.desktop.clipboard_png(), f.read())
 
-    def test_cell_labels_appear_in_the_file(self):
-        self.xterm(600, 300, "known", bg=DARK_BG, text=KNOWN_TEXT)
-        self.shoot()
-        without = Image.from_png(self.wait_shots(1)[0])
+        # Cell labels switched on appear in the next file.
         first_cell = (LEFT_BAND + 1, TOP_INSET + TOP_BAND + 1, CELL - 2, CELL - 2)
         before = self.desktop.root_image()
         self.desktop.key("super+shift+l")
@@ -148,7 +146,7 @@ class ScreenShotTest(ShotCase):
                    what="labels shown")
         self.shoot()
         with_labels = Image.from_png(self.wait_shots(2)[-1])
-        self.assertGreater(self.differing_pixels(without, with_labels, first_cell), 20, "no label in cell A1")
+        self.assertGreater(self.differing_pixels(shot, with_labels, first_cell), 20, "no label in cell A1")
         self.assert_file_shows_the_screen(with_labels)
 
     def test_without_desktop_folder_only_the_clipboard_gets_the_shot(self):
@@ -164,6 +162,11 @@ class ScreenShotTest(ShotCase):
         self.assertEqual(glob.glob(os.path.join(self.desktop.home, "**", "Tavelin_*"), recursive=True), [])
         reasons = [line for line in self.desktop.tavelin_log().splitlines() if self.desktop_dir() in line]
         self.assertEqual(len(reasons), 1, self.desktop.tavelin_log())
+        self.assertIn("screenshot not saved", reasons[0])
+        # The user is told where the image went and why not into a file.
+        line = self.next_notification()
+        self.assertTrue(line.startswith("notify Screenshot not saved\tCopied to the clipboard; not saved: "), line)
+        self.assertIn(self.desktop_dir(), line)
 
     def test_the_desktop_folder_is_the_one_user_dirs_names(self):
         """A Desktop folder with a local name, as a German session has it; when it is missing, none is made."""

@@ -49,7 +49,7 @@ class TrayMenuOverDBusTest(DesktopTestCase):
         wait_until(lambda: checked_labels(self.desktop.menu_rows()) == expected, timeout=10,
                    what=f"check marks {expected}")
 
-    def test_item_and_menu_after_launch(self):
+    def test_item_and_menu_after_launch_and_marks_moving_with_colour_and_target(self):
         props = self.desktop.panel.properties(*self.desktop.tray_item())
         self.assertEqual((props["Title"], props["Id"], props["Status"]), ("Tavelin", "Tavelin", "Active"))
         self.assertEqual(props["IconName"], "", "the icon is shipped pixels, not a theme name")
@@ -70,7 +70,7 @@ class TrayMenuOverDBusTest(DesktopTestCase):
                     self.assertEqual(row.shortcut, [["Control", "Q"]] if title == "Quit" else [])
         self.assertEqual(checked_labels(rows), DEFAULT_MARKS)
 
-    def test_orange_recolours_grid_and_moves_mark(self):
+        # A colour row recolours the grid and moves the mark.
         before = self.painted_grid()
         line_xs = line_columns(before)
         self.assertTrue(all(warmth(before.pixel(x, SCAN_Y)) == 0 for x in line_xs), "white lines are grey")
@@ -88,35 +88,37 @@ class TrayMenuOverDBusTest(DesktopTestCase):
         wait_until(orange, timeout=10, what="grid lines and column letters turning orange")
 
         self.desktop.menu_click("  Pink")
-        self.wait_for_marks([FULL_SCREEN, "  Pink"])
+        pink = [FULL_SCREEN, "  Pink"]
+        self.wait_for_marks(pink)
 
-    def test_select_window_mark_moves_only_when_a_window_is_picked(self):
+        # The target's mark moves only once a window is picked.
         _, xterm = self.xterm(400, 300, "tray-pick-target")
         self.desktop.menu_click(SELECT_WINDOW)
-        self.assertEqual(checked_labels(self.desktop.menu_rows()), DEFAULT_MARKS, "unchanged while the pick waits")
+        self.assertEqual(checked_labels(self.desktop.menu_rows()), pink, "unchanged while the pick waits")
         self.desktop.run(["xdotool", "mousemove", "--window", str(xterm), "100", "80", "click", "1"], check=True)
-        self.wait_for_marks([SELECT_WINDOW, "  White"])
+        self.wait_for_marks([SELECT_WINDOW, "  Pink"])
         self.desktop.menu_click(FULL_SCREEN)
-        self.wait_for_marks(DEFAULT_MARKS)
+        self.wait_for_marks(pink)
         self.desktop.menu_click(FULL_SCREEN)   # choosing the current target again keeps its mark
-        self.wait_for_marks(DEFAULT_MARKS)
+        self.wait_for_marks(pink)
+
 
 class TrayXEmbedTest(DesktopTestCase):
     """No StatusNotifier host, but tint2's XEmbed system tray along the top: the icon docks there."""
 
     desktop_options = {"xembed_tray": True}
 
-    def test_icon_docks_in_the_tray_and_shows_its_picture(self):
+    def test_icon_docks_shows_its_picture_and_opens_the_menu_where_ctrl_q_quits(self):
         x, y, w, h = self.desktop.docked_icon_rect()
         self.assertEqual((w, h), (20, 20))
         pixels = [p for row in self.desktop.root_pixels(x, y, w, h) for p in row]
         self.assertGreater(sum(min(p) > 200 for p in pixels), 30, "light frame and lines of the icon")
         self.assertGreater(sum(max(p) < 60 for p in pixels), 30, "dark cells of the icon")
-
-    def test_left_click_through_the_grid_opens_menu_and_ctrl_q_quits(self):
+        # A left click through the grid over the panel opens the menu; Ctrl+Q in it quits.
         self.assertGreater(self.desktop.geometry(self.desktop.open_docked_menu(1))[3], 400, "26 rows")
         self.desktop.run(["xdotool", "key", "ctrl+q"], check=True)
         self.assertEqual(self.tavelin.wait(timeout=10), 0)
+
 
 if __name__ == "__main__":
     unittest.main()

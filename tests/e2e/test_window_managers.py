@@ -44,9 +44,7 @@ class ManagerCase(DesktopTestCase):
             raise
 
     def switch_desktop(self, number):
-        self.desktop.run(managers.switch_command(self.manager, number), check=True)
-        wait_until(lambda: self.desktop.run(["xdotool", "get_desktop"]).strip() == str(number),
-                   what=f"desktop {number}")
+        self.desktop.switch_desktop(number, managers.switch_command(self.manager, number))
 
     def line_drawn_over(self, x, y):
         """A vertical grid line at x shows lighter than the pixels beside it at height y."""
@@ -58,13 +56,7 @@ class ManagerCase(DesktopTestCase):
         x, y, width, height = self.desktop.frame(window)
         wait_until(lambda: self.line_drawn_over(x + 10, y + height // 2), what=f"the grid drawn over {what}")
 
-    def wait_overlay(self, rect, what):
-        try:
-            wait_until(lambda: self.desktop.overlay_rect() == tuple(rect), timeout=3, what=f"{what} at {rect}")
-        except AssertionError as e:
-            raise AssertionError(f"{e}; it is at {self.desktop.overlay_rect()}") from None
-
-    def test_grid_lies_exactly_on_the_screen_on_every_desktop(self):
+    def test_grid_lies_exactly_on_the_screen_on_every_desktop_above_later_windows_and_lets_clicks_through(self):
         self.assertEqual(self.desktop.geometry(self.overlay), (0, 0) + SCREEN)
         image = self.desktop.root_image()
         band = over(WALL, STORED_BAND_ALPHA)
@@ -91,7 +83,7 @@ class ManagerCase(DesktopTestCase):
         wait_until(lambda: self.desktop.pixel(LINES_X[2] + 3, 400) == WALL and self.line_drawn_over(100, 400),
                    what="the grid back on desktop 0")
 
-    def test_grid_stays_above_windows_opened_or_raised_after_it_and_lets_clicks_through(self):
+        # It stays above windows opened or raised after it, and lets clicks through.
         presses, target = self.click_target(300, 300, 400, 300)
         self.desktop.settled_frame(target)
         self.assert_grid_over(target, "the window opened after it")
@@ -112,20 +104,7 @@ class ManagerCase(DesktopTestCase):
         self.assert_grid_over(window, "the full-screen window")
         self.assertIsNone(fullscreen.poll())
 
-    def test_pick_lays_the_grid_on_the_frame_and_follows_it(self):
-        _, xterm = self.xterm(200, 150, "wm-picked")
-        self.desktop.settled_frame(xterm)
-        frame = self.desktop.seen_frame(xterm)
-        self.desktop.pick(frame[0] + frame[2] // 2, frame[1] + frame[3] // 2)
-        self.wait_overlay(frame, "the grid over the xterm's frame")
-
-        self.desktop.run(["xdotool", "windowmove", str(xterm), "500", "350"], check=True)
-        wait_until(lambda: self.desktop.seen_frame(xterm)[:2] != frame[:2] and self.desktop.settled_frame(xterm),
-                   what="the xterm moved")
-        moved = self.desktop.seen_frame(xterm)
-        self.wait_overlay(moved, "the grid following the xterm")
-
-    def test_flash_and_adjust_mode(self):
+    def test_flash_adjust_mode_and_a_pick_that_follows_the_frame(self):
         flash = self.watch_window("Tavelin Flash", 8)
         self.desktop.key("super+shift+s")
         appeared = flash.next_matching("", timeout=10).split()
@@ -147,15 +126,24 @@ class ManagerCase(DesktopTestCase):
         self.set_adjust_mode(False)
         self.assert_click_reaches(presses, x + 20, y + 20, "the drag in adjust mode stayed with the grid")
 
+        # A pick lays the grid exactly on the window's frame, and it follows the window.
+        _, xterm = self.xterm(200, 150, "wm-picked")
+        self.desktop.settled_frame(xterm)
+        frame = self.desktop.seen_frame(xterm)
+        self.desktop.pick(frame[0] + frame[2] // 2, frame[1] + frame[3] // 2)
+        self.wait_overlay(frame, what="the grid over the xterm's frame")
 
-def manager_case(name):
-    return type(f"{name.capitalize()}Test", (ManagerCase,), {"manager": name, "__doc__": f"Under {name}."})
+        self.desktop.run(["xdotool", "windowmove", str(xterm), "500", "350"], check=True)
+        wait_until(lambda: self.desktop.seen_frame(xterm)[:2] != frame[:2] and self.desktop.settled_frame(xterm),
+                   what="the xterm moved")
+        moved = self.desktop.seen_frame(xterm)
+        self.wait_overlay(moved, what="the grid following the xterm")
 
 
 for _name in managers.MANAGERS:
-    _case = manager_case(_name)
-    globals()[_case.__name__] = _case
-del _name, _case, ManagerCase   # the base alone has no manager to test
+    globals()[f"{_name.capitalize()}Test"] = type(f"{_name.capitalize()}Test", (ManagerCase,),
+                                                   {"manager": _name, "__doc__": f"Under {_name}."})
+del _name, ManagerCase   # the base alone has no manager to test
 
 if __name__ == "__main__":
     unittest.main()

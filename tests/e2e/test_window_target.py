@@ -8,8 +8,6 @@ import unittest
 from harness import FULL_SCREEN, PROBE, SELECT_WINDOW, DesktopTestCase, LineReader, end, wait_until
 from pixels import luma
 
-# These only bound how long a broken build may hang.
-FOLLOW_TIMEOUT = 3.0
 # Far beyond any test's length: what follows a window here is the desktop's word, never the poll.
 NO_POLL = {"TAVELIN_FOLLOW_POLL_SECONDS": "3600"}
 GRAB_GIVE_UP_TIMEOUT = 6.0
@@ -20,12 +18,6 @@ class WindowTargetCase(DesktopTestCase):
     def full_screen(self):
         return (0, 0, self.desktop.width, self.desktop.height)
 
-    def wait_overlay(self, rect, timeout=FOLLOW_TIMEOUT, what="overlay"):
-        try:
-            wait_until(lambda: self.desktop.overlay_rect() == tuple(rect), timeout=timeout, what=f"{what} at {rect}")
-        except AssertionError as e:
-            raise AssertionError(f"{e}; it is at {self.desktop.overlay_rect()}") from None
-
     def picked_xterm(self, x, y, title):
         """An xterm picked by a press inside it, the grid laid on its frame: (process, window, frame)."""
         p, window = self.xterm(x, y, title)
@@ -33,13 +25,6 @@ class WindowTargetCase(DesktopTestCase):
         self.desktop.pick(frame[0] + 30, frame[1] + 30)
         self.wait_overlay(frame, what=f"overlay over the xterm {title}")
         return p, window, frame
-
-    def move(self, window, x, y):
-        """Moves a window and waits until its frame has left where it was."""
-        before = self.desktop.frame(window)
-        self.desktop.run(["xdotool", "windowmove", str(window), str(x), str(y)], check=True)
-        return wait_until(lambda: self.desktop.frame(window)[:2] != before[:2] and self.desktop.frame(window),
-                          what="window moved")
 
     def assert_menu_target(self, window_checked):
         wait_until(lambda: self.desktop.menu_row(SELECT_WINDOW).checked == window_checked
@@ -67,12 +52,12 @@ class WindowTargetTest(WindowTargetCase):
         wait_until(lambda: luma(self.desktop.pixel(*band_spot)) < before - 3,
                    what="the translucent ruler band drawn over the window's left edge")
 
-        self.wait_overlay(self.move(first_window, 300, 250), what="overlay following the move")
+        self.wait_overlay(self.desktop.move(first_window, 300, 250), what="overlay following the move")
         self.desktop.run(["xdotool", "windowsize", str(first_window), "500", "320"], check=True)
         wait_until(lambda: self.desktop.frame(first_window)[2:] != first_frame[2:], what="xterm resized")
         resized = self.desktop.frame(first_window)
         self.wait_overlay(resized, what="overlay following the resize")
-        self.move(second_window, 20, 500)
+        self.desktop.move(second_window, 20, 500)
         self.wait_overlay(resized, what="overlay staying when another window moves")
 
         end(first)
@@ -150,7 +135,7 @@ class WindowTargetTest(WindowTargetCase):
         self.desktop.pick(100, 850)   # on the empty desktop
         self.wait_overlay(self.full_screen())
         self.assert_menu_target(window_checked=False)
-        self.move(window, 400, 300)
+        self.desktop.move(window, 400, 300)
         self.wait_overlay(self.full_screen(), what="overlay no longer following the xterm")
 
     def hold_pointer(self, seconds):
@@ -168,7 +153,7 @@ class FollowedWithoutPollTest(WindowTargetCase):
     def test_moves_resizes_unmapping_and_closing_are_followed_at_once(self):
         _, window, frame = self.picked_xterm(100, 80, "watched")
         for x, y in ((300, 250), (310, 250), (40, 400)):
-            self.wait_overlay(self.move(window, x, y), what=f"overlay following the move to {x},{y}")
+            self.wait_overlay(self.desktop.move(window, x, y), what=f"overlay following the move to {x},{y}")
         self.desktop.run(["xdotool", "windowsize", str(window), "500", "320"], check=True)
         wait_until(lambda: self.desktop.frame(window)[2:] != frame[2:], what="xterm resized")
         self.wait_overlay(self.desktop.frame(window), what="overlay following the resize")
@@ -194,7 +179,7 @@ class WindowTargetWithoutManagerTest(WindowTargetCase):
 
     def test_picked_window_is_covered_and_followed(self):
         p, window, _ = self.picked_xterm(150, 120, "bare")
-        self.wait_overlay(self.move(window, 400, 300), what="overlay following the move")
+        self.wait_overlay(self.desktop.move(window, 400, 300), what="overlay following the move")
         end(p)
         self.wait_overlay(self.full_screen(), what="overlay back on the whole screen")
 

@@ -76,7 +76,6 @@ public:
     std::function<bool(const core::KeyEvent&)> localKeys;
     std::function<void(core::Point)> clickHandler;
     std::function<void()> clickFailed;
-    std::vector<uint32_t> targetChanges;
     std::map<core::WatchId, std::pair<uint32_t, std::function<void()>>> boundsWatches; // token: window, handler
     std::string clipboard;
     std::vector<std::string> problems;
@@ -209,7 +208,7 @@ public:
         return w == windows.end() ? std::nullopt : std::optional(*w);
     }
     bool isOwnWindow(uint32_t windowId) const override { return std::count(ownWindows.begin(), ownWindows.end(), windowId); }
-    void targetWindowChanged(uint32_t windowId) override { targetChanges.push_back(windowId); }
+    void targetWindowChanged(uint32_t) override { }
     core::WatchId watchWindowBounds(uint32_t windowId, std::function<void()> changed) override
     {
         boundsWatches[nextBoundsWatch] = { windowId, std::move(changed) };

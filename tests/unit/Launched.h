@@ -10,12 +10,7 @@ struct Launched {
     FakePlatform platform;
     std::unique_ptr<core::AppDelegate> app;
 
-    explicit Launched(bool launch = true)
-    {
-        app = std::make_unique<core::AppDelegate>(platform);
-        if (launch)
-            app->launch();
-    }
+    Launched() : app(std::make_unique<core::AppDelegate>(platform)) { app->launch(); }
     core::GridState& state() { return app->gridState(); }
     FakeOverlay& overlay() { return *platform.overlay; }
     const core::MenuItem& row(core::Command command, std::optional<core::GridColor> color = {})

@@ -100,7 +100,7 @@ TEST(WindowSelection, AdjustModeSurvivesASelection)
     EXPECT_FALSE(l.overlay().ignoresMouse);
 }
 
-TEST(Tracking, OneTimerAtMostAndFullScreenStopsIt)
+TEST(Tracking, OneTimerAtMostAndFullScreenStopsItAndKeepsAHiddenGridHidden)
 {
     Launched l;
     l.state().setTargetMode(TargetMode::window(42));
@@ -110,13 +110,10 @@ TEST(Tracking, OneTimerAtMostAndFullScreenStopsIt)
     l.platform.trigger(Command::setTargetFullScreen);
     EXPECT_TRUE(l.platform.timers.empty());
     EXPECT_TRUE(l.state().targetMode().isFullScreen());
-}
 
-TEST(Tracking, FullScreenWhileHiddenKeepsTheGridHidden)
-{
-    Launched l;
+    l.state().setTargetMode(TargetMode::window(42));
     l.app->toggleGrid();
-    l.app->setTargetFullScreen();
+    l.platform.trigger(Command::setTargetFullScreen);
     EXPECT_FALSE(l.overlay().shown);
     EXPECT_TRUE(l.row(Command::setTargetFullScreen).checked);
 }
