@@ -196,8 +196,14 @@ const GlyphSprite* MonoFace::run(const GlyphSprites& sprites, std::string_view t
         return nullptr;
     std::memcpy(key.text.data(), text.data(), text.size());
     key.before = before;
-    if (auto found = sprites.runs.find(key); found != sprites.runs.end())
+    size_t hash = RunKeyHash {}(key);
+    auto& recent = sprites.recentRuns[hash % GlyphSprites::recentRunSlots];
+    if (recent.entry && recent.key == key)
+        return *recent.entry ? &**recent.entry : nullptr;
+    if (auto found = sprites.runs.find(key); found != sprites.runs.end()) {
+        recent = { key, &found->second };
         return found->second ? &*found->second : nullptr;
+    }
     if (sprites.runBytes >= maxRunBytesPerColor)
         return nullptr;
     struct Placed {
@@ -240,6 +246,7 @@ const GlyphSprite* MonoFace::run(const GlyphSprites& sprites, std::string_view t
     }
     auto& entry = sprites.runs[key];
     entry = std::move(made);
+    recent = { key, &entry };
     sprites.runBytes += qsizetype(sizeof key) + (entry ? entry->pixels.sizeInBytes() : 0);
     return entry ? &*entry : nullptr;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/Canvas.h"
+#include "shared/paint/PixelTarget.h"
 
 #include <QFont>
 #include <QImage>
@@ -32,6 +33,7 @@ bool isPreparedText(std::string_view text);
 struct GlyphSprite {
     QImage pixels;
     QPoint offset;
+    SpritePixels view = SpritePixels::of(pixels);
 };
 
 // A run of up to 16 characters and the advance before it, packed for a quick look-up.
@@ -50,6 +52,15 @@ struct GlyphSprites {
     // None where two of the run's glyphs share a pixel.
     mutable std::unordered_map<RunKey, std::optional<GlyphSprite>, RunKeyHash> runs;
     mutable qsizetype runBytes = 0;
+    // The map's entries last found, by a few bits of their hash: a frame asks for the same few
+    // thousand runs tens of thousands of times, and a probe here skips the map's bucket walk.
+    // Entries of the map stay put, so the pointers stay good.
+    struct RecentRun {
+        RunKey key;
+        const std::optional<GlyphSprite>* entry = nullptr;
+    };
+    static constexpr size_t recentRunSlots = 1024;
+    mutable std::array<RecentRun, recentRunSlots> recentRuns {};
 };
 
 // The 36 prepared glyphs of one weight at one pixel size: indexes, advances and, per colour,

@@ -133,18 +133,13 @@ void PixelTarget::fill(const QRect& rect, QRgb premultiplied)
         m_shapes.push_back({ r, premultiplied, 0, nullptr });
 }
 
-void PixelTarget::blend(const QImage& sprite, QPoint topLeft)
+SpritePixels SpritePixels::of(const QImage& image)
 {
-    if (sprite.isNull())
-        return;
-    assert(sprite.format() == QImage::Format_ARGB32_Premultiplied);
-    QRect r = QRect(topLeft, sprite.size()) & m_area;
-    if (r.isEmpty())
-        return;
-    int stride = int(sprite.bytesPerLine() / 4);
-    auto* source = reinterpret_cast<const QRgb*>(sprite.constBits()) + (r.top() - topLeft.y()) * stride
-        + (r.left() - topLeft.x());
-    m_shapes.push_back({ r, 0, stride, source });
+    if (image.isNull())
+        return {};
+    assert(image.format() == QImage::Format_ARGB32_Premultiplied);
+    return { reinterpret_cast<const QRgb*>(image.constBits()), image.width(), image.height(),
+        int(image.bytesPerLine() / 4) };
 }
 
 void PixelTarget::flush()

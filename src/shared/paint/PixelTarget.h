@@ -24,6 +24,16 @@ namespace tavelin::shared::paint {
 // from the image where no clear is owed) and streamed to the image past the cache. Each pixel
 // sees the same blends in the same order as if each had been done at once. Large frames are
 // drawn by two threads, one half of the strips each.
+// A premultiplied ARGB image's pixels as the target reads them: looked up once, not per blend.
+struct SpritePixels {
+    const QRgb* bits = nullptr;
+    int width = 0;
+    int height = 0;
+    int stride = 0; // in pixels
+
+    static SpritePixels of(const QImage& image);
+};
+
 class PixelTarget {
 public:
     // None unless the painter paints with the raster engine on a Format_ARGB32_Premultiplied
@@ -39,7 +49,14 @@ public:
     void fill(const QRect& rect, QRgb premultiplied);
     // Source-over of premultiplied pixels with their top-left corner at topLeft. The sprite's
     // pixels are read at the next flush: they must live until then.
-    void blend(const QImage& sprite, QPoint topLeft);
+    void blend(const QImage& sprite, QPoint topLeft) { blend(SpritePixels::of(sprite), topLeft); }
+    void blend(const SpritePixels& sprite, QPoint topLeft)
+    {
+        QRect r = QRect(topLeft, QSize(sprite.width, sprite.height)) & m_area;
+        if (sprite.bits && !r.isEmpty())
+            m_shapes.push_back({ r, 0, sprite.stride,
+                sprite.bits + (r.top() - topLeft.y()) * sprite.stride + (r.left() - topLeft.x()) });
+    }
     // Draws everything noted; needed before anyone else touches the pixels.
     void flush();
 

@@ -297,7 +297,7 @@ void QPainterCanvas::blendSprites(std::string_view text, QPoint pen, const MonoF
             ++end;
         std::string_view part = text.substr(start, end - start);
         if (const GlyphSprite* run = face.run(sprites, part, before)) {
-            m_target->blend(run->pixels, pen + run->offset);
+            m_target->blend(run->view, pen + run->offset);
             for (char ch : part) {
                 x += face.advance(preparedSlot(ch));
                 before += face.advance(preparedSlot(ch));
@@ -306,7 +306,7 @@ void QPainterCanvas::blendSprites(std::string_view text, QPoint pen, const MonoF
             for (char ch : part) {
                 int slot = preparedSlot(ch);
                 const GlyphSprite& sprite = sprites.glyphs[size_t(slot)];
-                m_target->blend(sprite.pixels, QPoint(nearestPixel(x), pen.y()) + sprite.offset);
+                m_target->blend(sprite.view, QPoint(nearestPixel(x), pen.y()) + sprite.offset);
                 x += face.advance(slot);
                 before += face.advance(slot);
             }
