@@ -4,16 +4,20 @@
 
 #include "shared/image/ImageOps.h"
 #include "shared/paint/OverlayRender.h"
+#include "wayland/capture/PortalScreenshot.h"
 #include "wayland/capture/ScreenCopy.h"
 #include "wayland/clipboard/DataControl.h"
 #include "wayland/overlay/FlashSurface.h"
 #include "wayland/overlay/LayerOverlay.h"
+#include "wayland/shortcuts/PortalShortcuts.h"
 
 #include <wayland-client.h>
 
 #include <QObject>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <unistd.h>
 
 namespace tavelin::wayland {
@@ -23,6 +27,8 @@ WaylandPlatform::WaylandPlatform(std::unique_ptr<wl::WaylandConnection> connecti
     , m_clipboard(std::make_unique<clipboard::DataControl>(*m_connection))
 {
     m_connection->attachToEventLoop();
+    auto* capture = std::getenv("TAVELIN_WAYLAND_CAPTURE");
+    m_portalCapture = !m_connection->screencopy() || (capture && std::strcmp(capture, "portal") == 0);
 }
 
 WaylandPlatform::~WaylandPlatform() = default;
@@ -67,8 +73,15 @@ std::unique_ptr<core::FlashWindow> WaylandPlatform::createFlashWindow(const core
     return std::make_unique<overlay::FlashSurface>(*m_connection, out ? out->output : nullptr, out ? out->scale : 1);
 }
 
-// No Wayland client sees keys meant for others: the compositor's bindings run the command line.
-core::WatchId WaylandPlatform::watchDesktopKeys(std::function<void(const core::KeyEvent&)>) { return 0; }
+// No Wayland client sees keys meant for others: the desktop's shortcuts portal fires them where it
+// has one, else the compositor's bindings run the command line.
+core::WatchId WaylandPlatform::watchDesktopKeys(std::function<void(const core::KeyEvent&)> handler)
+{
+    m_shortcuts = std::make_unique<shortcuts::PortalShortcuts>(
+        [handler](core::ShortcutKey key) { handler({ key, core::modifiers::shift | core::modifiers::super }); },
+        [this](const std::string& line) { reportProblem(line); });
+    return 1;
+}
 core::WatchId WaylandPlatform::watchOwnKeys(std::function<bool(const core::KeyEvent&)>) { return 0; }
 
 core::WatchId WaylandPlatform::grabNextClick(std::function<void(core::Point)>, std::function<void()>)
@@ -77,7 +90,11 @@ core::WatchId WaylandPlatform::grabNextClick(std::function<void(core::Point)>, s
     return 0;
 }
 
-void WaylandPlatform::stopWatching(core::WatchId) { }
+void WaylandPlatform::stopWatching(core::WatchId id)
+{
+    if (id == 1)
+        m_shortcuts.reset();
+}
 
 std::vector<core::WindowRecord> WaylandPlatform::visibleWindows() { return {}; }
 std::optional<core::WindowRecord> WaylandPlatform::windowRecord(uint32_t) { return std::nullopt; }
@@ -86,13 +103,22 @@ void WaylandPlatform::targetWindowChanged(uint32_t) { }
 
 // The capture asks for the output's next frame, which the compositor composes after it has taken
 // the overlay's surface away (requests are handled in order): no time to wait out.
-void WaylandPlatform::waitForOverlayGone(core::OverlayWindow&, double) { m_connection->flush(); }
+// The portal's capture is another client's request, in no order with ours: it waits until the
+// compositor has taken the overlay away.
+void WaylandPlatform::waitForOverlayGone(core::OverlayWindow&, double)
+{
+    if (m_portalCapture)
+        capture::settleWithCompositor(*m_connection);
+    else
+        m_connection->flush();
+}
 
 core::ImageRef WaylandPlatform::captureScreen(const core::Rect& rect)
 {
     auto* out = m_connection->outputAt(rect);
     std::string failure;
-    auto image = capture::copyOutput(*m_connection, out ? out->output : nullptr, failure);
+    auto image = m_portalCapture ? capture::shootThroughPortal(*m_connection, rect, failure)
+                                 : capture::copyOutput(*m_connection, out ? out->output : nullptr, failure);
     if (image.isNull())
         reportProblem(failure);
     return shared::image::makeImage(std::move(image));

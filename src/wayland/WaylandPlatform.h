@@ -12,6 +12,9 @@ namespace tavelin::wayland {
 namespace clipboard {
 class DataControl;
 }
+namespace shortcuts {
+class PortalShortcuts;
+}
 
 class WaylandPlatform final : public shared::platform::QtPlatform {
 public:
@@ -46,6 +49,8 @@ public:
 private:
     std::unique_ptr<wl::WaylandConnection> m_connection;
     std::unique_ptr<clipboard::DataControl> m_clipboard;
+    std::unique_ptr<shortcuts::PortalShortcuts> m_shortcuts;
+    bool m_portalCapture = false; // no screencopy here, or TAVELIN_WAYLAND_CAPTURE=portal
 };
 
 }
