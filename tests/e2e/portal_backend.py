@@ -55,14 +55,13 @@ class Backend:
         self.shortcuts = {}
 
     def call(self, connection, sender, path, interface, method, args, invocation):
-        empty = GLib.Variant("a{sv}", {})
         if method == "CreateSession":
             self.sessions.append(args[1])
         elif method == "BindShortcuts":
             self.shortcuts = {sid: options for sid, options in args[2]}
             entries = [f"{sid}|{o.get('description', '')}|{o.get('preferred_trigger', '')}" for sid, o in args[2]]
             say("bound " + ",".join(entries))
-        invocation.return_value(GLib.Variant("(ua{sv})", (0, empty)))
+        invocation.return_value(GLib.Variant("(ua{sv})", (0, {})))
 
     def get(self, connection, sender, path, interface, name):
         return GLib.Variant("u", 1)

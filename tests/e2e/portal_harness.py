@@ -4,6 +4,7 @@ test's own (portal_backend.py) that the frontend picks for the test's desktop: A
 the frontend wants beside a Screenshot backend, and, when asked for, GlobalShortcuts."""
 
 import os
+import select
 import shutil
 import subprocess
 import sys
@@ -68,8 +69,11 @@ class PortalSession(WaylandSession):
         except AssertionError as e:
             raise AssertionError(f"{e}; the portals said: {self.portal_stderr()}") from None
 
-    def backend_line(self):
-        """The next line the shortcuts backend reports (bound shortcuts, activations)."""
+    def backend_line(self, timeout=20):
+        """The next line the test's backend reports (bound shortcuts, activations)."""
+        if not select.select([self.backend.stdout], [], [], timeout)[0]:
+            raise AssertionError(f"the test's portal backend said nothing in {timeout}s; Tavelin said: "
+                                 f"{self.stderr()}; the portals said: {self.portal_stderr()}")
         return self.backend.stdout.readline().decode().rstrip("\n")
 
     def activate(self, shortcut_id):
