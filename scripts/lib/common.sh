@@ -7,6 +7,7 @@ TOP=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libwayland-dev libwayland-bin wayland-protocols sway grim wl-clipboard wtype foot weston xwayland
+  xdg-desktop-portal xdg-desktop-portal-wlr pipewire
   qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins libgl-dev
   libxcb1-dev libxcb-xinput-dev libxcb-xkb-dev libxkbcommon-dev libxkbcommon-x11-dev
   libxcb-composite0-dev libxcb-shape0-dev libxcb-xfixes0-dev libxcb-image0-dev libxcb-cursor-dev

@@ -4,6 +4,7 @@
 
 #include "shared/image/ImageOps.h"
 #include "shared/paint/OverlayRender.h"
+#include "wayland/capture/PortalScreenshot.h"
 #include "wayland/capture/ScreenCopy.h"
 #include "wayland/clipboard/DataControl.h"
 #include "wayland/overlay/FlashSurface.h"
@@ -11,6 +12,7 @@
 #include "wayland/windows/Picker.h"
 #include "wayland/windows/TargetWatch.h"
 #include "wayland/windows/WindowSource.h"
+#include "wayland/shortcuts/PortalShortcuts.h"
 
 #include <wayland-client.h>
 
@@ -18,6 +20,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <unistd.h>
 
 namespace tavelin::wayland {
@@ -31,6 +35,8 @@ WaylandPlatform::WaylandPlatform(std::unique_ptr<wl::WaylandConnection> connecti
     m_connection->attachToEventLoop();
     if (m_windows)
         m_targetWatch = std::make_unique<windows::TargetWatch>(*m_windows);
+    auto* capture = std::getenv("TAVELIN_WAYLAND_CAPTURE");
+    m_portalCapture = !m_connection->screencopy() || (capture && std::strcmp(capture, "portal") == 0);
 }
 
 WaylandPlatform::~WaylandPlatform() = default;
@@ -75,8 +81,16 @@ std::unique_ptr<core::FlashWindow> WaylandPlatform::createFlashWindow(const core
     return std::make_unique<overlay::FlashSurface>(*m_connection, out ? out->output : nullptr, out ? out->scale : 1);
 }
 
-// No Wayland client sees keys meant for others: the compositor's bindings run the command line.
-core::WatchId WaylandPlatform::watchDesktopKeys(std::function<void(const core::KeyEvent&)>) { return 0; }
+// No Wayland client sees keys meant for others: the desktop's shortcuts portal fires them where it
+// has one, else the compositor's bindings run the command line.
+core::WatchId WaylandPlatform::watchDesktopKeys(std::function<void(const core::KeyEvent&)> handler)
+{
+    m_shortcuts = std::make_unique<shortcuts::PortalShortcuts>(
+        [handler](core::ShortcutKey key) { handler({ key, core::modifiers::shift | core::modifiers::super }); },
+        [this](const std::string& line) { reportProblem(line); });
+    m_shortcutsWatch = m_nextWatch++;
+    return m_shortcutsWatch;
+}
 core::WatchId WaylandPlatform::watchOwnKeys(std::function<bool(const core::KeyEvent&)>) { return 0; }
 
 core::WatchId WaylandPlatform::grabNextClick(std::function<void(core::Point)> onClick, std::function<void()> onFailed)
@@ -90,6 +104,11 @@ core::WatchId WaylandPlatform::grabNextClick(std::function<void(core::Point)> on
 
 void WaylandPlatform::stopWatching(core::WatchId id)
 {
+    if (id && id == m_shortcutsWatch) {
+        m_shortcuts.reset();
+        m_shortcutsWatch = 0;
+        return;
+    }
     if (m_picker->stop(id))
         return;
     if (m_targetWatch)
@@ -136,13 +155,22 @@ core::WatchId WaylandPlatform::watchWindowBounds(uint32_t windowId, std::functio
 
 // The capture asks for the output's next frame, which the compositor composes after it has taken
 // the overlay's surface away (requests are handled in order): no time to wait out.
-void WaylandPlatform::waitForOverlayGone(core::OverlayWindow&, double) { m_connection->flush(); }
+// The portal's capture is another client's request, in no order with ours: it waits until the
+// compositor has taken the overlay away.
+void WaylandPlatform::waitForOverlayGone(core::OverlayWindow&, double)
+{
+    if (m_portalCapture)
+        capture::settleWithCompositor(*m_connection);
+    else
+        m_connection->flush();
+}
 
 core::ImageRef WaylandPlatform::captureScreen(const core::Rect& rect)
 {
     auto* out = m_connection->outputAt(rect);
     std::string failure;
-    auto image = capture::copyOutput(*m_connection, out ? out->output : nullptr, failure);
+    auto image = m_portalCapture ? capture::shootThroughPortal(*m_connection, rect, failure)
+                                 : capture::copyOutput(*m_connection, out ? out->output : nullptr, failure);
     if (image.isNull())
         reportProblem(failure);
     return shared::image::makeImage(std::move(image));

@@ -17,6 +17,9 @@ class Picker;
 class TargetWatch;
 class WindowSource;
 }
+namespace shortcuts {
+class PortalShortcuts;
+}
 
 class WaylandPlatform final : public shared::platform::QtPlatform {
 public:
@@ -58,6 +61,9 @@ private:
     std::unique_ptr<windows::Picker> m_picker;
     std::unique_ptr<windows::TargetWatch> m_targetWatch;
     core::WatchId m_nextWatch = 1;
+    std::unique_ptr<shortcuts::PortalShortcuts> m_shortcuts;
+    core::WatchId m_shortcutsWatch = 0;
+    bool m_portalCapture = false; // no screencopy here, or TAVELIN_WAYLAND_CAPTURE=portal
 };
 
 }
