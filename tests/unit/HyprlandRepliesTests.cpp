@@ -8,6 +8,7 @@
 
 using namespace tavelin::wayland::windows;
 using tavelin::core::Rect;
+using tavelin::test::windowAt;
 using tavelin::test::shownFlags;
 using tavelin::test::windowIds;
 

@@ -1,4 +1,4 @@
-// The hit test shared by every window source, and choosing the source this session offers.
+// Looking one window up, and choosing the source this session offers.
 #include "wayland/windows/WindowSource.h"
 
 #include "wayland/windows/HyprlandWindows.h"
@@ -11,14 +11,6 @@
 #include <cstdlib>
 
 namespace tavelin::wayland::windows {
-
-std::optional<Window> windowAt(const std::vector<Window>& windows, core::Point point)
-{
-    for (auto& w : windows)
-        if (w.shown && w.frame.contains(point))
-            return w;
-    return std::nullopt;
-}
 
 std::optional<Window> WindowSource::window(uint32_t id)
 {

@@ -22,9 +22,6 @@ struct Window {
     bool fullscreen = false;
 };
 
-// The frontmost shown window holding point; windows: frontmost first, as WindowSource lists them.
-std::optional<Window> windowAt(const std::vector<Window>& windows, core::Point point);
-
 class WindowSource {
 public:
     virtual ~WindowSource() = default;
@@ -32,7 +29,6 @@ public:
     // Empty when the compositor cannot be asked.
     virtual std::vector<Window> windows() = 0;
     std::optional<Window> window(uint32_t id);
-    std::optional<Window> windowAt(core::Point point) { return windows::windowAt(windows(), point); }
     // Runs changed on the event loop after any window moved, resized, closed, was made floating or
     // fullscreen, or a workspace was shown or hidden. One watcher; a later call replaces it.
     virtual void watch(std::function<void()> changed) = 0;
