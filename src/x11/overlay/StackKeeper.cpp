@@ -67,40 +67,49 @@ void StackKeeper::keep(xcb_window_t window, int rank)
 
 void StackKeeper::release(xcb_window_t window) { m_kept.erase(window); }
 
-// Mapped, reparented into a frame, circulated, or moved in the stack: any of these may have put
-// a window above ours. Moves and resizes alone may not, and are most of the traffic.
 void StackKeeper::readEvents()
 {
     auto* c = m_x11.connection();
-    bool restack = false;
-    while (auto* event = xcb_poll_for_event(c)) {
-        switch (event->response_type & 0x7f) {
-        case XCB_CONFIGURE_NOTIFY: {
-            auto* e = reinterpret_cast<xcb_configure_notify_event_t*>(event);
-            auto [it, inserted] = m_above.try_emplace(e->window, e->above_sibling);
-            restack |= inserted || it->second != e->above_sibling;
-            it->second = e->above_sibling;
-            break;
+    for (;;) {
+        bool restack = false;
+        while (auto* event = xcb_poll_for_event(c)) {
+            restack |= mayHaveRestacked(*event);
+            free(event);
         }
-        case XCB_DESTROY_NOTIFY:
-            m_above.erase(reinterpret_cast<xcb_destroy_notify_event_t*>(event)->window);
-            break;
-        case XCB_MAP_NOTIFY:
-        case XCB_CIRCULATE_NOTIFY:
-        case XCB_REPARENT_NOTIFY:
-            restack = true;
-            break;
-        default:
-            break;
+        if (xcb_connection_has_error(c)) {
+            m_notifier->setEnabled(false);
+            return;
         }
-        free(event);
-    }
-    if (xcb_connection_has_error(c)) {
-        m_notifier->setEnabled(false);
-        return;
-    }
-    if (restack)
+        if (!restack)
+            return;
+        // Its round trips pull later events off the socket, where the notifier no longer sees
+        // them: the next pass reads them.
         restackNow();
+    }
+}
+
+// Mapped, reparented into a frame, circulated, or moved in the stack: any of these may have put
+// a window above ours. Moves and resizes alone may not, and are most of the traffic.
+bool StackKeeper::mayHaveRestacked(const xcb_generic_event_t& event)
+{
+    switch (event.response_type & 0x7f) {
+    case XCB_CONFIGURE_NOTIFY: {
+        auto& e = reinterpret_cast<const xcb_configure_notify_event_t&>(event);
+        auto [it, inserted] = m_above.try_emplace(e.window, e.above_sibling);
+        bool moved = inserted || it->second != e.above_sibling;
+        it->second = e.above_sibling;
+        return moved;
+    }
+    case XCB_DESTROY_NOTIFY:
+        m_above.erase(reinterpret_cast<const xcb_destroy_notify_event_t&>(event).window);
+        return false;
+    case XCB_MAP_NOTIFY:
+    case XCB_CIRCULATE_NOTIFY:
+    case XCB_REPARENT_NOTIFY:
+        return true;
+    default:
+        return false;
+    }
 }
 
 // Stacking requests of an override-redirect window go straight to the server, whichever

@@ -59,6 +59,8 @@ public:
 private:
     StackKeeper();
     void readEvents();
+    // Takes in one event; whether it may have put a window above ours.
+    bool mayHaveRestacked(const xcb_generic_event_t& event);
 
     xcb::X11Connection m_x11;
     std::unique_ptr<QSocketNotifier> m_notifier;

@@ -80,13 +80,20 @@ RandrScreens::~RandrScreens() = default;
 void RandrScreens::readEvents()
 {
     auto* c = m_x11.connection();
-    bool any = false;
-    while (auto* event = xcb_poll_for_event(c)) {
-        any = true;
-        free(event);
+    bool altered = false;
+    for (;;) {
+        bool any = false;
+        while (auto* event = xcb_poll_for_event(c)) {
+            any = true;
+            free(event);
+        }
+        if (!any)
+            break;
+        // One new reading for a burst of events (a mode change sends several). The reading's replies
+        // pull later events off the socket, where the notifier no longer sees them: the next pass does.
+        altered |= refresh();
     }
-    // One new reading for a burst of events: a mode change sends several.
-    if (any && refresh())
+    if (altered)
         emit changed();
     if (xcb_connection_has_error(c))
         m_notifier->setEnabled(false);

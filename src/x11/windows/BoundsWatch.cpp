@@ -54,7 +54,12 @@ core::WatchId BoundsWatch::watch(xcb_window_t client, std::function<void()> chan
     }
     auto token = m_nextToken++;
     m_watched.emplace(token, std::move(watched));
-    QTimer::singleShot(0, m_notifier.get(), [this, token] { notify({ token }); });
+    // The selection's round trip may have pulled events off the socket: read them too.
+    QTimer::singleShot(0, m_notifier.get(), [this, token] {
+        notify({ token });
+        if (m_notifier->isEnabled())
+            readEvents();
+    });
     return token;
 }
 
@@ -103,24 +108,30 @@ bool BoundsWatch::select(Watched& watched)
 void BoundsWatch::readEvents()
 {
     auto* c = m_x11.connection();
-    std::vector<core::WatchId> tokens;
-    bool reselect = false;
-    while (auto* event = xcb_poll_for_event(c)) {
-        for (auto token : concerned(*event, reselect))
-            if (std::find(tokens.begin(), tokens.end(), token) == tokens.end())
-                tokens.push_back(token);
-        free(event);
+    for (;;) {
+        std::vector<core::WatchId> tokens;
+        bool reselect = false;
+        while (auto* event = xcb_poll_for_event(c)) {
+            for (auto token : concerned(*event, reselect))
+                if (std::find(tokens.begin(), tokens.end(), token) == tokens.end())
+                    tokens.push_back(token);
+            free(event);
+        }
+        if (xcb_connection_has_error(c)) {
+            m_notifier->setEnabled(false);
+            return;
+        }
+        if (tokens.empty())
+            return;
+        // Put into another frame (a window manager started or replaced): the new frame moves from now
+        // on. The selection's round trip pulls later events off the socket, where the notifier no
+        // longer sees them: the next pass reads them.
+        if (reselect)
+            for (auto token : tokens)
+                if (auto it = m_watched.find(token); it != m_watched.end())
+                    select(it->second);
+        notify(tokens);
     }
-    if (xcb_connection_has_error(c)) {
-        m_notifier->setEnabled(false);
-        return;
-    }
-    // Put into another frame (a window manager started or replaced): the new frame moves from now on.
-    if (reselect)
-        for (auto token : tokens)
-            if (auto it = m_watched.find(token); it != m_watched.end())
-                select(it->second);
-    notify(tokens);
 }
 
 std::vector<core::WatchId> BoundsWatch::concerned(const xcb_generic_event_t& event, bool& reselect)
