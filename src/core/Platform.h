@@ -33,6 +33,10 @@ public:
     virtual uint32_t windowId() const = 0;
     // Schedules one repaint on the event loop; many calls before it runs coalesce into one.
     virtual void update() = 0;
+    // Whether the screen's pixels hold this window as it is drawn now, blended over what lies
+    // below, so that a capture of the screen already is the picture with the grid. False while
+    // a change may not have reached the screen yet.
+    virtual bool screenShowsDrawing() const { return false; }
 };
 
 // The white pane that confirms a screenshot.

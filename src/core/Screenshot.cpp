@@ -22,30 +22,36 @@ std::string Screenshot::fileName(const std::tm& t)
     return name;
 }
 
-// The base image: the target window alone, or else the grid's screen without the overlay.
-// rect receives the captured rectangle in global coordinates; failure why there is no image.
-ImageRef Screenshot::captureBase(Rect& rect, std::string& failure)
+// The base image: the target window alone, or else the grid's screen without the overlay, or with
+// it where the screen shows it as drawn. rect receives the captured rectangle in global
+// coordinates; failure why there is no image.
+Screenshot::Base Screenshot::captureBase(Rect& rect, std::string& failure)
 {
     if (auto target = m_state.targetMode().windowId()) {
         if (auto record = m_targeting.windowRecord(*target); record && record->bounds) {
             // Its pixels are not there to take, and the grid is not on screen: nothing to show.
             if (!record->shown) {
                 failure = "the window the grid follows is not on screen (minimized, or on another desktop)";
-                return nullptr;
+                return {};
             }
             rect = *record->bounds;
             failure = "the window could not be captured";
             auto capture = [this, id = *target, &rect] { return m_platform.captureWindow(id, rect); };
-            return m_platform.windowCaptureShowsOverlay() ? withoutOverlay(capture) : capture();
+            return { m_platform.windowCaptureShowsOverlay() ? withoutOverlay(capture) : capture() };
         }
     }
     failure = "the screen could not be captured";
     auto screen = m_screens.frame();
     if (!screen)
-        return nullptr;
+        return {};
     // The screen's own rectangle: where the overlay lies, wherever that screen is.
     rect = *screen;
-    return withoutOverlay([this, &rect] { return m_platform.captureScreen(rect); });
+    // Blended on the screen as drawn, the grid needs no removal (no wait, no flicker): the screen
+    // is the picture. A flash still showing would be in it.
+    auto* overlay = m_overlay.window();
+    if (overlay && m_flashes.empty() && !m_state.isSelectingWindow() && overlay->screenShowsDrawing())
+        return { m_platform.captureScreen(rect), true };
+    return { withoutOverlay([this, &rect] { return m_platform.captureScreen(rect); }) };
 }
 
 ImageRef Screenshot::withoutOverlay(const std::function<ImageRef()>& capture)
@@ -70,11 +76,11 @@ Screenshot::Composed Screenshot::compose()
         return { nullptr, "the grid is hidden" };
     Rect rect;
     std::string failure;
-    auto base = captureBase(rect, failure);
+    auto [base, showsGrid] = captureBase(rect, failure);
     if (!base || base->pixelWidth() <= 0 || base->pixelHeight() <= 0)
         return { nullptr, failure };
     ImageRef layer;
-    if (auto* view = m_overlay.view())
+    if (auto* view = m_overlay.view(); view && !showsGrid)
         layer = m_platform.renderOverlay(*view, rect.size(), base->pixelWidth(), base->pixelHeight());
     auto image = m_platform.compose(base, layer);
     return { image, image ? "" : "the grid could not be drawn on the image" };

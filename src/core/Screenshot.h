@@ -54,7 +54,11 @@ private:
         ImageRef image;
         std::string failure;
     };
-    ImageRef captureBase(Rect& rect, std::string& failure);
+    struct Base {
+        ImageRef image;
+        bool showsGrid = false; // the grid is in it already, as the screen showed it
+    };
+    Base captureBase(Rect& rect, std::string& failure);
     // capture() with the overlay and the flashes off the screen meanwhile.
     ImageRef withoutOverlay(const std::function<ImageRef()>& capture);
     Composed compose();

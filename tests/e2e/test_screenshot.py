@@ -5,6 +5,7 @@ import glob
 import os
 import shutil
 import subprocess
+import time
 import unittest
 
 from harness import BAND_ALPHA, CELL, LEFT_BAND, SCREENSHOT, TOP_BAND, TOP_INSET, DesktopTestCase, wait_until
@@ -113,6 +114,9 @@ class ScreenShotTest(NotificationsHeard, ShotCase):
         self.xterm(100, 160, "known", bg=DARK_BG, text=KNOWN_TEXT)
         _, white = self.xterm(300, 0, "white", bg=WHITE, cols=40, rows=8)
         self.assertLess(self.desktop.geometry(white)[1], TOP_INSET, "reaching up under the top band")
+        # The grid unchanged for a while: the compositing manager shows it as drawn, so the screen
+        # is taken as it is, the grid never leaving it.
+        time.sleep(0.6)
         overlays, flashes = self.shoot()
         path = self.wait_shots(1)[0]
         self.assertRegex(os.path.basename(path), r"^Tavelin_\d{4}-\d\d-\d\d_\d\d\.\d\d\.\d\d\.png$")
@@ -120,8 +124,7 @@ class ScreenShotTest(NotificationsHeard, ShotCase):
         self.assertEqual((shot.width, shot.height), (self.desktop.width, self.desktop.height))
         opaque = subprocess.run(["identify", "-format", "%[opaque]", path], capture_output=True, text=True).stdout
         self.assertEqual(opaque.lower(), "true", "no transparent pixel")
-        # The overlay left the screen for the capture and came back; the flash covered the grid.
-        self.assertEqual([o[0] for o in overlays], ["appeared", "vanished", "appeared"], overlays)
+        self.assertEqual([o[0] for o in overlays], ["appeared"], f"the grid left the screen: {overlays}")
         self.assert_flash_over(flashes, (0, 0, self.desktop.width, self.desktop.height))
 
         # Pixel for pixel what the user sees: xterm, text, bands, lines and headers.
@@ -138,13 +141,11 @@ class ScreenShotTest(NotificationsHeard, ShotCase):
         with open(path, "rb") as f:
             self.assertEqual(self.desktop.clipboard_png(), f.read())
 
-        # Cell labels switched on appear in the next file.
+        # Cell labels switched on just before the shot appear in it: the screen may not show them
+        # yet, so the grid leaves it for the capture and comes back (the flash covers it).
         first_cell = (LEFT_BAND + 1, TOP_INSET + TOP_BAND + 1, CELL - 2, CELL - 2)
-        before = self.desktop.root_image()
-        self.desktop.key("super+shift+l")
-        wait_until(lambda: self.differing_pixels(before, self.desktop.root_image(), first_cell) > 0,
-                   what="labels shown")
-        self.shoot()
+        overlays, _ = self.shoot(lambda: self.desktop.key("super+shift+l", SHOT_KEYS))
+        self.assertEqual([o[0] for o in overlays], ["appeared", "vanished", "appeared"], overlays)
         with_labels = Image.from_png(self.wait_shots(2)[-1])
         self.assertGreater(self.differing_pixels(shot, with_labels, first_cell), 20, "no label in cell A1")
         self.assert_file_shows_the_screen(with_labels)

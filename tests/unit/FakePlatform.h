@@ -24,8 +24,10 @@ public:
     core::Rect frame() const override { return frameValue; }
     uint32_t windowId() const override { return 0x0E00001; }
     void update() override { }
+    bool screenShowsDrawing() const override { return onScreenAsDrawn; }
 
     core::Rect frameValue;
+    bool onScreenAsDrawn = false;
     bool ignoresMouse = false;
     bool shown = false;
     std::vector<std::string> log;

@@ -86,6 +86,19 @@ TEST(Screenshot, WindowModeFallsBackToTheScreenWhenTheTargetIsGone)
     EXPECT_EQ(s.platform.capturedRect, (Rect { 0, 0, 1440, 900 }));
 }
 
+TEST(Screenshot, AGridTheScreenShowsAsDrawnStaysOnItAndIsNotDrawnTwice)
+{
+    Shooting s;
+    s.overlay().onScreenAsDrawn = true;
+    s.app->takeScreenshot();
+    EXPECT_TRUE(s.overlay().log.empty()) << "the grid left the screen";
+    EXPECT_EQ(s.platform.clipboard, "screen");
+    // The first shot's flash would be in the screen: the next one takes the grid and flash off first.
+    s.app->takeScreenshot();
+    EXPECT_EQ(s.overlay().log, (std::vector<std::string> { "out", "front" }));
+    EXPECT_EQ(s.platform.clipboard, "screen+overlay");
+}
+
 TEST(Screenshot, FailureTable)
 {
     const std::string nothing = "Screenshot failed: Nothing was saved or copied: ";

@@ -44,6 +44,9 @@ public:
     // ShmGetImage of area of drawable in ZPixmap format, expected to take bytes bytes.
     Pixels read(xcb_drawable_t drawable, const QRect& area, size_t bytes);
 
+    // A segment of at least bytes to write pixels into for ShmPutImage; null when none can be had.
+    std::shared_ptr<ShmSegment> writable(size_t bytes) { return m_available ? segmentFor(bytes) : nullptr; }
+
     // Gives the kept segment back to the system unless an image still uses it.
     void releaseIdle();
 

@@ -19,6 +19,7 @@ OverlayWidget::OverlayWidget(const core::Rect& frame, core::TavelinView& view, b
     : FloatingWidget(QStringLiteral("Tavelin Overlay"), frame, rank::overlay)
     , m_view(view)
 {
+    setAttribute(Qt::WA_PaintOnScreen);
     setSolid(solid);
 }
 
@@ -30,6 +31,7 @@ void OverlayWidget::setSolid(bool solid)
     if (solid == m_solid)
         return;
     m_solid = solid;
+    noteChange();
     if (solid) {
         if (isVisible())
             repaint();
@@ -57,13 +59,41 @@ void OverlayWidget::bringToFront()
     updateCatcher();
 }
 
-// Repaints everything from the view: it has no notion of partial updates.
-void OverlayWidget::paintEvent(QPaintEvent*)
+void OverlayWidget::noteRepaintAsked()
 {
-    QPainter painter(this);
-    shared::paint::drawOverlay(painter, m_view, { double(width()), double(height()) }, devicePixelRatioF(), m_solid);
-    if (m_solid)
-        shapeToPainting(painter);
+    m_repaintAsked = true;
+    noteChange();
+}
+
+void OverlayWidget::noteChange() { m_lastChange = std::chrono::steady_clock::now(); }
+
+// A compositing manager puts a change on the screen within a frame or two; a fade-in after mapping
+// (xcompmgr -f, picom's fading) lasts up to about 0.35 s.
+bool OverlayWidget::steadyOnScreen() const
+{
+    constexpr auto settled = std::chrono::milliseconds(500);
+    return isVisible() && !m_repaintAsked && std::chrono::steady_clock::now() - m_lastChange >= settled;
+}
+
+// Repaints everything from the view: it has no notion of partial updates. The window gets the
+// part the event asks for (an exposure, without a compositing manager) or all of it.
+void OverlayWidget::paintEvent(QPaintEvent* event)
+{
+    double ratio = devicePixelRatioF();
+    QSize pixels = QSizeF(size() * ratio).toSize();
+    if (QImage* image = m_pixels.begin(pixels, ratio)) {
+        QPainter painter(image);
+        shared::paint::drawOverlay(painter, m_view, { double(width()), double(height()) }, ratio, m_solid);
+        if (m_solid)
+            shapeToPainting(painter);
+        painter.end();
+        QRegion area;
+        for (const QRect& r : event->region())
+            area += QRect(QPointF(r.topLeft() * ratio).toPoint(), QSizeF(r.size() * ratio).toSize());
+        m_pixels.put(windowId(), area.isEmpty() ? QRegion(image->rect()) : area);
+    }
+    m_repaintAsked = false;
+    noteChange();
 }
 
 // The whole backing image is traced, not only the part repainted: the rest still holds what the
@@ -95,6 +125,7 @@ void OverlayWidget::hideEverything() { applyShape(shared::paint::PaintedRegion {
 // Qt may map the window again without painting; the shape must follow this paint's pixels.
 void OverlayWidget::showEvent(QShowEvent* event)
 {
+    noteChange();
     FloatingWidget::showEvent(event);
     if (m_solid)
         update();
@@ -103,18 +134,21 @@ void OverlayWidget::showEvent(QShowEvent* event)
 
 void OverlayWidget::hideEvent(QHideEvent* event)
 {
+    noteChange();
     FloatingWidget::hideEvent(event);
     updateCatcher();
 }
 
 void OverlayWidget::moveEvent(QMoveEvent* event)
 {
+    noteChange();
     FloatingWidget::moveEvent(event);
     updateCatcher();
 }
 
 void OverlayWidget::resizeEvent(QResizeEvent* event)
 {
+    noteChange();
     FloatingWidget::resizeEvent(event);
     updateCatcher();
 }

@@ -4,7 +4,9 @@
 #include "shared/paint/PaintedRegion.h"
 #include "x11/overlay/AdjustInputWindow.h"
 #include "x11/overlay/FloatingWidget.h"
+#include "x11/overlay/WindowBuffer.h"
 
+#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -27,6 +29,14 @@ public:
     void setTakesMouse(bool takesMouse);
     // showOnTop, keeping the pointer catcher (if any) above the overlay.
     void bringToFront();
+    // A repaint was asked for: what the window shows is about to change.
+    void noteRepaintAsked();
+    // Shown, with no change to its drawing, place or size for a while nor one pending: a compositing
+    // manager has long put it on the screen as drawn.
+    bool steadyOnScreen() const;
+
+    // Painted into a WindowBuffer, not through Qt's backing store.
+    QPaintEngine* paintEngine() const override { return nullptr; }
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -43,6 +53,7 @@ private:
     void applyShape(shared::paint::PaintedRegion region);
     void hideEverything();
     void updateCatcher();
+    void noteChange();
     core::Point fromDevicePixels(core::Point p) const;
 
     core::TavelinView& m_view;
@@ -50,6 +61,9 @@ private:
     bool m_takesMouse = false;
     std::optional<shared::paint::PaintedRegion> m_shape; // what the window's bounding region is, while solid
     std::unique_ptr<AdjustInputWindow> m_catcher;
+    WindowBuffer m_pixels;
+    std::chrono::steady_clock::time_point m_lastChange = std::chrono::steady_clock::now();
+    bool m_repaintAsked = false;
 };
 
 }

@@ -65,6 +65,7 @@ class QtOverlayWindow final : public core::OverlayWindow {
 public:
     QtOverlayWindow(const core::Rect& frame, core::TavelinView& view, CompositorWatch& compositor)
         : m_surface(frame, view, !compositor.isCompositing())
+        , m_compositor(compositor)
     {
         QObject::connect(&compositor, &CompositorWatch::compositingChanged, &m_surface,
             [this](bool compositing) { m_surface.setSolid(!compositing); });
@@ -77,10 +78,18 @@ public:
     core::Rect frame() const override { return m_surface.frame(); }
     uint32_t windowId() const override { return m_surface.windowId(); }
     // QWidget::update posts one paint event however often it is called before the paint.
-    void update() override { m_surface.update(); }
+    void update() override
+    {
+        m_surface.noteRepaintAsked();
+        m_surface.update();
+    }
+    // Only a compositing manager blends the translucent drawing; without one, a window moved off
+    // ours leaves an exposed patch until our repaint.
+    bool screenShowsDrawing() const override { return m_compositor.isCompositing() && m_surface.steadyOnScreen(); }
 
 private:
     OverlayWidget m_surface;
+    CompositorWatch& m_compositor;
 };
 
 class QtFlashWindow final : public core::FlashWindow {
