@@ -110,8 +110,9 @@ class Desktop:
     panels asked for: a StatusNotifier host (tray_watcher) or tint2's XEmbed tray (xembed_tray)."""
 
     def __init__(self, width=SCREEN[0], height=SCREEN[1], compositor=True, window_manager=True,
-                 tray_watcher=False, xembed_tray=False):
+                 tray_watcher=False, xembed_tray=False, shared_memory=True):
         self.width, self.height = width, height
+        self.shared_memory = shared_memory  # False: a server without MIT-SHM, as over ssh -X
         self.window_manager = "openbox" if window_manager is True else window_manager or None
         self.with_compositor = compositor and not (self.window_manager and managers.composites(self.window_manager))
         self.tray_watcher, self.xembed_tray = tray_watcher, xembed_tray
@@ -125,7 +126,8 @@ class Desktop:
         read_fd, write_fd = os.pipe()
         xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", f"{self.width}x{self.height}x24",
-             "-nolisten", "tcp", "+extension", "COMPOSITE", "+extension", "RANDR", "-noreset"],
+             "-nolisten", "tcp", "+extension", "COMPOSITE", "+extension", "RANDR", "-noreset"]
+            + ([] if self.shared_memory else ["-extension", "MIT-SHM"]),
             pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.processes.append(xvfb)
         os.close(write_fd)

@@ -209,6 +209,21 @@ class WindowShotTest(ShotCase):
         self.assertEqual(self.differing_pixels(Image.from_png(self.desktop.clipboard_png()), shot), 0)
 
 
+class NoSharedMemoryShotTest(ShotCase):
+    """A server that shares no memory with its clients (a remote display): the grid's pixels and
+    the captures go through requests and replies."""
+
+    desktop_options = {"shared_memory": False}
+
+    def test_grid_and_shot_without_shared_memory(self):
+        self.xterm(100, 160, "known", bg=DARK_BG, text=KNOWN_TEXT)
+        x = clear_of_headers(300)
+        wait_until(lambda: self.desktop.pixel(x, TOP_INSET + TOP_BAND // 2) != self.desktop.pixel(x, TOP_INSET + TOP_BAND + 20),
+                   what="the top band on the screen")
+        self.shoot(lambda: self.desktop.key("super+shift+l", SHOT_KEYS))
+        self.assert_file_shows_the_screen(Image.from_png(self.wait_shots(1)[0]))
+
+
 class NoCompositorShotTest(ShotCase):
     """Without a compositing manager nothing keeps covered windows' pixels but our own redirection.
     (Screen shots without one: test_no_compositor.)"""
