@@ -111,7 +111,7 @@ for width, height in SIZES:
         time.sleep(1.0)
         d.start_tavelin({"TAVELIN_TRACE": "1"})
         d.overlay_window(timeout=20)
-        time.sleep(1.0)
+        time.sleep(2.0)  # idle: the grid drawn, and the drawing's memory given back a second later
         print(f"{width}x{height} (xcompmgr, openbox; {RUNS} runs each)")
         print(f"  resident memory idle after start: {rss_mib(d):.0f} MiB")
 
