@@ -46,6 +46,30 @@ void finishStreaming()
 #endif
 }
 
+// One colour over a fill one to three pixels wide (a vertical line's pixels), four rows at once.
+void sourceOverNarrow(QRgb color, QRgb* pixels, qsizetype stride, int width, int rows)
+{
+    int y = 0;
+#if defined(__SSE2__)
+    const __m128i s = _mm_set1_epi32(int(color));
+    for (; y + 4 <= rows; y += 4) {
+        QRgb* p = pixels + y * stride;
+        for (int x = 0; x < width; ++x) {
+            __m128i d = _mm_setr_epi32(int(p[x]), int(p[x + stride]), int(p[x + 2 * stride]), int(p[x + 3 * stride]));
+            __m128i out = sourceOver4(s, d);
+            p[x] = QRgb(_mm_cvtsi128_si32(out));
+            p[x + stride] = QRgb(_mm_cvtsi128_si32(_mm_srli_si128(out, 4)));
+            p[x + 2 * stride] = QRgb(_mm_cvtsi128_si32(_mm_srli_si128(out, 8)));
+            p[x + 3 * stride] = QRgb(_mm_cvtsi128_si32(_mm_srli_si128(out, 12)));
+        }
+    }
+#endif
+    for (; y < rows; ++y) {
+        for (int x = 0; x < width; ++x)
+            pixels[y * stride + x] = sourceOver(color, pixels[y * stride + x]);
+    }
+}
+
 }
 
 // The area cut into strips of rows, with the shapes that touch each strip in drawing order.
@@ -55,9 +79,11 @@ struct PixelTarget::Strips {
     int count = 0;
     std::vector<uint32_t> first; // by strip: index into shapes of its first entry; count + 1 of them
     std::vector<uint32_t> shapes;
+    std::vector<uint32_t> next;
 
-    Strips(const QRect& area, const std::vector<Shape>& list)
+    void layOut(const QRect& area, const std::vector<Shape>& list)
     {
+        shift = 2;
         while (shift < 6 && (qsizetype(area.width()) * 4 << (shift + 1)) <= stripBytes)
             ++shift;
         rows = 1 << shift;
@@ -74,7 +100,7 @@ struct PixelTarget::Strips {
         for (size_t i = 1; i < first.size(); ++i)
             first[i] += first[i - 1];
         shapes.resize(first.back());
-        std::vector<uint32_t> next(first.begin(), first.end() - 1);
+        next.assign(first.begin(), first.end() - 1);
         for (uint32_t index = 0; index < uint32_t(list.size()); ++index) {
             auto [from, to] = span(list[index]);
             for (int i = from; i <= to; ++i)
@@ -83,11 +109,34 @@ struct PixelTarget::Strips {
     }
 };
 
+// The lists a frame's shapes and flush take, kept from frame to frame on each painting thread:
+// a 4K frame notes tens of thousands of shapes, and taking the memory anew every frame costs
+// more than using it. (The strip buffers are taken anew: kept, they made the flush slower.)
+struct PixelTarget::Scratch {
+    Strips strips;
+    std::vector<Shape> spareShapes;
+
+    static Scratch& ofThisThread()
+    {
+        thread_local Scratch scratch;
+        return scratch;
+    }
+};
+
 PixelTarget::PixelTarget(QImage& image, const QRect& area)
     : m_bits(image.bits())
     , m_stride(image.bytesPerLine())
     , m_area(area)
 {
+    m_shapes.swap(Scratch::ofThisThread().spareShapes);
+    m_shapes.clear();
+}
+
+PixelTarget::~PixelTarget()
+{
+    auto& spare = Scratch::ofThisThread().spareShapes;
+    if (m_shapes.capacity() > spare.capacity())
+        spare.swap(m_shapes);
 }
 
 // A painter on a widget paints, through redirection, on the backing store's image: the engine's
@@ -146,7 +195,9 @@ void PixelTarget::flush()
 {
     if (m_shapes.empty() && !m_clearOwed)
         return;
-    Strips strips(m_area, m_shapes);
+    Scratch& scratch = Scratch::ofThisThread();
+    Strips& strips = scratch.strips;
+    strips.layOut(m_area, m_shapes);
     const qsizetype width = m_area.width();
     size_t bands = qsizetype(m_area.width()) * m_area.height() >= minPixelsForThreads
         ? image::bandCount(strips.count, 1, 2)
@@ -175,14 +226,15 @@ void PixelTarget::flush()
                 const Shape& s = m_shapes[strips.shapes[i]];
                 int y0 = std::max(top, s.rect.top()), y1 = std::min(bottom, s.rect.bottom());
                 int left = s.rect.left() - m_area.left(), n = s.rect.width();
+                if (!s.source && n < 4 && qAlpha(s.color) != 255) {
+                    sourceOverNarrow(s.color, bufferRow(y0) + left, width, n, y1 - y0 + 1);
+                    continue;
+                }
                 for (int y = y0; y <= y1; ++y) {
                     QRgb* pixels = bufferRow(y) + left;
                     if (!s.source) {
                         if (qAlpha(s.color) == 255)
                             std::fill(pixels, pixels + n, s.color);
-                        else if (n < 4)
-                            for (int x = 0; x < n; ++x)
-                                pixels[x] = sourceOver(s.color, pixels[x]);
                         else
                             sourceOverFill(s.color, pixels, n);
                     } else {

@@ -43,6 +43,10 @@ public:
     // or none.
     static QImage* imageOf(QPainter& painter);
 
+    ~PixelTarget();
+    PixelTarget(PixelTarget&&) noexcept = default;
+    PixelTarget& operator=(PixelTarget&&) noexcept = default;
+
     // Every pixel of the area to transparent.
     void clear();
     // Source-over of one premultiplied colour on every pixel of rect.
@@ -62,6 +66,8 @@ public:
 
     const QRect& area() const { return m_area; }
 
+    struct Strips;
+
 private:
     PixelTarget(QImage& image, const QRect& area);
 
@@ -73,7 +79,7 @@ private:
         int sourceStride; // in pixels
         const QRgb* source;
     };
-    struct Strips;
+    struct Scratch;
 
     uchar* m_bits;
     qsizetype m_stride;
