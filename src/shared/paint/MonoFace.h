@@ -40,7 +40,11 @@ struct GlyphSprite {
 struct RunKey {
     std::array<uint64_t, 2> text {};
     double before = 0;
-    friend bool operator==(const RunKey&, const RunKey&) = default;
+    // Word by word: the defaulted comparison goes through memcmp, a call per look-up.
+    friend bool operator==(const RunKey& a, const RunKey& b)
+    {
+        return a.text[0] == b.text[0] && a.text[1] == b.text[1] && a.before == b.before;
+    }
 };
 struct RunKeyHash {
     size_t operator()(const RunKey& k) const;
