@@ -23,7 +23,14 @@ namespace tavelin::shared::paint {
 QFont monospacedBaseFont(core::FontWeight weight);
 
 // Index of a character the prepared glyphs cover (A–Z, then 0–9), or -1.
-int preparedSlot(char c);
+inline int preparedSlot(char c)
+{
+    if (c >= 'A' && c <= 'Z')
+        return c - 'A';
+    if (c >= '0' && c <= '9')
+        return 26 + (c - '0');
+    return -1;
+}
 // True when every character of a non-empty text has a prepared glyph.
 bool isPreparedText(std::string_view text);
 

@@ -11,7 +11,6 @@
 #include <array>
 #include <cassert>
 #include <cmath>
-#include <cstring>
 
 namespace tavelin::shared::paint {
 
@@ -296,7 +295,9 @@ const GlyphSprite* QPainterCanvas::memoRun(const MonoFace& face, const GlyphSpri
     RunKey key;
     if (part.size() > sizeof key.text)
         return nullptr;
-    std::memcpy(key.text.data(), part.data(), part.size());
+    // Packed as bytes in memory order; a loop here beats a call to memcpy of a few bytes.
+    for (size_t i = 0; i < part.size(); ++i)
+        key.text[i / 8] |= uint64_t(uint8_t(part[i])) << (8 * (i % 8));
     key.before = before;
     if (m_lastRun.generation == m_runMemoGeneration && m_lastRun.key == key)
         return m_lastRun.run;
@@ -330,15 +331,17 @@ void QPainterCanvas::blendSprites(std::string_view text, QPoint pen, const MonoF
         while (end < text.size() && (text[end] >= '0' && text[end] <= '9') == digits)
             ++end;
         std::string_view part = text.substr(start, end - start);
+        // The text is prepared: every character of the part is a letter, or every one a digit.
+        auto slotOf = [digits](char ch) { return digits ? 26 + (ch - '0') : ch - 'A'; };
         if (const GlyphSprite* run = memoRun(face, sprites, part, before)) {
             m_target->blend(run->view, pen + run->offset);
             for (char ch : part) {
-                x += face.advance(preparedSlot(ch));
-                before += face.advance(preparedSlot(ch));
+                x += face.advance(slotOf(ch));
+                before += face.advance(slotOf(ch));
             }
         } else {
             for (char ch : part) {
-                int slot = preparedSlot(ch);
+                int slot = slotOf(ch);
                 const GlyphSprite& sprite = sprites.glyphs[size_t(slot)];
                 m_target->blend(sprite.view, QPoint(nearestPixel(x), pen.y()) + sprite.offset);
                 x += face.advance(slot);
