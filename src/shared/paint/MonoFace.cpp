@@ -72,15 +72,6 @@ QFont monospacedBaseFont(core::FontWeight weight)
     return font;
 }
 
-int preparedSlot(char c)
-{
-    if (c >= 'A' && c <= 'Z')
-        return c - 'A';
-    if (c >= '0' && c <= '9')
-        return 26 + (c - '0');
-    return -1;
-}
-
 bool isPreparedText(std::string_view text)
 {
     return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return preparedSlot(c) >= 0; });

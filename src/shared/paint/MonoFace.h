@@ -23,7 +23,14 @@ namespace tavelin::shared::paint {
 QFont monospacedBaseFont(core::FontWeight weight);
 
 // Index of a character the prepared glyphs cover (A–Z, then 0–9), or -1.
-int preparedSlot(char c);
+inline int preparedSlot(char c)
+{
+    if (c >= 'A' && c <= 'Z')
+        return c - 'A';
+    if (c >= '0' && c <= '9')
+        return 26 + (c - '0');
+    return -1;
+}
 // True when every character of a non-empty text has a prepared glyph.
 bool isPreparedText(std::string_view text);
 
@@ -40,7 +47,11 @@ struct GlyphSprite {
 struct RunKey {
     std::array<uint64_t, 2> text {};
     double before = 0;
-    friend bool operator==(const RunKey&, const RunKey&) = default;
+    // Word by word: the defaulted comparison goes through memcmp, a call per look-up.
+    friend bool operator==(const RunKey& a, const RunKey& b)
+    {
+        return a.text[0] == b.text[0] && a.text[1] == b.text[1] && a.before == b.before;
+    }
 };
 struct RunKeyHash {
     size_t operator()(const RunKey& k) const;

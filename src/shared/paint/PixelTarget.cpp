@@ -46,40 +46,95 @@ void finishStreaming()
 #endif
 }
 
+// One colour over a fill one to three pixels wide (a vertical line's pixels), four rows at once.
+void sourceOverNarrow(QRgb color, QRgb* pixels, qsizetype stride, int width, int rows)
+{
+    int y = 0;
+#if defined(__SSE2__)
+    const __m128i s = _mm_set1_epi32(int(color));
+    for (; y + 4 <= rows; y += 4) {
+        QRgb* p = pixels + y * stride;
+        for (int x = 0; x < width; ++x) {
+            __m128i d = _mm_setr_epi32(int(p[x]), int(p[x + stride]), int(p[x + 2 * stride]), int(p[x + 3 * stride]));
+            __m128i out = sourceOver4(s, d);
+            p[x] = QRgb(_mm_cvtsi128_si32(out));
+            p[x + stride] = QRgb(_mm_cvtsi128_si32(_mm_srli_si128(out, 4)));
+            p[x + 2 * stride] = QRgb(_mm_cvtsi128_si32(_mm_srli_si128(out, 8)));
+            p[x + 3 * stride] = QRgb(_mm_cvtsi128_si32(_mm_srli_si128(out, 12)));
+        }
+    }
+#endif
+    for (; y < rows; ++y) {
+        for (int x = 0; x < width; ++x)
+            pixels[y * stride + x] = sourceOver(color, pixels[y * stride + x]);
+    }
 }
 
-// The area cut into strips of rows, with the shapes that touch each strip in drawing order.
+}
+
+// The area cut into strips of rows, and for each band of strips the shapes that touch each of
+// its strips in drawing order (found by the band's own thread).
 struct PixelTarget::Strips {
     int shift = 2; // a strip has 1 << shift rows
     int rows = 4;
     int count = 0;
-    std::vector<uint32_t> first; // by strip: index into shapes of its first entry; count + 1 of them
-    std::vector<uint32_t> shapes;
+    struct Band {
+        int from = 0; // the band's first strip
+        std::vector<uint32_t> first; // by strip from `from`: index into shapes of its first entry, one more at the end
+        std::vector<uint32_t> shapes;
+        std::vector<uint32_t> next;
+    };
+    std::vector<Band> bands;
 
-    Strips(const QRect& area, const std::vector<Shape>& list)
+    void layOut(const QRect& area, size_t bandCount)
     {
+        shift = 2;
         while (shift < 6 && (qsizetype(area.width()) * 4 << (shift + 1)) <= stripBytes)
             ++shift;
         rows = 1 << shift;
         count = (area.height() + rows - 1) / rows;
-        first.assign(size_t(count) + 1, 0);
+        if (bands.size() < bandCount)
+            bands.resize(bandCount);
+    }
+
+    int bandStart(size_t band, size_t bandCount) const { return int(size_t(count) * band / bandCount); }
+
+    void collect(Band& band, int from, int to, const QRect& area, const std::vector<Shape>& list) const
+    {
+        band.from = from;
+        band.first.assign(size_t(to - from) + 1, 0);
         auto span = [&](const Shape& s) {
-            return std::pair { (s.rect.top() - area.top()) >> shift, (s.rect.bottom() - area.top()) >> shift };
+            return std::pair { std::max(from, (s.rect.top() - area.top()) >> shift) - from,
+                std::min(to - 1, (s.rect.bottom() - area.top()) >> shift) - from };
         };
         for (const auto& s : list) {
-            auto [from, to] = span(s);
-            for (int i = from; i <= to; ++i)
-                ++first[size_t(i) + 1];
+            auto [a, b] = span(s);
+            for (int i = a; i <= b; ++i)
+                ++band.first[size_t(i) + 1];
         }
-        for (size_t i = 1; i < first.size(); ++i)
-            first[i] += first[i - 1];
-        shapes.resize(first.back());
-        std::vector<uint32_t> next(first.begin(), first.end() - 1);
+        for (size_t i = 1; i < band.first.size(); ++i)
+            band.first[i] += band.first[i - 1];
+        band.shapes.resize(band.first.back());
+        band.next.assign(band.first.begin(), band.first.end() - 1);
         for (uint32_t index = 0; index < uint32_t(list.size()); ++index) {
-            auto [from, to] = span(list[index]);
-            for (int i = from; i <= to; ++i)
-                shapes[next[size_t(i)]++] = index;
+            auto [a, b] = span(list[index]);
+            for (int i = a; i <= b; ++i)
+                band.shapes[band.next[size_t(i)]++] = index;
         }
+    }
+};
+
+// The lists a frame's shapes and flush take, kept from frame to frame on each painting thread:
+// a 4K frame notes tens of thousands of shapes, and taking the memory anew every frame costs
+// more than using it. (The strip buffers are taken anew: kept, they made the flush slower.)
+struct PixelTarget::Scratch {
+    Strips strips;
+    std::vector<Shape> spareShapes;
+
+    static Scratch& ofThisThread()
+    {
+        thread_local Scratch scratch;
+        return scratch;
     }
 };
 
@@ -88,6 +143,15 @@ PixelTarget::PixelTarget(QImage& image, const QRect& area)
     , m_stride(image.bytesPerLine())
     , m_area(area)
 {
+    m_shapes.swap(Scratch::ofThisThread().spareShapes);
+    m_shapes.clear();
+}
+
+PixelTarget::~PixelTarget()
+{
+    auto& spare = Scratch::ofThisThread().spareShapes;
+    if (m_shapes.capacity() > spare.capacity())
+        spare.swap(m_shapes);
 }
 
 // A painter on a widget paints, through redirection, on the backing store's image: the engine's
@@ -146,19 +210,26 @@ void PixelTarget::flush()
 {
     if (m_shapes.empty() && !m_clearOwed)
         return;
-    Strips strips(m_area, m_shapes);
+    Scratch& scratch = Scratch::ofThisThread();
+    Strips& strips = scratch.strips;
     const qsizetype width = m_area.width();
+    strips.layOut(m_area, 1);
     size_t bands = qsizetype(m_area.width()) * m_area.height() >= minPixelsForThreads
         ? image::bandCount(strips.count, 1, 2)
         : 1;
+    strips.layOut(m_area, bands);
     // Every buffer is taken here: a helper thread that allocated would get a heap of its own.
     std::vector<std::vector<QRgb>> buffers(bands, std::vector<QRgb>(size_t(width) * size_t(strips.rows)));
+#if defined(TAVELIN_WIDE_BLENDS)
+    const bool wideBlends = wide::available();
+#endif
     auto drawStrips = [&](size_t band) {
         QRgb* buffer = buffers[band].data();
-        int from = int(size_t(strips.count) * band / bands);
-        int to = int(size_t(strips.count) * (band + 1) / bands);
+        int from = strips.bandStart(band, bands), to = strips.bandStart(band + 1, bands);
+        Strips::Band& list = strips.bands[band];
+        strips.collect(list, from, to, m_area, m_shapes);
         for (int strip = from; strip < to; ++strip) {
-            uint32_t begin = strips.first[size_t(strip)], end = strips.first[size_t(strip) + 1];
+            uint32_t begin = list.first[size_t(strip - from)], end = list.first[size_t(strip - from) + 1];
             if (begin == end && !m_clearOwed)
                 continue;
             int top = m_area.top() + strip * strips.rows;
@@ -172,17 +243,28 @@ void PixelTarget::flush()
                     std::memcpy(bufferRow(y), imageRow(y), size_t(width) * sizeof(QRgb));
             }
             for (uint32_t i = begin; i < end; ++i) {
-                const Shape& s = m_shapes[strips.shapes[i]];
+                const Shape& s = m_shapes[list.shapes[i]];
                 int y0 = std::max(top, s.rect.top()), y1 = std::min(bottom, s.rect.bottom());
                 int left = s.rect.left() - m_area.left(), n = s.rect.width();
+                if (!s.source && n < 4 && qAlpha(s.color) != 255) {
+                    sourceOverNarrow(s.color, bufferRow(y0) + left, width, n, y1 - y0 + 1);
+                    continue;
+                }
+#if defined(TAVELIN_WIDE_BLENDS)
+                if (wideBlends && qAlpha(s.color) != 255) {
+                    if (s.source)
+                        wide::sourceOverRows(s.source + qsizetype(y0 - s.rect.top()) * s.sourceStride, s.sourceStride,
+                            bufferRow(y0) + left, width, n, y1 - y0 + 1);
+                    else
+                        wide::sourceOverFillRows(s.color, bufferRow(y0) + left, width, n, y1 - y0 + 1);
+                    continue;
+                }
+#endif
                 for (int y = y0; y <= y1; ++y) {
                     QRgb* pixels = bufferRow(y) + left;
                     if (!s.source) {
                         if (qAlpha(s.color) == 255)
                             std::fill(pixels, pixels + n, s.color);
-                        else if (n < 4)
-                            for (int x = 0; x < n; ++x)
-                                pixels[x] = sourceOver(s.color, pixels[x]);
                         else
                             sourceOverFill(s.color, pixels, n);
                     } else {

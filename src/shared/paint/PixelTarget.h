@@ -43,6 +43,10 @@ public:
     // or none.
     static QImage* imageOf(QPainter& painter);
 
+    ~PixelTarget();
+    PixelTarget(PixelTarget&&) noexcept = default;
+    PixelTarget& operator=(PixelTarget&&) noexcept = default;
+
     // Every pixel of the area to transparent.
     void clear();
     // Source-over of one premultiplied colour on every pixel of rect.
@@ -52,7 +56,14 @@ public:
     void blend(const QImage& sprite, QPoint topLeft) { blend(SpritePixels::of(sprite), topLeft); }
     void blend(const SpritePixels& sprite, QPoint topLeft)
     {
-        QRect r = QRect(topLeft, QSize(sprite.width, sprite.height)) & m_area;
+        QRect whole(topLeft, QSize(sprite.width, sprite.height));
+        // Nearly every sprite lies inside: no clipping to work out.
+        if (sprite.bits && whole.left() >= m_area.left() && whole.top() >= m_area.top()
+            && whole.right() <= m_area.right() && whole.bottom() <= m_area.bottom() && !whole.isEmpty()) {
+            m_shapes.push_back({ whole, 0, sprite.stride, sprite.bits });
+            return;
+        }
+        QRect r = whole & m_area;
         if (sprite.bits && !r.isEmpty())
             m_shapes.push_back({ r, 0, sprite.stride,
                 sprite.bits + (r.top() - topLeft.y()) * sprite.stride + (r.left() - topLeft.x()) });
@@ -61,6 +72,8 @@ public:
     void flush();
 
     const QRect& area() const { return m_area; }
+
+    struct Strips;
 
 private:
     PixelTarget(QImage& image, const QRect& area);
@@ -73,7 +86,7 @@ private:
         int sourceStride; // in pixels
         const QRgb* source;
     };
-    struct Strips;
+    struct Scratch;
 
     uchar* m_bits;
     qsizetype m_stride;

@@ -249,7 +249,7 @@ void QPainterCanvas::drawText(std::string_view text, core::Point centre, const c
 // rasterized once per size and colour and each later copy is a plain blend.
 bool QPainterCanvas::drawPreparedText(std::string_view text, core::Point centre, const core::Font& font, const core::Color& color)
 {
-    if (!m_axisAligned || !isPreparedText(text))
+    if (!m_axisAligned)
         return false;
     // Every cell name of a frame has the same font.
     if (!m_face.face || !(m_face.font == font))
@@ -257,8 +257,18 @@ bool QPainterCanvas::drawPreparedText(std::string_view text, core::Point centre,
     const auto& face = m_face.face;
     if (!face)
         return false;
-    QPointF c = m_toDevice.map(QPointF(centre.x, centre.y));
-    QPoint pen(nearestPixel(c.x() - face->width(text) / 2), nearestPixel(c.y() - face->height() / 2 + face->ascent()));
+    // One pass: every character prepared, and the text's advance.
+    double width = 0;
+    for (char ch : text) {
+        int slot = preparedSlot(ch);
+        if (slot < 0)
+            return false;
+        width += face->advance(slot);
+    }
+    // The painter only scales and moves: the point maps as QTransform::map maps it.
+    double cx = m_toDevice.m11() * centre.x + m_toDevice.dx();
+    double cy = m_toDevice.m22() * centre.y + m_toDevice.dy();
+    QPoint pen(nearestPixel(cx - width / 2), nearestPixel(cy - face->height() / 2 + face->ascent()));
     QRgb rgba = textRgba(color);
     if (m_target)
         blendSprites(text, pen, *face, rgba);
@@ -277,6 +287,30 @@ QRgb QPainterCanvas::textRgba(const core::Color& color)
     return m_lastTextRgba;
 }
 
+// The face's run for a part of a text, remembered by this canvas: along a row of a grid the
+// row number repeats (the last one asked for), down a column the letters (a few hundred slots).
+const GlyphSprite* QPainterCanvas::memoRun(const MonoFace& face, const GlyphSprites& sprites, std::string_view part,
+    double before)
+{
+    RunKey key;
+    if (part.size() > sizeof key.text)
+        return nullptr;
+    // Packed as bytes in memory order; a loop here beats a call to memcpy of a few bytes.
+    for (size_t i = 0; i < part.size(); ++i)
+        key.text[i / 8] |= uint64_t(uint8_t(part[i])) << (8 * (i % 8));
+    key.before = before;
+    if (m_lastRun.generation == m_runMemoGeneration && m_lastRun.key == key)
+        return m_lastRun.run;
+    uint64_t mixed = (key.text[0] ^ (key.text[1] * 0x9e3779b97f4a7c15ULL)) + uint64_t(before * 64) * 0xc2b2ae3d27d4eb4fULL;
+    auto& slot = m_runMemo[size_t((mixed * 0x9e3779b97f4a7c15ULL) >> (64 - runMemoBits))];
+    if (slot.generation != m_runMemoGeneration || !(slot.key == key))
+        slot = { key, face.run(sprites, part, before), m_runMemoGeneration };
+    // Only the later part of a text (the number of a cell name) is kept as the last one.
+    if (before > 0)
+        m_lastRun = slot;
+    return slot.run;
+}
+
 // Column names and row numbers recur all over a grid: each run of letters or of digits is blended
 // as one sprite made once, where the face can make it, else glyph by glyph.
 void QPainterCanvas::blendSprites(std::string_view text, QPoint pen, const MonoFace& face, QRgb color)
@@ -285,6 +319,7 @@ void QPainterCanvas::blendSprites(std::string_view text, QPoint pen, const MonoF
         m_sprites = { &face, color, face.sprites(color) };
         // The target reads the sprites' pixels when it is flushed.
         m_keptSprites.push_back(m_sprites.sprites);
+        ++m_runMemoGeneration;
     }
     const GlyphSprites& sprites = *m_sprites.sprites;
     // Advanced as the glyphs are, in the same order, so each lands where it always has.
@@ -296,15 +331,17 @@ void QPainterCanvas::blendSprites(std::string_view text, QPoint pen, const MonoF
         while (end < text.size() && (text[end] >= '0' && text[end] <= '9') == digits)
             ++end;
         std::string_view part = text.substr(start, end - start);
-        if (const GlyphSprite* run = face.run(sprites, part, before)) {
+        // The text is prepared: every character of the part is a letter, or every one a digit.
+        auto slotOf = [digits](char ch) { return digits ? 26 + (ch - '0') : ch - 'A'; };
+        if (const GlyphSprite* run = memoRun(face, sprites, part, before)) {
             m_target->blend(run->view, pen + run->offset);
             for (char ch : part) {
-                x += face.advance(preparedSlot(ch));
-                before += face.advance(preparedSlot(ch));
+                x += face.advance(slotOf(ch));
+                before += face.advance(slotOf(ch));
             }
         } else {
             for (char ch : part) {
-                int slot = preparedSlot(ch);
+                int slot = slotOf(ch);
                 const GlyphSprite& sprite = sprites.glyphs[size_t(slot)];
                 m_target->blend(sprite.view, QPoint(nearestPixel(x), pen.y()) + sprite.offset);
                 x += face.advance(slot);

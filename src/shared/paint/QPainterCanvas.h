@@ -11,6 +11,7 @@
 #include <QTransform>
 #include <QVector>
 
+#include <array>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -56,6 +57,7 @@ private:
     void fillWholePixels(const QRect& rect, const QColor& color);
     bool drawPreparedText(std::string_view text, core::Point centre, const core::Font& font, const core::Color& color);
     void blendSprites(std::string_view text, QPoint pen, const MonoFace& face, QRgb color);
+    const GlyphSprite* memoRun(const MonoFace& face, const GlyphSprites& sprites, std::string_view part, double before);
     void appendToRun(std::string_view text, QPoint pen, const std::shared_ptr<const MonoFace>& face, QRgb color);
     void drawTextWithQPainter(std::string_view text, core::Point centre, const core::Font& font, const core::Color& color);
     QRect deviceBounds() const;
@@ -83,6 +85,16 @@ private:
     };
     FaceChoice m_face; // the face last drawn in
     std::vector<std::shared_ptr<const GlyphSprites>> m_keptSprites; // blended since the last flush
+    // Runs looked up for m_sprites: a slot is good while its generation is the current one.
+    struct RunMemo {
+        RunKey key;
+        const GlyphSprite* run = nullptr;
+        uint32_t generation = 0;
+    };
+    static constexpr int runMemoBits = 9;
+    std::array<RunMemo, size_t(1) << runMemoBits> m_runMemo {};
+    RunMemo m_lastRun;
+    uint32_t m_runMemoGeneration = 1;
     std::optional<core::Color> m_lastTextColor;
     QRgb m_lastTextRgba = 0;
 
