@@ -2,6 +2,7 @@
 the real tavelin binary, and readers for windows, pixels, the tray and the clipboard; with what
 the tests share about the grid's geometry and pixels. Everything started here is ended by pid."""
 
+import glob
 import os
 import select
 import shutil
@@ -64,12 +65,23 @@ def end(process):
     if process.poll() is None:
         process.terminate()
         try:
-            process.wait(timeout=5)
+            process.wait(timeout=10)
         except subprocess.TimeoutExpired:
             process.kill()
             process.wait()
-    if process.stdout:
-        process.stdout.close()
+    for pipe in (process.stdin, process.stdout):
+        if pipe:
+            pipe.close()
+
+
+def end_all(processes):
+    """Ends processes, last started first, all asked at once."""
+    for p in reversed(processes):
+        if p.poll() is None:
+            p.terminate()
+    for p in reversed(processes):
+        end(p)
+    processes.clear()
 
 
 class LineReader:
@@ -164,12 +176,7 @@ class Desktop:
         return self
 
     def stop(self):
-        for p in reversed(self.processes):
-            if p.poll() is None:
-                p.terminate()
-        for p in reversed(self.processes):
-            end(p)
-        self.processes.clear()
+        end_all(self.processes)
         shutil.rmtree(self.home, ignore_errors=True)
 
     def spawn(self, argv, **kwargs):
@@ -183,7 +190,7 @@ class Desktop:
                               check=check, **kwargs).stdout
 
     def has_owner(self, selection):
-        return self.probe("watch-owner", selection, 0).split()[1:] not in ([], ["0x0"])
+        return self.probe("owner", selection).strip() not in ("", "0x0")
 
     def start_compositor(self):
         self.compositor = self.spawn(["xcompmgr", "-n"])
@@ -272,6 +279,22 @@ class Desktop:
         self.run(command or ["xdotool", "set_desktop", str(number)], check=True)
         wait_until(lambda: self.run(["xdotool", "get_desktop"]).strip() == str(number), what=f"desktop {number}")
 
+    def set_desktop_count(self, count, command=None):
+        """Asks for count virtual desktops until there are (a manager just started may miss a request)."""
+        def done():
+            if self.run(["xdotool", "get_num_desktops"]).strip() == str(count):
+                return True
+            self.run(command or ["xdotool", "set_num_desktops", str(count)], check=True)
+        wait_until(done, timeout=20, what=f"{count} desktops")
+
+    def wallpaper(self, *colours):
+        """A desktop window in vertical stripes of these colours beneath every window, for an hour,
+        once it shows along the top row."""
+        wall = self.spawn([PROBE, "desktop-window", "3600"] + ["%02x%02x%02x" % c for c in colours], stdout=subprocess.PIPE)
+        LineReader(wall).next_matching("ready")
+        stripes = [colours[x * len(colours) // self.width] for x in range(self.width)]
+        wait_until(lambda: self.root_pixels(0, 0, self.width, 1)[0] == stripes, timeout=10, what="the wallpaper")
+
     def seen_frame(self, window):
         """What the user sees of a window: the client grown by the frame extents the window manager
         states, or else the root's child holding it (a manager's frame can have invisible edges)."""
@@ -341,6 +364,11 @@ class Desktop:
     def click(self, x, y, button=1):
         self.run(["xdotool", "mousemove", str(x), str(y), "click", str(button)], check=True)
 
+    def drag(self, *points):
+        """Presses the left button at the first point, moves through the others, lets go at the last."""
+        moves = [arg for point in points[1:] for arg in ("mousemove", *map(str, point))]
+        self.run(["xdotool", "mousemove", *map(str, points[0]), "mousedown", "1", *moves, "mouseup", "1"], check=True)
+
     def grabbed(self, device="pointer"):
         """True while some client holds the pointer (or keyboard): a grab of our own is refused."""
         return subprocess.run([PROBE, "hold-grab", device, "0"], env=self.env, capture_output=True).returncode != 0
@@ -394,6 +422,10 @@ class Desktop:
     def pixel(self, x, y):
         return self.root_pixels(x, y, 1, 1)[0][0]
 
+    def shots(self, folder=None):
+        """The screenshot files in folder (the Desktop folder unless given)."""
+        return glob.glob(os.path.join(folder or os.path.join(self.home, "Desktop"), "Tavelin_*.png"))
+
     def clipboard_png(self):
         return subprocess.run(["xclip", "-selection", "clipboard", "-t", "image/png", "-o"], env=self.env,
                               capture_output=True, timeout=10).stdout
@@ -409,10 +441,12 @@ class DesktopTestCase(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.desktop = Desktop(**cls.desktop_options).start()
+        cls.addClassCleanup(cls.desktop.stop)   # also after a failed setUpClass
+        cls.prepare_desktop()
 
     @classmethod
-    def tearDownClass(cls):
-        cls.desktop.stop()
+    def prepare_desktop(cls):
+        """What a test class adds to its desktop before its tests."""
 
     def setUp(self):
         if self.start_tavelin:

@@ -36,11 +36,6 @@ def command(name, home):
     return [arg.format(home=home) for arg in MANAGERS[name][0]]
 
 
-def desktop_count_command(name, count):
-    """The command that asks for count desktops, or None where the manager makes them itself."""
-    return None if name == "i3" else ["xdotool", "set_num_desktops", str(count)]
-
-
 def switch_command(name, desktop):
     """The command that switches to desktop (from 0): i3's workspaces exist only while visited."""
     if name == "i3":

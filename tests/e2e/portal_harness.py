@@ -10,7 +10,7 @@ import subprocess
 import sys
 
 from harness import wait_until
-from wayland_harness import WaylandSession
+from wayland_harness import WaylandSession, WaylandTestCase
 
 FRONTEND = "/usr/libexec/xdg-desktop-portal"
 WLR_BACKEND = "/usr/libexec/xdg-desktop-portal-wlr"
@@ -20,8 +20,6 @@ TEST_BUS_NAME = "org.tavelin.test.Portal"
 TEST_DESKTOP = "tavelin-test"
 
 
-def missing_portals():
-    return [p for p in (FRONTEND, WLR_BACKEND) if not os.path.exists(p)] + [t for t in ("pipewire",) if not shutil.which(t)]
 
 
 class PortalSession(WaylandSession):
@@ -83,6 +81,24 @@ class PortalSession(WaylandSession):
         if answer != f"activated {shortcut_id}":
             raise AssertionError(f"the shortcuts backend did not activate {shortcut_id}: {answer!r}")
 
+    def logs(self):
+        return f"{self.stderr()}; the portals said: {self.portal_stderr()}"
+
     def portal_stderr(self):
         with open(self.portal_log, errors="replace") as f:
             return f.read()
+
+
+class PortalTestCase(WaylandTestCase):
+    """A WaylandTestCase on a PortalSession, with the shortcuts backend when shortcuts is set."""
+
+    tools = ("pipewire",)
+    shortcuts = False
+
+    @classmethod
+    def missing(cls):
+        return super().missing() + [p for p in (FRONTEND, WLR_BACKEND) if not os.path.exists(p)]
+
+    @classmethod
+    def make_session(cls):
+        return PortalSession(shortcuts=cls.shortcuts)

@@ -44,8 +44,7 @@ class ShortcutsTest(ShortcutCase):
     """Shortcuts pressed while a terminal has the keyboard; the terminal logs every byte it gets."""
 
     @classmethod
-    def setUpClass(cls):
-        super().setUpClass()
+    def prepare_desktop(cls):
         cls.typed_path = os.path.join(cls.desktop.home, "typed")
         open(cls.typed_path, "wb").close()
         # In the lower right, clear of every place the tests read.

@@ -3,8 +3,9 @@ the grid and its cell names toggled through the command line."""
 
 import unittest
 
-from harness import BAND_ALPHA, CELL, GRID_TOP, LEFT_BAND, TOP_BAND, TOP_INSET, wait_until
-from pixels import near, off_background, over
+from gridlines import C4_BOX
+from harness import BAND_ALPHA, CELL, GRID_TOP, LEFT_BAND, TOP_BAND, TOP_INSET
+from pixels import ink, near, over
 from wayland_harness import WaylandTestCase
 
 
@@ -22,23 +23,19 @@ class WaylandGrid(WaylandTestCase):
         self.assertEqual(image.pixel(LEFT_BAND + CELL - 5, inside), background)
         self.assertNotEqual(image.pixel(LEFT_BAND + CELL // 2, GRID_TOP + CELL), background)
 
-    def test_grid_toggles_from_the_command_line(self):
-        self.assertEqual(self.session.cli("grid", "toggle")[0], 0)
-        wait_until(lambda: not self.session.grid_drawn(), timeout=10, interval=0.2, what="grid hidden")
-        self.assertEqual(self.session.cli("grid", "toggle")[0], 0)
-        wait_until(self.session.grid_drawn, timeout=10, interval=0.2, what="grid shown again")
+    def test_grid_and_cell_names_toggle_from_the_command_line(self):
+        self.session.ok("grid", "toggle")
+        self.wait(lambda: not self.session.grid_drawn(), "grid hidden")
+        self.session.ok("grid", "toggle")
+        self.wait(self.session.grid_drawn, "grid shown again")
 
-    def test_cell_names_come_and_go_with_the_command_line(self):
-        c4 = (LEFT_BAND + 2 * CELL + 8, GRID_TOP + 3 * CELL + 8, CELL - 16, CELL - 16)
-
-        def ink():
-            return len(off_background(sum(self.session.screen().rows(*c4), [])))
-
-        self.assertEqual(ink(), 0)
-        self.assertEqual(self.session.cli("labels", "on")[0], 0)
-        wait_until(lambda: ink() > 10, timeout=10, interval=0.2, what="the name drawn in C4")
-        self.assertEqual(self.session.cli("labels", "toggle")[0], 0)
-        wait_until(lambda: ink() == 0, timeout=10, interval=0.2, what="cell names gone")
+        def c4_ink():
+            return ink(self.session.screen().rows(*C4_BOX))
+        self.assertEqual(c4_ink(), 0)
+        self.session.ok("labels", "on")
+        self.wait(lambda: c4_ink() > 10, "the name drawn in C4")
+        self.session.ok("labels", "toggle")
+        self.wait(lambda: c4_ink() == 0, "cell names gone")
 
 
 if __name__ == "__main__":

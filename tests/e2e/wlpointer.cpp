@@ -14,11 +14,8 @@
 namespace {
 
 constexpr const char* usage =
-    "usage: wlpointer STEP...   where STEP is one of\n"
-    "  move X Y | press [left|right|middle] | release [left|right|middle] |\n"
-    "  click [left|right|middle] | glide X Y (in 16 steps from where the pointer is) |\n"
-    "  serve (then one line of steps at a time from stdin, each answered ok or error on stdout,\n"
-    "         on the same device until stdin closes)\n"
+    "usage: wlpointer STEP... [serve]   where STEP is move X Y | press | release | click (left button);\n"
+    "  serve: then one line of steps at a time from stdin, each answered ok or error, until stdin closes.\n"
     "X and Y are in the compositor's space; the extent is the box around all outputs.\n";
 
 struct Output {
@@ -29,7 +26,7 @@ struct Output {
 struct State {
     wl_seat* seat = nullptr;
     zwlr_virtual_pointer_manager_v1* manager = nullptr;
-    std::vector<Output*> outputs;
+    std::vector<Output*> outputs; // live until the process ends
 };
 
 void geometry(void* data, wl_output*, int32_t x, int32_t y, int32_t, int32_t, int32_t, const char*, const char*,
@@ -80,39 +77,24 @@ uint32_t nowMs()
     return static_cast<uint32_t>(t.tv_sec * 1000 + t.tv_nsec / 1000000);
 }
 
-// Linux input event codes for the three buttons.
-uint32_t buttonCode(const std::string& name)
-{
-    if (name == "right")
-        return 0x111;
-    if (name == "middle")
-        return 0x112;
-    return 0x110;
-}
-
-bool isButtonName(const char* word)
-{
-    return word && (!std::strcmp(word, "left") || !std::strcmp(word, "right") || !std::strcmp(word, "middle"));
-}
+constexpr uint32_t leftButton = 0x110; // BTN_LEFT
 
 struct Pointer {
     wl_display* display;
     zwlr_virtual_pointer_v1* device;
     int left, top, width, height;
-    int x = 0, y = 0;
 
     // Each step is sent as one frame and waited for, so that it reaches clients before the next.
-    void move(int toX, int toY)
+    void move(int x, int y)
     {
-        x = std::clamp(toX, left, left + width - 1);
-        y = std::clamp(toY, top, top + height - 1);
-        zwlr_virtual_pointer_v1_motion_absolute(device, nowMs(), x - left, y - top, width, height);
+        zwlr_virtual_pointer_v1_motion_absolute(device, nowMs(), std::clamp(x - left, 0, width - 1),
+                                                std::clamp(y - top, 0, height - 1), width, height);
         finish();
     }
 
-    void button(uint32_t code, bool down)
+    void button(bool down)
     {
-        zwlr_virtual_pointer_v1_button(device, nowMs(), code,
+        zwlr_virtual_pointer_v1_button(device, nowMs(), leftButton,
                                        down ? WL_POINTER_BUTTON_STATE_PRESSED : WL_POINTER_BUTTON_STATE_RELEASED);
         finish();
     }
@@ -147,21 +129,14 @@ int run(Pointer& pointer, int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         std::string step = argv[i];
         auto coordinate = [&](int at) { return static_cast<int>(std::strtol(argv[at], nullptr, 10)); };
-        if ((step == "move" || step == "glide") && i + 2 < argc) {
-            int toX = coordinate(i + 1), toY = coordinate(i + 2);
-            if (step == "glide") {
-                int fromX = pointer.x, fromY = pointer.y;
-                for (int n = 1; n < 16; ++n)
-                    pointer.move(fromX + (toX - fromX) * n / 16, fromY + (toY - fromY) * n / 16);
-            }
-            pointer.move(toX, toY);
+        if (step == "move" && i + 2 < argc) {
+            pointer.move(coordinate(i + 1), coordinate(i + 2));
             i += 2;
         } else if (step == "press" || step == "release" || step == "click") {
-            std::string name = isButtonName(i + 1 < argc ? argv[i + 1] : nullptr) ? argv[++i] : "left";
             if (step != "release")
-                pointer.button(buttonCode(name), true);
+                pointer.button(true);
             if (step != "press")
-                pointer.button(buttonCode(name), false);
+                pointer.button(false);
         } else if (step == "serve") {
             serve(pointer);
         } else {
@@ -205,16 +180,6 @@ int main(int argc, char** argv)
                       left, top, right - left, bottom - top };
     wl_display_roundtrip(display);
     int status = run(pointer, argc, argv);
-    zwlr_virtual_pointer_v1_destroy(pointer.device);
-    wl_display_roundtrip(display);
-    for (Output* o : state.outputs) {
-        wl_output_destroy(o->proxy);
-        delete o;
-    }
-    zwlr_virtual_pointer_manager_v1_destroy(state.manager);
-    if (state.seat)
-        wl_seat_destroy(state.seat);
-    wl_registry_destroy(registry);
-    wl_display_disconnect(display);
+    wl_display_disconnect(display); // the compositor drops the device and every proxy with the client
     return status;
 }

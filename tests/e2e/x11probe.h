@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -22,20 +23,26 @@ Reply<T> own(T* reply) { return Reply<T>(reply, &free); }
 
 xcb_atom_t atom(const char* name);
 xcb_screen_t* screen();
+// A top-level window titled title; background is XCB_CW_BACK_PIXEL or XCB_CW_BACK_PIXMAP, with value.
+xcb_window_t createWindow(int x, int y, int width, int height, uint32_t background, uint32_t value, uint32_t events,
+    const char* title);
 // CLOCK_MONOTONIC in milliseconds, the clock Python's time.monotonic() reads.
 double nowMs();
+// Hands every event (and its type) to handle for seconds, running idle between rounds and flushing
+// stdout after each: 0 then, or 1 once the connection breaks.
+int eachEvent(double seconds, const std::function<void(xcb_generic_event_t*, int)>& handle,
+    const std::function<void()>& idle = {});
 
 // Windows and shapes (x11probe_windows.cpp).
 int findWindows(long pid, const char* title);
 int watchWindow(long pid, const char* title, double seconds, bool withShape);
 int printShape(xcb_window_t w, const char* kind);
-int watchGeometry(const std::vector<xcb_window_t>& windows, double seconds);
 int changeWmState(xcb_window_t w, bool add, const char* state);
 
 // Input and selections (x11probe_input.cpp).
 int holdGrab(const char* device, double seconds);
 int clickTarget(int x, int y, int width, int height, double seconds);
-int watchSelectionOwner(const char* selection, double seconds);
+int printSelectionOwner(const char* selection);
 
 // Pixels (x11probe_pixels.cpp).
 int writeRootPpm(int x, int y, int width, int height);

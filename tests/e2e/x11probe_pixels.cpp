@@ -2,7 +2,6 @@
 #include "x11probe.h"
 
 #include <cstdio>
-#include <unistd.h>
 
 namespace probe {
 
@@ -51,36 +50,26 @@ int desktopWindow(double seconds, const std::vector<uint32_t>& colours)
         xcb_rectangle_t stripe { int16_t(left), 0, uint16_t(right - left), uint16_t(height) };
         xcb_poly_fill_rectangle(c, pixmap, gc, 1, &stripe);
     }
-    xcb_window_t w = xcb_generate_id(c);
-    uint32_t values[] = { pixmap, XCB_EVENT_MASK_STRUCTURE_NOTIFY };
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, w, root, 0, 0, uint16_t(width), uint16_t(height), 0,
-        XCB_WINDOW_CLASS_INPUT_OUTPUT, screen()->root_visual, XCB_CW_BACK_PIXMAP | XCB_CW_EVENT_MASK, values);
-    const char title[] = "e2e-desktop";
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, sizeof title - 1, title);
+    xcb_window_t w = createWindow(0, 0, width, height, XCB_CW_BACK_PIXMAP, pixmap, XCB_EVENT_MASK_STRUCTURE_NOTIFY,
+        "e2e-desktop");
     xcb_atom_t type = atom("_NET_WM_WINDOW_TYPE_DESKTOP");
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, atom("_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 32, 1, &type);
     // A window manager just started now and then lets a first map request go unanswered: ask
     // again every half second until the window is up.
     bool mapped = false;
     double nextRequest = 0;
-    for (double end = nowMs() + seconds * 1000; nowMs() < end; usleep(10000)) {
+    return eachEvent(seconds, [&](xcb_generic_event_t*, int type) {
+        if (type == XCB_MAP_NOTIFY && !mapped) {
+            mapped = true;
+            std::printf("ready 0x%x\n", w);
+        }
+    }, [&] {
         if (!mapped && nowMs() > nextRequest) {
             xcb_map_window(c, w);
             xcb_flush(c);
             nextRequest = nowMs() + 500;
         }
-        while (auto* event = xcb_poll_for_event(c)) {
-            if ((event->response_type & 0x7f) == XCB_MAP_NOTIFY && !mapped) {
-                mapped = true;
-                std::printf("ready 0x%x\n", w);
-                std::fflush(stdout);
-            }
-            free(event);
-        }
-        if (xcb_connection_has_error(c))
-            return 1;
-    }
-    return 0;
+    });
 }
 
 }

@@ -1,13 +1,10 @@
-// x11probe's window commands: windows by pid and title, shapes, rectangles over time, EWMH requests.
+// x11probe's window commands: windows by pid and title, shapes, EWMH requests.
 #include "x11probe.h"
 
 #include <xcb/shape.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <string>
-#include <poll.h>
-#include <unistd.h>
 
 namespace probe {
 
@@ -148,27 +145,17 @@ int watchWindow(long pid, const char* title, double seconds, bool withShape)
         appeared(shown);
     std::printf("watching\n");
     std::fflush(stdout);
-    pollfd fd { xcb_get_file_descriptor(c), POLLIN, 0 };
-    while (nowMs() - start < seconds * 1000) {
-        poll(&fd, 1, std::max(1, int(seconds * 1000 - (nowMs() - start))));
-        while (auto* event = xcb_poll_for_event(c)) {
-            int type = event->response_type & 0x7f;
-            if (type == XCB_MAP_NOTIFY && shown == XCB_NONE) {
-                auto w = reinterpret_cast<xcb_map_notify_event_t*>(event)->window;
-                if (isMatching(w, pid, title))
-                    appeared(shown = w);
-            } else if ((type == XCB_UNMAP_NOTIFY && reinterpret_cast<xcb_unmap_notify_event_t*>(event)->window == shown)
-                || (type == XCB_DESTROY_NOTIFY && reinterpret_cast<xcb_destroy_notify_event_t*>(event)->window == shown)) {
-                std::printf("%.0f vanished\n", nowMs() - start);
-                shown = XCB_NONE;
-            }
-            free(event);
+    return eachEvent(seconds - (nowMs() - start) / 1000, [&](xcb_generic_event_t* event, int type) {
+        if (type == XCB_MAP_NOTIFY && shown == XCB_NONE) {
+            auto w = reinterpret_cast<xcb_map_notify_event_t*>(event)->window;
+            if (isMatching(w, pid, title))
+                appeared(shown = w);
+        } else if ((type == XCB_UNMAP_NOTIFY && reinterpret_cast<xcb_unmap_notify_event_t*>(event)->window == shown)
+            || (type == XCB_DESTROY_NOTIFY && reinterpret_cast<xcb_destroy_notify_event_t*>(event)->window == shown)) {
+            std::printf("%.0f vanished\n", nowMs() - start);
+            shown = XCB_NONE;
         }
-        std::fflush(stdout);
-        if (xcb_connection_has_error(c))
-            return 1;
-    }
-    return 0;
+    });
 }
 
 // The rectangle count, then up to 50 rectangles, of the window's input or bounding shape.
@@ -183,36 +170,6 @@ int printShape(xcb_window_t w, const char* kind)
     std::printf("%d\n", n);
     for (int i = 0; i < n && i < 50; ++i)
         std::printf("%d %d %u %u\n", rects[i].x, rects[i].y, rects[i].width, rects[i].height);
-    return 0;
-}
-
-// Prints "MS WIN X Y W H" (or "MS WIN gone") each time one of the windows' rectangle on the root
-// changes, reading all of them every millisecond: how closely one window follows another.
-int watchGeometry(const std::vector<xcb_window_t>& windows, double seconds)
-{
-    std::vector<std::string> last(windows.size());
-    double end = nowMs() + seconds * 1000;
-    while (nowMs() < end) {
-        std::vector<xcb_get_geometry_cookie_t> g;
-        std::vector<xcb_translate_coordinates_cookie_t> t;
-        for (auto w : windows) {
-            g.push_back(xcb_get_geometry(c, w));
-            t.push_back(xcb_translate_coordinates(c, w, root, 0, 0));
-        }
-        double at = nowMs();
-        for (size_t i = 0; i < windows.size(); ++i) {
-            auto gr = own(xcb_get_geometry_reply(c, g[i], nullptr));
-            auto tr = own(xcb_translate_coordinates_reply(c, t[i], nullptr));
-            char rect[64] = "gone";
-            if (gr && tr)
-                std::snprintf(rect, sizeof rect, "%d %d %u %u", tr->dst_x, tr->dst_y, gr->width, gr->height);
-            if (rect != last[i])
-                std::printf("%.3f 0x%x %s\n", at, windows[i], rect);
-            last[i] = rect;
-        }
-        std::fflush(stdout);
-        usleep(1000);
-    }
     return 0;
 }
 
