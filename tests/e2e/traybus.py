@@ -15,8 +15,8 @@ WATCHER, WATCHER_PATH = "org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher
 BUS, BUS_PATH = "org.freedesktop.DBus", "/org/freedesktop/DBus"
 PROPERTIES, ITEM, MENU = "org.freedesktop.DBus.Properties", "org.kde.StatusNotifierItem", "com.canonical.dbusmenu"
 WATCHER_XML = f"""<node><interface name="{WATCHER}">
-  <method name="RegisterStatusNotifierItem"><arg type="s" direction="in"/></method>
-  <method name="RegisterStatusNotifierHost"><arg type="s" direction="in"/></method>
+  <method name="RegisterStatusNotifierItem"><arg type="s"/></method>
+  <method name="RegisterStatusNotifierHost"><arg type="s"/></method>
   <property name="RegisteredStatusNotifierItems" type="as" access="read"/>
   <property name="IsStatusNotifierHostRegistered" type="b" access="read"/>
   <property name="ProtocolVersion" type="i" access="read"/>
@@ -71,11 +71,9 @@ def serve_watcher():
 
 NOTIFICATIONS, NOTIFICATIONS_PATH = "org.freedesktop.Notifications", "/org/freedesktop/Notifications"
 NOTIFICATIONS_XML = f"""<node><interface name="{NOTIFICATIONS}">
-  <method name="Notify"><arg type="s" direction="in"/><arg type="u" direction="in"/><arg type="s" direction="in"/>
-    <arg type="s" direction="in"/><arg type="s" direction="in"/><arg type="as" direction="in"/>
-    <arg type="a{{sv}}" direction="in"/><arg type="i" direction="in"/><arg type="u" direction="out"/></method>
-  <method name="GetServerInformation"><arg type="s" direction="out"/><arg type="s" direction="out"/>
-    <arg type="s" direction="out"/><arg type="s" direction="out"/></method>
+  <method name="Notify"><arg type="s"/><arg type="u"/><arg type="s"/><arg type="s"/><arg type="s"/><arg type="as"/>
+    <arg type="a{{sv}}"/><arg type="i"/><arg type="u" direction="out"/></method>
+  <method name="GetServerInformation">{'<arg type="s" direction="out"/>' * 4}</method>
 </interface></node>"""
 
 

@@ -12,7 +12,8 @@ import subprocess
 import tempfile
 import unittest
 
-from harness import BUILD_DIR, SCREEN, TAVELIN, TOP_INSET, end_all, wait_until
+from harness import BUILD_DIR, SCREEN, TAVELIN, TOP_INSET
+from processes import end_all, wait_until
 from pixels import Image
 
 TEST_USER = "tavelin-test"

@@ -1,4 +1,4 @@
-// Shared by x11probe's commands: the one connection, owned replies and the command entry points.
+// Shared by x11probe's files: the one connection, owned replies, windows, the event loop, the window commands.
 #pragma once
 
 #include <xcb/xcb.h>
@@ -23,9 +23,6 @@ Reply<T> own(T* reply) { return Reply<T>(reply, &free); }
 
 xcb_atom_t atom(const char* name);
 xcb_screen_t* screen();
-// A top-level window titled title; background is XCB_CW_BACK_PIXEL or XCB_CW_BACK_PIXMAP, with value.
-xcb_window_t createWindow(int x, int y, int width, int height, uint32_t background, uint32_t value, uint32_t events,
-    const char* title);
 // CLOCK_MONOTONIC in milliseconds, the clock Python's time.monotonic() reads.
 double nowMs();
 // Hands every event (and its type) to handle for seconds, running idle between rounds and flushing
@@ -38,14 +35,5 @@ int findWindows(long pid, const char* title);
 int watchWindow(long pid, const char* title, double seconds, bool withShape);
 int printShape(xcb_window_t w, const char* kind);
 int changeWmState(xcb_window_t w, bool add, const char* state);
-
-// Input and selections (x11probe_input.cpp).
-int holdGrab(const char* device, double seconds);
-int clickTarget(int x, int y, int width, int height, double seconds);
-int printSelectionOwner(const char* selection);
-
-// Pixels (x11probe_pixels.cpp).
-int writeRootPpm(int x, int y, int width, int height);
-int desktopWindow(double seconds, const std::vector<uint32_t>& colours);
 
 }
