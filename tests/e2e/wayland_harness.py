@@ -95,7 +95,7 @@ class WaylandSession:
         # their wl_pointer before any test moves it, so no motion lands before a client listens.
         # headless sway draws the cursor into the output, captures too: it waits in the bottom
         # right corner, inside a cell, where the grid adds nothing over it.
-        self.pointer_device = self._spawn([WLPOINTER, "move", SCREEN[0] - 1, SCREEN[1] - 1, "serve"],
+        self.pointer_device = self._spawn([WLPOINTER, SCREEN[0] - 1, SCREEN[1] - 1],
                                           stdin=subprocess.PIPE, stdout=subprocess.PIPE)
         wait_until(lambda: b"pointer" in self.run(["swaymsg", "-t", "get_inputs", "-r"]).stdout, timeout=20,
                    what="a pointer on sway's seat")
@@ -134,8 +134,8 @@ class WaylandSession:
 
 
     def pointer(self, *steps):
-        """Runs wlpointer's steps (move X Y, press, release, click, glide X Y) in order on the
-        session's pointer; back once the compositor has taken them."""
+        """Runs wlpointer's steps (move X Y, press, release, click) in order on the session's pointer;
+        back once the compositor has taken them."""
         self.pointer_device.stdin.write((" ".join(str(s) for s in steps) + "\n").encode())
         self.pointer_device.stdin.flush()
         answer = self.pointer_device.stdout.readline()

@@ -13,10 +13,11 @@
 
 namespace {
 
-constexpr const char* usage =
-    "usage: wlpointer STEP... [serve]   where STEP is move X Y | press | release | click (left button);\n"
-    "  serve: then one line of steps at a time from stdin, each answered ok or error, until stdin closes.\n"
-    "X and Y are in the compositor's space; the extent is the box around all outputs.\n";
+// One device for a whole session, so that the seat keeps its pointer while tests start and end
+// clients and a drag's press, moves and release come from the same device: it starts at X Y, then
+// runs one line of steps at a time from stdin (move X Y, press, release, click: the left button, in
+// the compositor's space, whose extent is the box around all outputs), each answered ok or error.
+constexpr const char* usage = "usage: wlpointer X Y, then lines of steps on stdin: move X Y | press | release | click\n";
 
 struct Output {
     wl_output* proxy = nullptr;
@@ -106,52 +107,34 @@ struct Pointer {
     }
 };
 
-int run(Pointer& pointer, int argc, char** argv);
-
-// One device for a whole session: the seat keeps its pointer while tests start and end clients,
-// and a drag's press, moves and release come from the same device.
-void serve(Pointer& pointer)
+// Runs one line's steps; false at a word that is no step.
+bool run(Pointer& pointer, char* line)
 {
-    char line[4096];
-    while (std::fgets(line, sizeof line, stdin)) {
-        std::vector<char*> words { nullptr };
-        for (char* word = std::strtok(line, " \t\n"); word; word = std::strtok(nullptr, " \t\n"))
-            words.push_back(word);
-        bool served = words.size() > 1 && words[1] != std::string("serve")
-            && run(pointer, int(words.size()), words.data()) == 0;
-        std::fputs(served ? "ok\n" : "error\n", stdout);
-        std::fflush(stdout);
-    }
-}
-
-int run(Pointer& pointer, int argc, char** argv)
-{
-    for (int i = 1; i < argc; ++i) {
-        std::string step = argv[i];
-        auto coordinate = [&](int at) { return static_cast<int>(std::strtol(argv[at], nullptr, 10)); };
-        if (step == "move" && i + 2 < argc) {
-            pointer.move(coordinate(i + 1), coordinate(i + 2));
-            i += 2;
+    for (char* word = std::strtok(line, " \t\n"); word; word = std::strtok(nullptr, " \t\n")) {
+        std::string step = word;
+        if (step == "move") {
+            char* x = std::strtok(nullptr, " \t\n");
+            char* y = x ? std::strtok(nullptr, " \t\n") : nullptr;
+            if (!y)
+                return false;
+            pointer.move(std::atoi(x), std::atoi(y));
         } else if (step == "press" || step == "release" || step == "click") {
             if (step != "release")
                 pointer.button(true);
             if (step != "press")
                 pointer.button(false);
-        } else if (step == "serve") {
-            serve(pointer);
         } else {
-            std::fputs(usage, stderr);
-            return 2;
+            return false;
         }
     }
-    return 0;
+    return true;
 }
 
 }
 
 int main(int argc, char** argv)
 {
-    if (argc < 2) {
+    if (argc != 3) {
         std::fputs(usage, stderr);
         return 2;
     }
@@ -179,7 +162,12 @@ int main(int argc, char** argv)
     Pointer pointer { display, zwlr_virtual_pointer_manager_v1_create_virtual_pointer(state.manager, state.seat),
                       left, top, right - left, bottom - top };
     wl_display_roundtrip(display);
-    int status = run(pointer, argc, argv);
+    pointer.move(std::atoi(argv[1]), std::atoi(argv[2]));
+    char line[4096];
+    while (std::fgets(line, sizeof line, stdin)) {
+        std::fputs(run(pointer, line) ? "ok\n" : "error\n", stdout);
+        std::fflush(stdout);
+    }
     wl_display_disconnect(display); // the compositor drops the device and every proxy with the client
-    return status;
+    return 0;
 }
