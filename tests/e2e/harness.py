@@ -19,6 +19,7 @@ from traybus import Panel
 BUILD_DIR = os.environ.get("TAVELIN_BUILD_DIR", os.path.join(os.path.dirname(__file__), "..", "..", "build"))
 TAVELIN = os.environ.get("TAVELIN_BIN", os.path.join(BUILD_DIR, "src", "app", "tavelin"))
 PROBE = os.environ.get("TAVELIN_PROBE", os.path.join(BUILD_DIR, "tests", "e2e", "x11probe"))
+TRAYBUS = os.path.join(os.path.dirname(__file__), "traybus.py")
 
 # The full-screen grid at launch on the default screen: a clear strip for a menu bar, the top ruler
 # band, the left one (laid on twice), both black at 0.35, and 80 px cells from their edges.
@@ -91,7 +92,7 @@ class Desktop:
         self.panel = Panel(self.bus_address)
         if self.tray_watcher:
             # Qt picks its tray kind once, at the first icon: the host is there before tavelin.
-            self.spawn([sys.executable, os.path.join(os.path.dirname(__file__), "traybus.py"), "watch"])
+            self.spawn([sys.executable, TRAYBUS, "watch"])
             wait_until(lambda: self.panel.items() is not None, what="StatusNotifierWatcher")
         if self.window_manager:
             with open(os.path.join(self.home, "wm.log"), "w") as log:
@@ -371,6 +372,7 @@ class DesktopTestCase(unittest.TestCase):
     desktop_options = {}
     start_tavelin = True
     tavelin_env = {}
+    hear_notifications = False   # a notification server (traybus.py) for each test: self.next_notification()
 
     @classmethod
     def setUpClass(cls):
@@ -383,6 +385,9 @@ class DesktopTestCase(unittest.TestCase):
         """What a test class adds to its desktop before its tests."""
 
     def setUp(self):
+        if self.hear_notifications:
+            self.notifications = LineReader(self.spawn([sys.executable, TRAYBUS, "notifications"], stdout=subprocess.PIPE))
+            self.notifications.next_matching("ready")
         if self.start_tavelin:
             self.tavelin = self.desktop.start_tavelin(self.tavelin_env)
             self.overlay = self.desktop.overlay_window()
@@ -392,6 +397,10 @@ class DesktopTestCase(unittest.TestCase):
     def tearDown(self):
         if self.start_tavelin:
             end(self.tavelin)
+
+    def next_notification(self):
+        """The next desktop notification as "notify SUMMARY\tBODY" (the timeout bounds a broken build)."""
+        return self.notifications.next_matching("notify", timeout=15)
 
     def spawn(self, argv, **kwargs):
         """A process that ends with the test."""

@@ -2,13 +2,11 @@
 the window manager replaced (the grid keeps above every window, on every desktop, with no taskbar
 entry), and the X server going away (Tavelin ends with status 1 and one line)."""
 
-import os
 import sys
 import unittest
 
-from harness import SCREEN, DesktopTestCase, Desktop, end, wait_until
+from harness import SCREEN, TRAYBUS, DesktopTestCase, Desktop, end, wait_until
 
-TRAYBUS = os.path.join(os.path.dirname(__file__), "traybus.py")
 
 
 def above(desktop, upper, lower):

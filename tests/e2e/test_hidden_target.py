@@ -8,13 +8,13 @@ import unittest
 import remote
 import test_window_target as targets
 from harness import wait_until
-from notices import NotificationsHeard
 
 NOT_SHOWN = "the window the grid follows is not on screen (minimized, or on another desktop)"
 
 
-class HiddenTargetTest(NotificationsHeard, targets.WindowTargetCase):
+class HiddenTargetTest(targets.WindowTargetCase):
     desktop_options = {"tray_watcher": True}
+    hear_notifications = True
 
     def follow(self, title, x, y):
         _, window = self.xterm(x, y, title)

@@ -9,11 +9,11 @@ import unittest
 
 import remote
 from harness import SCREENSHOT, DesktopTestCase, wait_until
-from notices import NotificationsHeard
 
 
-class NotificationTest(NotificationsHeard, DesktopTestCase):
+class NotificationTest(DesktopTestCase):
     desktop_options = {"tray_watcher": True}
+    hear_notifications = True
 
     def setUp(self):
         super().setUp()

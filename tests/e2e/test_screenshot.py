@@ -8,7 +8,6 @@ import subprocess
 import unittest
 
 from harness import BAND_ALPHA, CELL, LEFT_BAND, SCREENSHOT, TOP_BAND, TOP_INSET, DesktopTestCase, wait_until
-from notices import NotificationsHeard
 from pixels import Image, differing, near
 from remote import tavelin
 
@@ -104,10 +103,11 @@ class ShotCase(DesktopTestCase):
         return target_frame, cover_frame
 
 
-class ScreenShotTest(NotificationsHeard, ShotCase):
+class ScreenShotTest(ShotCase):
     """Whole-screen shots under openbox and xcompmgr, with a StatusNotifier tray and a notification server."""
 
     desktop_options = {"tray_watcher": True}
+    hear_notifications = True
 
     def test_file_and_clipboard_hold_the_screen_with_the_grid_as_seen_labels_too(self):
         self.xterm(100, 160, "known", bg=DARK_BG, text=KNOWN_TEXT)
