@@ -20,6 +20,8 @@ BUILD_DIR = os.environ.get("TAVELIN_BUILD_DIR", os.path.join(os.path.dirname(__f
 TAVELIN = os.environ.get("TAVELIN_BIN", os.path.join(BUILD_DIR, "src", "app", "tavelin"))
 PROBE = os.environ.get("TAVELIN_PROBE", os.path.join(BUILD_DIR, "tests", "e2e", "x11probe"))
 TRAYBUS = os.path.join(os.path.dirname(__file__), "traybus.py")
+# The first screenshot's file name in a second: the local time.
+SHOT_NAME = r"^Tavelin_\d{4}-\d\d-\d\d_\d\d\.\d\d\.\d\d\.png$"
 
 # The full-screen grid at launch on the default screen: a clear strip for a menu bar, the top ruler
 # band, the left one (laid on twice), both black at 0.35, and 80 px cells from their edges.
@@ -214,12 +216,12 @@ class Desktop:
         self.run(command or ["xdotool", "set_desktop", str(number)], check=True)
         wait_until(lambda: self.run(["xdotool", "get_desktop"]).strip() == str(number), what=f"desktop {number}")
 
-    def set_desktop_count(self, count, command=None):
+    def set_desktop_count(self, count):
         """Asks for count virtual desktops until there are (a manager just started may miss a request)."""
         def done():
             if self.run(["xdotool", "get_num_desktops"]).strip() == str(count):
                 return True
-            self.run(command or ["xdotool", "set_num_desktops", str(count)], check=True)
+            self.run(["xdotool", "set_num_desktops", str(count)], check=True)
         wait_until(done, timeout=20, what=f"{count} desktops")
 
     def wallpaper(self, *colours):

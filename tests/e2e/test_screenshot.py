@@ -7,7 +7,7 @@ import shutil
 import subprocess
 import unittest
 
-from harness import BAND_ALPHA, CELL, LEFT_BAND, SCREENSHOT, TOP_BAND, TOP_INSET, DesktopTestCase, wait_until
+from harness import BAND_ALPHA, CELL, LEFT_BAND, SCREENSHOT, SHOT_NAME, TOP_BAND, TOP_INSET, DesktopTestCase, wait_until
 from pixels import Image, differing, near
 from remote import tavelin
 
@@ -37,7 +37,7 @@ class ShotCase(DesktopTestCase):
     def shots(self):
         """Oldest first, by when each was made: two shots in one second have names that sort the
         other way (the second one's name has a number added)."""
-        return sorted(glob.glob(os.path.join(self.desktop_dir(), "Tavelin_*.png")), key=os.path.getmtime)
+        return sorted(self.desktop.shots(), key=os.path.getmtime)
 
     def wait_shots(self, count):
         return wait_until(lambda: len(self.shots()) >= count and self.shots(), timeout=SHOT_TIMEOUT,
@@ -115,7 +115,7 @@ class ScreenShotTest(ShotCase):
         self.assertLess(self.desktop.geometry(white)[1], TOP_INSET, "reaching up under the top band")
         overlays, flashes = self.shoot()
         path = self.wait_shots(1)[0]
-        self.assertRegex(os.path.basename(path), r"^Tavelin_\d{4}-\d\d-\d\d_\d\d\.\d\d\.\d\d\.png$")
+        self.assertRegex(os.path.basename(path), SHOT_NAME)
         shot = Image.from_png(path)
         self.assertEqual((shot.width, shot.height), (self.desktop.width, self.desktop.height))
         opaque = subprocess.run(["identify", "-format", "%[opaque]", path], capture_output=True, text=True).stdout
@@ -180,9 +180,8 @@ class ScreenShotTest(ShotCase):
         self.addCleanup(shutil.rmtree, local, True)
 
         self.shoot()
-        shots = wait_until(lambda: glob.glob(os.path.join(local, "Tavelin_*.png")), timeout=SHOT_TIMEOUT,
-                           what="the shot in Schreibtisch")
-        self.assertRegex(os.path.basename(shots[0]), r"^Tavelin_\d{4}-\d\d-\d\d_\d\d\.\d\d\.\d\d\.png$")
+        shots = wait_until(lambda: self.desktop.shots(local), timeout=SHOT_TIMEOUT, what="the shot in Schreibtisch")
+        self.assertRegex(os.path.basename(shots[0]), SHOT_NAME)
         self.assertEqual(len(shots), 1)
         self.assertEqual(self.shots(), [], "a shot in ~/Desktop too")
         self.assertEqual(Image.from_png(shots[0]).width, self.desktop.width)
