@@ -12,6 +12,7 @@ import time
 import unittest
 
 import managers
+from pathlib import Path
 from pixels import Image
 from processes import LineReader, end, end_all, wait_until
 from traybus import Panel
@@ -106,8 +107,7 @@ class Desktop:
             self.start_compositor()
         if self.xembed_tray:
             config = os.path.join(self.home, "tint2rc")
-            with open(config, "w") as f:
-                f.write(TINT2_CONFIG)
+            Path(config).write_text(TINT2_CONFIG)
             self.spawn(["tint2", "-c", config])
             wait_until(lambda: self.has_owner("_NET_SYSTEM_TRAY_S0"), what="tint2 system tray")
         return self
@@ -145,8 +145,7 @@ class Desktop:
         return self.tavelin
 
     def tavelin_log(self):
-        with open(os.path.join(self.home, "tavelin.log")) as f:
-            return f.read()
+        return Path(self.home, "tavelin.log").read_text()
 
     def start_xterm(self, x, y, cols=60, rows=15, title="e2e-xterm", bg=(0x20, 0x30, 0x40), text=None,
                     command=None, timeout=15.0):

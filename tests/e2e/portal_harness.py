@@ -8,6 +8,7 @@ import select
 import shutil
 import subprocess
 import sys
+from pathlib import Path
 
 from harness import wait_until
 from wayland_harness import WaylandSession, WaylandTestCase
@@ -35,8 +36,8 @@ class PortalSession(WaylandSession):
         interfaces = "org.freedesktop.impl.portal.Access;"
         if self.with_shortcuts:
             interfaces += "org.freedesktop.impl.portal.GlobalShortcuts;"
-        with open(os.path.join(portals, "tavelin-test.portal"), "w") as f:
-            f.write(f"[portal]\nDBusName={TEST_BUS_NAME}\nInterfaces={interfaces}\nUseIn={TEST_DESKTOP}\n")
+        Path(portals, "tavelin-test.portal").write_text(
+            f"[portal]\nDBusName={TEST_BUS_NAME}\nInterfaces={interfaces}\nUseIn={TEST_DESKTOP}\n")
         self.portal_log = os.path.join(self.dir, "portal.log")
         with open(self.portal_log, "wb") as log:
             self._start_portals(portals, log)
@@ -85,8 +86,7 @@ class PortalSession(WaylandSession):
         return f"{self.stderr()}; the portals said: {self.portal_stderr()}"
 
     def portal_stderr(self):
-        with open(self.portal_log, errors="replace") as f:
-            return f.read()
+        return Path(self.portal_log).read_text(errors="replace")
 
 
 class PortalTestCase(WaylandTestCase):

@@ -6,6 +6,7 @@ import os
 import shutil
 import subprocess
 import unittest
+from pathlib import Path
 
 from harness import BAND_ALPHA, CELL, LEFT_BAND, SCREENSHOT, SHOT_NAME, TOP_BAND, TOP_INSET, DesktopTestCase, wait_until
 from pixels import Image, differing, near
@@ -135,8 +136,7 @@ class ScreenShotTest(ShotCase):
         band = shot.pixel(x, TOP_INSET + TOP_BAND // 2)
         self.assertTrue(near(band, [round(255 * (1 - BAND_ALPHA))] * 3, 4), band)
         # The clipboard holds the same image, as the very PNG written to the file (encoded once).
-        with open(path, "rb") as f:
-            self.assertEqual(self.desktop.clipboard_png(), f.read())
+        self.assertEqual(self.desktop.clipboard_png(), Path(path).read_bytes())
 
         # Cell labels switched on appear in the next file.
         first_cell = (LEFT_BAND + 1, TOP_INSET + TOP_BAND + 1, CELL - 2, CELL - 2)
@@ -172,8 +172,7 @@ class ScreenShotTest(ShotCase):
         """A Desktop folder with a local name, as a German session has it; when it is missing, none is made."""
         config = os.path.join(self.desktop.home, ".config")
         os.makedirs(config, exist_ok=True)
-        with open(os.path.join(config, "user-dirs.dirs"), "w") as f:
-            f.write('# This file is written by xdg-user-dirs-update\nXDG_DESKTOP_DIR="$HOME/Schreibtisch"\n')
+        Path(config, "user-dirs.dirs").write_text('# This file is written by xdg-user-dirs-update\nXDG_DESKTOP_DIR="$HOME/Schreibtisch"\n')
         self.addCleanup(os.remove, os.path.join(config, "user-dirs.dirs"))
         local = os.path.join(self.desktop.home, "Schreibtisch")
         os.makedirs(local)

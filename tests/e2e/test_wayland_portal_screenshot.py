@@ -6,6 +6,7 @@ portal that fails leaves nothing written and says so."""
 
 import os
 import unittest
+from pathlib import Path
 
 from gridlines import C4_BOX
 from pixels import Image, differing, ink
@@ -37,8 +38,7 @@ class WaylandPortalScreenshot(PortalTestCase):
 
     def test_menu_shot_goes_to_the_desktop_and_the_clipboard(self):
         session = self.session
-        with open(session.ok("shot").strip(), "rb") as f:
-            saved = f.read()
+        saved = Path(session.ok("shot").strip()).read_bytes()
         pasted = session.run(["wl-paste", "--no-newline", "-t", "image/png"])
         self.assertEqual(pasted.returncode, 0, pasted.stderr)
         self.assertEqual(pasted.stdout, saved)

@@ -5,6 +5,7 @@ back from wl-paste though Tavelin never has the keyboard, and an existing file i
 import os
 import re
 import unittest
+from pathlib import Path
 
 from gridlines import C4_BOX
 from pixels import Image, differing, ink
@@ -36,8 +37,7 @@ class WaylandScreenshot(WaylandTestCase):
         path = self.session.ok("shot").strip()
         self.assertEqual(os.path.dirname(path), os.path.join(self.session.home, "Desktop"))
         self.assertRegex(os.path.basename(path), re.compile(r"^Tavelin_\d{4}-\d\d-\d\d_\d\d\.\d\d\.\d\d(-\d+)?\.png$"))
-        with open(path, "rb") as f:
-            saved = f.read()
+        saved = Path(path).read_bytes()
         pasted = self.session.run(["wl-paste", "--no-newline", "-t", "image/png"])
         self.assertEqual(pasted.returncode, 0, pasted.stderr)
         self.assertEqual(pasted.stdout, saved)

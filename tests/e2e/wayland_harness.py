@@ -11,6 +11,7 @@ import shutil
 import subprocess
 import tempfile
 import unittest
+from pathlib import Path
 
 from harness import BUILD_DIR, SCREEN, TAVELIN, TOP_INSET
 from processes import end_all, wait_until
@@ -86,8 +87,7 @@ class WaylandSession:
 
     def _start_compositor(self):
         config = os.path.join(self.dir, "sway.conf")
-        with open(config, "w") as f:
-            f.write(SWAY_CONFIG)
+        Path(config).write_text(SWAY_CONFIG)
         self.sway = self._spawn(["sway", "-c", config], extra={
             "WLR_BACKENDS": "headless", "WLR_RENDERER": "pixman", "WLR_LIBINPUT_NO_DEVICES": "1"})
         self.wait_sockets("sway")
@@ -178,8 +178,7 @@ class WaylandSession:
         return self.tavelin
 
     def stderr(self):
-        with open(self.log, errors="replace") as f:
-            return f.read()
+        return Path(self.log).read_text(errors="replace")
 
     def logs(self):
         """What the session's programs said, for a failure's message."""
@@ -225,8 +224,7 @@ class NestedSwaySession(WaylandSession):
         self.outer = {k: self.env[k] for k in ("WAYLAND_DISPLAY", "SWAYSOCK")}
         before = set(os.listdir(self.runtime))
         config = os.path.join(self.dir, "inner.conf")
-        with open(config, "w") as f:
-            f.write("output * bg #5a6e82 solid_color\nxwayland disable\n")
+        Path(config).write_text("output * bg #5a6e82 solid_color\nxwayland disable\n")
         self._spawn(["sway", "-c", config], extra={"WLR_BACKENDS": "wayland", "WLR_RENDERER": "pixman"})
         self.wait_sockets("the inner sway", before)
 
@@ -249,8 +247,7 @@ class WestonSession(WaylandSession):
         if self.xwayland:
             # weston names the display it listens on for XWayland, started at the first X client.
             def display():
-                with open(log, errors="replace") as f:
-                    match = re.search(r"xserver listening on display (:\d+)", f.read())
+                match = re.search(r"xserver listening on display (:\d+)", Path(log).read_text(errors="replace"))
                 return match and match.group(1)
             self.env["DISPLAY"] = wait_until(display, timeout=20, what="weston's XWayland display")
 
