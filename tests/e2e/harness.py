@@ -184,8 +184,8 @@ class Desktop:
 
     def shape(self, window, kind="bounding"):
         """The rectangle count of a window's input or bounding shape, and its first 50 rectangles."""
-        lines = self.probe("shape", window, kind).splitlines()
-        return int(lines[0]), [tuple(int(v) for v in line.split()) for line in lines[1:]]
+        words = [int(v) for v in self.probe("shape", window, kind).split()]
+        return words[0], [tuple(words[i:i + 4]) for i in range(1, len(words), 4)]
 
     def frame_window(self, window):
         """The root's child that holds a window: the window manager's frame, or the window itself;

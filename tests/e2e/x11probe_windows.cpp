@@ -99,16 +99,19 @@ void printRootRectangle(xcb_window_t w)
     std::printf(" %d %d %u %u", t ? t->dst_x : 0, t ? t->dst_y : 0, g ? g->width : 0u, g ? g->height : 0u);
 }
 
-// " N X Y W H" with the first rectangle of the window's bounding shape, or " 0".
-void printFirstBoundingRectangle(xcb_window_t w)
+// " N" and " X Y W H" for up to limit rectangles of the window's shape; false, printing nothing,
+// when it cannot be read.
+bool printShapeRectangles(xcb_window_t w, xcb_shape_sk_t kind, int limit)
 {
-    auto r = own(xcb_shape_get_rectangles_reply(c, xcb_shape_get_rectangles(c, w, XCB_SHAPE_SK_BOUNDING), nullptr));
-    int n = r ? xcb_shape_get_rectangles_rectangles_length(r.get()) : 0;
+    auto r = own(xcb_shape_get_rectangles_reply(c, xcb_shape_get_rectangles(c, w, kind), nullptr));
+    if (!r)
+        return false;
+    auto* rects = xcb_shape_get_rectangles_rectangles(r.get());
+    int n = xcb_shape_get_rectangles_rectangles_length(r.get());
     std::printf(" %d", n);
-    if (n > 0) {
-        auto* first = xcb_shape_get_rectangles_rectangles(r.get());
-        std::printf(" %d %d %u %u", first->x, first->y, first->width, first->height);
-    }
+    for (int i = 0; i < n && i < limit; ++i)
+        std::printf(" %d %d %u %u", rects[i].x, rects[i].y, rects[i].width, rects[i].height);
+    return true;
 }
 
 }
@@ -137,8 +140,8 @@ int watchWindow(long pid, const char* title, double seconds, bool withShape)
     auto appeared = [&](xcb_window_t w) {
         std::printf("%.0f appeared 0x%x", nowMs() - start, w);
         printRootRectangle(w);
-        if (withShape)
-            printFirstBoundingRectangle(w);
+        if (withShape && !printShapeRectangles(w, XCB_SHAPE_SK_BOUNDING, 1))
+            std::printf(" 0");
         std::printf("\n");
     };
     if (shown != XCB_NONE)
@@ -158,18 +161,12 @@ int watchWindow(long pid, const char* title, double seconds, bool withShape)
     });
 }
 
-// The rectangle count, then up to 50 rectangles, of the window's input or bounding shape.
+// The rectangle count, then up to 50 rectangles, of the window's input or bounding shape, on one line.
 int printShape(xcb_window_t w, const char* kind)
 {
-    auto sk = std::string(kind) == "input" ? XCB_SHAPE_SK_INPUT : XCB_SHAPE_SK_BOUNDING;
-    auto r = own(xcb_shape_get_rectangles_reply(c, xcb_shape_get_rectangles(c, w, sk), nullptr));
-    if (!r)
+    if (!printShapeRectangles(w, std::string(kind) == "input" ? XCB_SHAPE_SK_INPUT : XCB_SHAPE_SK_BOUNDING, 50))
         return 1;
-    auto* rects = xcb_shape_get_rectangles_rectangles(r.get());
-    int n = xcb_shape_get_rectangles_rectangles_length(r.get());
-    std::printf("%d\n", n);
-    for (int i = 0; i < n && i < 50; ++i)
-        std::printf("%d %d %u %u\n", rects[i].x, rects[i].y, rects[i].width, rects[i].height);
+    std::printf("\n");
     return 0;
 }
 
