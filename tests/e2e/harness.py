@@ -2,8 +2,8 @@
 the real tavelin binary, and readers for windows, pixels, the tray and the clipboard; with what
 the tests share about the grid's geometry and pixels. Everything started here is ended by pid."""
 
+import glob
 import os
-import select
 import shutil
 import subprocess
 import sys
@@ -12,12 +12,17 @@ import time
 import unittest
 
 import managers
+from pathlib import Path
 from pixels import Image
+from processes import LineReader, end, end_all, wait_until
 from traybus import Panel
 
 BUILD_DIR = os.environ.get("TAVELIN_BUILD_DIR", os.path.join(os.path.dirname(__file__), "..", "..", "build"))
 TAVELIN = os.environ.get("TAVELIN_BIN", os.path.join(BUILD_DIR, "src", "app", "tavelin"))
 PROBE = os.environ.get("TAVELIN_PROBE", os.path.join(BUILD_DIR, "tests", "e2e", "x11probe"))
+TRAYBUS = os.path.join(os.path.dirname(__file__), "traybus.py")
+# The first screenshot's file name in a second: the local time.
+SHOT_NAME = r"^Tavelin_\d{4}-\d\d-\d\d_\d\d\.\d\d\.\d\d\.png$"
 
 # The full-screen grid at launch on the default screen: a clear strip for a menu bar, the top ruler
 # band, the left one (laid on twice), both black at 0.35, and 80 px cells from their edges.
@@ -47,61 +52,6 @@ panel_layer = top
 systray_padding = 2 2 2
 systray_icon_size = 20
 """
-
-
-def wait_until(predicate, timeout=5.0, interval=0.02, what="condition"):
-    deadline = time.monotonic() + timeout
-    while True:
-        value = predicate()
-        if value:
-            return value
-        if time.monotonic() > deadline:
-            raise AssertionError(f"timed out after {timeout}s waiting for {what}")
-        time.sleep(interval)
-
-
-def end(process):
-    if process.poll() is None:
-        process.terminate()
-        try:
-            process.wait(timeout=5)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait()
-    if process.stdout:
-        process.stdout.close()
-
-
-class LineReader:
-    """Lines a child process prints, read with a timeout."""
-
-    def __init__(self, process):
-        self.process, self.buffer = process, b""
-
-    def next_matching(self, prefix, timeout=10.0):
-        deadline = time.monotonic() + timeout
-        while True:
-            while b"\n" in self.buffer:
-                line, self.buffer = self.buffer.split(b"\n", 1)
-                if line.decode().startswith(prefix):
-                    return line.decode()
-            left = deadline - time.monotonic()
-            if left <= 0 or not select.select([self.process.stdout], [], [], left)[0]:
-                raise AssertionError(f"no line starting with {prefix!r} within {timeout}s")
-            chunk = os.read(self.process.stdout.fileno(), 4096)
-            if not chunk:
-                raise AssertionError(f"process ended before printing {prefix!r}")
-            self.buffer += chunk
-
-    def lines_so_far(self):
-        """The whole lines printed until now, without waiting for more."""
-        while select.select([self.process.stdout], [], [], 0)[0]:
-            chunk = os.read(self.process.stdout.fileno(), 4096)
-            if not chunk:
-                break
-            self.buffer += chunk
-        *lines, self.buffer = self.buffer.split(b"\n")
-        return [line.decode() for line in lines]
 
 
 class Desktop:
@@ -147,7 +97,7 @@ class Desktop:
         self.panel = Panel(self.bus_address)
         if self.tray_watcher:
             # Qt picks its tray kind once, at the first icon: the host is there before tavelin.
-            self.spawn([sys.executable, os.path.join(os.path.dirname(__file__), "traybus.py"), "watch"])
+            self.spawn([sys.executable, TRAYBUS, "watch"])
             wait_until(lambda: self.panel.items() is not None, what="StatusNotifierWatcher")
         if self.window_manager:
             with open(os.path.join(self.home, "wm.log"), "w") as log:
@@ -159,19 +109,13 @@ class Desktop:
             self.start_compositor()
         if self.xembed_tray:
             config = os.path.join(self.home, "tint2rc")
-            with open(config, "w") as f:
-                f.write(TINT2_CONFIG)
+            Path(config).write_text(TINT2_CONFIG)
             self.spawn(["tint2", "-c", config])
             wait_until(lambda: self.has_owner("_NET_SYSTEM_TRAY_S0"), what="tint2 system tray")
         return self
 
     def stop(self):
-        for p in reversed(self.processes):
-            if p.poll() is None:
-                p.terminate()
-        for p in reversed(self.processes):
-            end(p)
-        self.processes.clear()
+        end_all(self.processes)
         shutil.rmtree(self.home, ignore_errors=True)
 
     def spawn(self, argv, **kwargs):
@@ -185,7 +129,7 @@ class Desktop:
                               check=check, **kwargs).stdout
 
     def has_owner(self, selection):
-        return self.probe("watch-owner", selection, 0).split()[1:] not in ([], ["0x0"])
+        return self.probe("owner", selection).strip() not in ("", "0x0")
 
     def start_compositor(self):
         self.compositor = self.spawn(["xcompmgr", "-n"])
@@ -203,8 +147,7 @@ class Desktop:
         return self.tavelin
 
     def tavelin_log(self):
-        with open(os.path.join(self.home, "tavelin.log")) as f:
-            return f.read()
+        return Path(self.home, "tavelin.log").read_text()
 
     def start_xterm(self, x, y, cols=60, rows=15, title="e2e-xterm", bg=(0x20, 0x30, 0x40), text=None,
                     command=None, timeout=15.0):
@@ -243,8 +186,8 @@ class Desktop:
 
     def shape(self, window, kind="bounding"):
         """The rectangle count of a window's input or bounding shape, and its first 50 rectangles."""
-        lines = self.probe("shape", window, kind).splitlines()
-        return int(lines[0]), [tuple(int(v) for v in line.split()) for line in lines[1:]]
+        words = [int(v) for v in self.probe("shape", window, kind).split()]
+        return words[0], [tuple(words[i:i + 4]) for i in range(1, len(words), 4)]
 
     def frame_window(self, window):
         """The root's child that holds a window: the window manager's frame, or the window itself;
@@ -273,6 +216,22 @@ class Desktop:
         """Switches to virtual desktop number (from 0), by xdotool or the given command, and waits."""
         self.run(command or ["xdotool", "set_desktop", str(number)], check=True)
         wait_until(lambda: self.run(["xdotool", "get_desktop"]).strip() == str(number), what=f"desktop {number}")
+
+    def set_desktop_count(self, count):
+        """Asks for count virtual desktops until there are (a manager just started may miss a request)."""
+        def done():
+            if self.run(["xdotool", "get_num_desktops"]).strip() == str(count):
+                return True
+            self.run(["xdotool", "set_num_desktops", str(count)], check=True)
+        wait_until(done, timeout=20, what=f"{count} desktops")
+
+    def wallpaper(self, *colours):
+        """A desktop window in vertical stripes of these colours beneath every window, for an hour,
+        once it shows along the top row."""
+        wall = self.spawn([PROBE, "desktop-window", "3600"] + ["%02x%02x%02x" % c for c in colours], stdout=subprocess.PIPE)
+        LineReader(wall).next_matching("ready")
+        stripes = [colours[x * len(colours) // self.width] for x in range(self.width)]
+        wait_until(lambda: self.root_pixels(0, 0, self.width, 1)[0] == stripes, timeout=10, what="the wallpaper")
 
     def seen_frame(self, window):
         """What the user sees of a window: the client grown by the frame extents the window manager
@@ -343,6 +302,11 @@ class Desktop:
     def click(self, x, y, button=1):
         self.run(["xdotool", "mousemove", str(x), str(y), "click", str(button)], check=True)
 
+    def drag(self, *points):
+        """Presses the left button at the first point, moves through the others, lets go at the last."""
+        moves = [arg for point in points[1:] for arg in ("mousemove", *map(str, point))]
+        self.run(["xdotool", "mousemove", *map(str, points[0]), "mousedown", "1", *moves, "mouseup", "1"], check=True)
+
     def grabbed(self, device="pointer"):
         """True while some client holds the pointer (or keyboard): a grab of our own is refused."""
         return subprocess.run([PROBE, "hold-grab", device, "0"], env=self.env, capture_output=True).returncode != 0
@@ -396,6 +360,10 @@ class Desktop:
     def pixel(self, x, y):
         return self.root_pixels(x, y, 1, 1)[0][0]
 
+    def shots(self, folder=None):
+        """The screenshot files in folder (the Desktop folder unless given)."""
+        return glob.glob(os.path.join(folder or os.path.join(self.home, "Desktop"), "Tavelin_*.png"))
+
     def clipboard_png(self):
         return subprocess.run(["xclip", "-selection", "clipboard", "-t", "image/png", "-o"], env=self.env,
                               capture_output=True, timeout=10).stdout
@@ -407,16 +375,22 @@ class DesktopTestCase(unittest.TestCase):
     desktop_options = {}
     start_tavelin = True
     tavelin_env = {}
+    hear_notifications = False   # a notification server (traybus.py) for each test: self.next_notification()
 
     @classmethod
     def setUpClass(cls):
         cls.desktop = Desktop(**cls.desktop_options).start()
+        cls.addClassCleanup(cls.desktop.stop)   # also after a failed setUpClass
+        cls.prepare_desktop()
 
     @classmethod
-    def tearDownClass(cls):
-        cls.desktop.stop()
+    def prepare_desktop(cls):
+        """What a test class adds to its desktop before its tests."""
 
     def setUp(self):
+        if self.hear_notifications:
+            self.notifications = LineReader(self.spawn([sys.executable, TRAYBUS, "notifications"], stdout=subprocess.PIPE))
+            self.notifications.next_matching("ready")
         if self.start_tavelin:
             self.tavelin = self.desktop.start_tavelin(self.tavelin_env)
             self.overlay = self.desktop.overlay_window()
@@ -426,6 +400,10 @@ class DesktopTestCase(unittest.TestCase):
     def tearDown(self):
         if self.start_tavelin:
             end(self.tavelin)
+
+    def next_notification(self):
+        """The next desktop notification as "notify SUMMARY\tBODY" (the timeout bounds a broken build)."""
+        return self.notifications.next_matching("notify", timeout=15)
 
     def spawn(self, argv, **kwargs):
         """A process that ends with the test."""

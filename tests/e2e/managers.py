@@ -1,7 +1,7 @@
 """The X11 window managers the end-to-end tests can start, and what tests need to know of each:
 how to start it, whether it composites itself, and how to switch to another desktop."""
 
-import os
+from pathlib import Path
 
 # Every test window floats under i3 too, so it can be placed and moved like anywhere else; the
 # wallpaper window, tiled alone, covers the screen without a border.
@@ -31,14 +31,8 @@ def composites(name):
 def command(name, home):
     """The argv that starts the manager, with its configuration written under home."""
     if name == "i3":
-        with open(os.path.join(home, "i3config"), "w") as f:
-            f.write(I3_CONFIG)
+        Path(home, "i3config").write_text(I3_CONFIG)
     return [arg.format(home=home) for arg in MANAGERS[name][0]]
-
-
-def desktop_count_command(name, count):
-    """The command that asks for count desktops, or None where the manager makes them itself."""
-    return None if name == "i3" else ["xdotool", "set_num_desktops", str(count)]
 
 
 def switch_command(name, desktop):

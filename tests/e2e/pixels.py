@@ -34,6 +34,11 @@ def off_background(pixels, threshold=0):
     return [i for i, p in enumerate(pixels) if max(abs(a - b) for a, b in zip(p, bg)) > threshold]
 
 
+def ink(rows):
+    """How many pixels of rows differ from the most common one: what is drawn on a plain ground."""
+    return len(off_background(sum(rows, [])))
+
+
 def differing(a, b, tolerance=0):
     """How many pixels of two equal-sized lists of rows differ by more than tolerance in a channel."""
     return sum(not near(p, q, tolerance) for row_a, row_b in zip(a, b) for p, q in zip(row_a, row_b))

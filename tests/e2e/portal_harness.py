@@ -8,9 +8,10 @@ import select
 import shutil
 import subprocess
 import sys
+from pathlib import Path
 
 from harness import wait_until
-from wayland_harness import WaylandSession
+from wayland_harness import WaylandSession, WaylandTestCase
 
 FRONTEND = "/usr/libexec/xdg-desktop-portal"
 WLR_BACKEND = "/usr/libexec/xdg-desktop-portal-wlr"
@@ -20,8 +21,6 @@ TEST_BUS_NAME = "org.tavelin.test.Portal"
 TEST_DESKTOP = "tavelin-test"
 
 
-def missing_portals():
-    return [p for p in (FRONTEND, WLR_BACKEND) if not os.path.exists(p)] + [t for t in ("pipewire",) if not shutil.which(t)]
 
 
 class PortalSession(WaylandSession):
@@ -37,8 +36,8 @@ class PortalSession(WaylandSession):
         interfaces = "org.freedesktop.impl.portal.Access;"
         if self.with_shortcuts:
             interfaces += "org.freedesktop.impl.portal.GlobalShortcuts;"
-        with open(os.path.join(portals, "tavelin-test.portal"), "w") as f:
-            f.write(f"[portal]\nDBusName={TEST_BUS_NAME}\nInterfaces={interfaces}\nUseIn={TEST_DESKTOP}\n")
+        Path(portals, "tavelin-test.portal").write_text(
+            f"[portal]\nDBusName={TEST_BUS_NAME}\nInterfaces={interfaces}\nUseIn={TEST_DESKTOP}\n")
         self.portal_log = os.path.join(self.dir, "portal.log")
         with open(self.portal_log, "wb") as log:
             self._start_portals(portals, log)
@@ -83,6 +82,23 @@ class PortalSession(WaylandSession):
         if answer != f"activated {shortcut_id}":
             raise AssertionError(f"the shortcuts backend did not activate {shortcut_id}: {answer!r}")
 
+    def logs(self):
+        return f"{self.stderr()}; the portals said: {self.portal_stderr()}"
+
     def portal_stderr(self):
-        with open(self.portal_log, errors="replace") as f:
-            return f.read()
+        return Path(self.portal_log).read_text(errors="replace")
+
+
+class PortalTestCase(WaylandTestCase):
+    """A WaylandTestCase on a PortalSession, with the shortcuts backend when shortcuts is set."""
+
+    tools = ("pipewire",)
+    shortcuts = False
+
+    @classmethod
+    def missing(cls):
+        return super().missing() + [p for p in (FRONTEND, WLR_BACKEND) if not os.path.exists(p)]
+
+    @classmethod
+    def make_session(cls):
+        return PortalSession(shortcuts=cls.shortcuts)

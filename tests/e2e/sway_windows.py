@@ -3,6 +3,7 @@ sway's tree, the pick's crosshair, and whether the grid lies on a window's frame
 
 from harness import BAND_ALPHA, SCREEN, TOP_BAND, wait_until
 from pixels import near, over
+from wayland_harness import walk
 
 GREY = (0x80, 0x80, 0x80)  # the terminals' background, so the bands show on them
 DESKTOP = (0x5a, 0x6e, 0x82)
@@ -10,13 +11,7 @@ DESKTOP = (0x5a, 0x6e, 0x82)
 
 def nodes(session):
     """Every window in sway's tree, tiled and floating, on every workspace."""
-    found, todo = [], [session.tree()]
-    while todo:
-        node = todo.pop()
-        if node.get("pid"):
-            found.append(node)
-        todo += node.get("nodes", []) + node.get("floating_nodes", [])
-    return found
+    return [n for n in walk(session.tree()) if n.get("pid")]
 
 
 def node(session, con):

@@ -6,13 +6,13 @@ import os
 import subprocess
 import unittest
 
+from gridlines import C4_BOX
 from harness import CELL, GRID_TOP, LEFT_BAND, SCREEN, TAVELIN, DesktopTestCase, wait_until
-from pixels import line_centres, off_background
+from pixels import ink, line_centres
 from remote import ok, state, tavelin
 
 BAND_SPOT, CLEAR_SPOT = (40, 30), (40, 10)   # in the top band, and in the strip above it
 SCAN_Y = GRID_TOP + 3 * CELL + 20            # through the middle of row 4
-C4_BOX = (LEFT_BAND + 2 * CELL + 8, GRID_TOP + 3 * CELL + 8, CELL - 16, CELL - 16)
 
 
 def warmth(pixel):
@@ -25,8 +25,8 @@ class RemoteCase(DesktopTestCase):
     def grid_shown(self):
         return self.desktop.pixel(*BAND_SPOT) != self.desktop.pixel(*CLEAR_SPOT)
 
-    def ink(self, box):
-        return len(off_background(sum(self.desktop.root_pixels(*box), [])))
+    def c4_ink(self):
+        return ink(self.desktop.root_pixels(*C4_BOX))
 
     def line_xs(self, y, x0, x1):
         return line_centres(self.desktop.root_pixels(x0, y, x1 - x0, 1)[0], start=x0)
@@ -57,11 +57,11 @@ class CommandsTest(RemoteCase):
         ok(self.desktop, "grid", "on")
         self.assertTrue(state(self.desktop)["visible"])
 
-        self.assertEqual(self.ink(C4_BOX), 0)
+        self.assertEqual(self.c4_ink(), 0)
         ok(self.desktop, "labels", "on")
-        wait_until(lambda: self.ink(C4_BOX) > 10, what="the name drawn in C4")
+        wait_until(lambda: self.c4_ink() > 10, what="the name drawn in C4")
         ok(self.desktop, "labels", "toggle")
-        wait_until(lambda: self.ink(C4_BOX) == 0, what="cell names gone")
+        wait_until(lambda: self.c4_ink() == 0, what="cell names gone")
 
         ok(self.desktop, "adjust", "on")
         wait_until(self.desktop.takes_mouse, what="the overlay taking the mouse")

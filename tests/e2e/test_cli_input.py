@@ -6,6 +6,7 @@ import os
 import subprocess
 import unittest
 import xml.etree.ElementTree as ElementTree
+from pathlib import Path
 
 from gi.repository import Gio, GLib
 
@@ -53,16 +54,14 @@ class ShotTest(DesktopTestCase):
         printed = ok(self.desktop, "shot").strip()
         self.assertRegex(printed, r"/Desktop/Tavelin_\d{4}-\d\d-\d\d_\d\d\.\d\d\.\d\d(-\d+)?\.png$")
         self.assertEqual(self.desktop_files(), [printed])
-        with open(printed, "rb") as f:
-            self.assertEqual(self.desktop.clipboard_png(), f.read(), "the same PNG on the clipboard")
+        self.assertEqual(self.desktop.clipboard_png(), Path(printed).read_bytes(), "the same PNG on the clipboard")
 
 
 class BadInputTest(DesktopTestCase):
 
     def test_every_bad_argument_is_one_line_a_status_and_no_change_and_a_hidden_grid_refuses_more(self):
         existing = os.path.join(self.desktop.home, "existing.png")
-        with open(existing, "wb") as f:
-            f.write(b"keep me")
+        Path(existing).write_bytes(b"keep me")
         missing_folder = os.path.join(self.desktop.home, "no-such-folder", "shot.png")
         cases = [
             (["frobnicate"], 2, 'unknown command "frobnicate"'),
@@ -99,8 +98,7 @@ class BadInputTest(DesktopTestCase):
                 self.assertEqual(done.stdout, "")
         self.assertEqual(state(self.desktop), before)
         self.assertEqual(self.desktop.overlay_rect(), overlay)
-        with open(existing, "rb") as f:
-            self.assertEqual(f.read(), b"keep me")
+        self.assertEqual(Path(existing).read_bytes(), b"keep me")
         self.assertFalse(os.path.exists(os.path.dirname(missing_folder)))
 
         # Commands that need the grid shown are refused while it is hidden.

@@ -2,13 +2,11 @@
 the window manager replaced (the grid keeps above every window, on every desktop, with no taskbar
 entry), and the X server going away (Tavelin ends with status 1 and one line)."""
 
-import os
 import sys
 import unittest
 
-from harness import SCREEN, DesktopTestCase, Desktop, end, wait_until
+from harness import SCREEN, TRAYBUS, DesktopTestCase, Desktop, end, wait_until
 
-TRAYBUS = os.path.join(os.path.dirname(__file__), "traybus.py")
 
 
 def above(desktop, upper, lower):
@@ -52,12 +50,10 @@ class WindowManagerReplacedTest(DesktopTestCase):
         clients = self.desktop.run(["xprop", "-root", "_NET_CLIENT_LIST"])
         self.assertNotIn(hex(overlay), clients, "no taskbar entry")
 
-        self.desktop.run(["xdotool", "set_num_desktops", "2"], check=True)
-        self.addCleanup(self.desktop.run, ["xdotool", "set_num_desktops", "1"])
-        wait_until(lambda: self.desktop.run(["xdotool", "get_num_desktops"]).strip() == "2", what="two desktops")
-        self.desktop.run(["xdotool", "set_desktop", "1"], check=True)
-        self.addCleanup(self.desktop.run, ["xdotool", "set_desktop", "0"])
-        wait_until(lambda: self.desktop.run(["xdotool", "get_desktop"]).strip() == "1", what="desktop 1")
+        self.addCleanup(self.desktop.set_desktop_count, 1)
+        self.desktop.set_desktop_count(2)
+        self.addCleanup(self.desktop.switch_desktop, 0)
+        self.desktop.switch_desktop(1)
         wait_until(lambda: self.desktop.overlay_rect() == (0, 0) + SCREEN, what="the grid on the other desktop too")
 
 

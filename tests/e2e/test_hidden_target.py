@@ -8,13 +8,13 @@ import unittest
 import remote
 import test_window_target as targets
 from harness import wait_until
-from notices import NotificationsHeard
 
 NOT_SHOWN = "the window the grid follows is not on screen (minimized, or on another desktop)"
 
 
-class HiddenTargetTest(NotificationsHeard, targets.WindowTargetCase):
+class HiddenTargetTest(targets.WindowTargetCase):
     desktop_options = {"tray_watcher": True}
+    hear_notifications = True
 
     def follow(self, title, x, y):
         _, window = self.xterm(x, y, title)
@@ -49,10 +49,9 @@ class HiddenTargetTest(NotificationsHeard, targets.WindowTargetCase):
         self.wait_overlay(frame, what="the grid back over the restored window")
 
     def test_a_target_on_another_desktop_has_its_grid_there_only(self):
-        self.desktop.run(["xdotool", "set_num_desktops", "2"], check=True)
-        self.addCleanup(self.desktop.run, ["xdotool", "set_num_desktops", "1"])
+        self.addCleanup(self.desktop.set_desktop_count, 1)
         self.addCleanup(self.desktop.run, ["xdotool", "set_desktop", "0"])
-        wait_until(lambda: self.desktop.run(["xdotool", "get_num_desktops"]).strip() == "2", what="two desktops")
+        self.desktop.set_desktop_count(2)
         window, frame = self.follow("elsewhere", 300, 200)
 
         self.desktop.run(["xdotool", "set_desktop_for_window", str(window), "1"], check=True)

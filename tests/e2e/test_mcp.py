@@ -8,18 +8,13 @@ import subprocess
 import types
 import unittest
 
+from gridlines import C4_BOX
 from harness import CELL, GRID_TOP, LEFT_BAND, SCREEN, TAVELIN, DesktopTestCase, LineReader, end, wait_until
-from pixels import Image, off_background
+from pixels import Image, ink
 from remote import ok, state, tavelin
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 BRIDGE = os.path.join(HERE, "mcp", "bridge.mjs")
-C4_BOX = (LEFT_BAND + 2 * CELL + 8, GRID_TOP + 3 * CELL + 8, CELL - 16, CELL - 16)
-
-
-def ink(image, box):
-    x, y, w, h = box
-    return len(off_background(sum(image.rows(x, y, w, h), [])))
 
 
 class McpCase(DesktopTestCase):
@@ -103,7 +98,7 @@ class McpTest(McpCase):
         self.assertEqual(image_part["mimeType"], "image/png")
         image = Image.from_png(base64.b64decode(image_part["data"]))
         self.assertEqual((image.width, image.height), SCREEN)
-        self.assertGreater(ink(image, C4_BOX), 10, "cell names are drawn unless asked otherwise")
+        self.assertGreater(ink(image.rows(*C4_BOX)), 10, "cell names are drawn unless asked otherwise")
         self.assertNotEqual(image.pixel(40, 30), image.pixel(40, 10), "the top band over the clear strip")
         geometry = answer["structuredContent"]
         self.assertEqual(geometry["frame"], {"x": 0, "y": 0, "width": SCREEN[0], "height": SCREEN[1]})
@@ -121,7 +116,7 @@ class McpTest(McpCase):
         image = Image.from_png(base64.b64decode(bare["content"][0]["data"]))
         self.assertEqual((image.width, image.height), (720, 450))
         self.assertEqual(bare["structuredContent"]["image"], {"width": 720, "height": 450, "scale": 0.5})
-        self.assertEqual(ink(image, tuple(v // 2 for v in C4_BOX)), 0, "no names when asked")
+        self.assertEqual(ink(image.rows(*(v // 2 for v in C4_BOX))), 0, "no names when asked")
 
         # Cells and points agree with the command line.
         c4 = self.result("cell_to_point", cell="c4")

@@ -4,13 +4,9 @@ everywhere else; a compositor starting or stopping switches the drawing while Ta
 clicks still go through it and adjust mode still takes the mouse on its whole area; a screenshot
 still shows the translucent grid over the desktop alone, and the flash does not hide the screen."""
 
-import glob
-import os
-import subprocess
 import unittest
 
-from harness import (BAND_ALPHA, CELL, COLS, GRID_TOP, LEFT_BAND, PROBE, ROWS, SCREEN, TOP_INSET, DesktopTestCase,
-                     LineReader, wait_until)
+from harness import BAND_ALPHA, CELL, COLS, GRID_TOP, LEFT_BAND, ROWS, SCREEN, TOP_INSET, DesktopTestCase, wait_until
 from pixels import Image, luma, near, over
 
 # The desktop beneath: a light stripe on the left half, a dark one on the right.
@@ -30,16 +26,8 @@ class NoCompositorTest(DesktopTestCase):
     desktop_options = {"compositor": False}
 
     @classmethod
-    def setUpClass(cls):
-        super().setUpClass()
-        try:
-            wall = cls.desktop.spawn([PROBE, "desktop-window", "3600", "%02x%02x%02x" % LIGHT, "%02x%02x%02x" % DARK],
-                                     stdout=subprocess.PIPE)
-            LineReader(wall).next_matching("ready")
-            wait_until(lambda: cls.desktop.root_pixels(SPLIT - 1, 5, 2, 1)[0] == [LIGHT, DARK], what="the wallpaper")
-        except BaseException:
-            cls.desktop.stop()  # tearDownClass does not run after a failed setUpClass
-            raise
+    def prepare_desktop(cls):
+        cls.desktop.wallpaper(LIGHT, DARK)
 
     def setUp(self):
         self.assertFalse(self.desktop.has_owner("_NET_WM_CM_S0"))
@@ -179,10 +167,7 @@ class NoCompositorTest(DesktopTestCase):
         start = (line_x + 30, 460)
         wait_until(lambda: self.desktop.pixel(line_x - 1, 520) == RED, what="red lines in adjust mode")
         self.assertEqual(self.desktop.pixel(*start), TEAL, "nothing drawn where the drag starts")
-        self.desktop.run(["xdotool", "mousemove", str(start[0]), str(start[1]), "mousedown", "1"], check=True)
-        for step in range(1, 21):
-            self.desktop.run(["xdotool", "mousemove", str(start[0] + 5 * step), str(start[1])], check=True)
-        self.desktop.run(["xdotool", "mouseup", "1"], check=True)
+        self.desktop.drag(start, *((start[0] + 5 * step, start[1]) for step in range(1, 21)))
         # The window manager's frame takes each new shape a moment after us: pixels painted in
         # between fall outside its old shape and come back with the repaint its Expose asks for.
         wait_until(lambda: self.desktop.pixel(line_x - 1, 520) != RED
@@ -196,8 +181,7 @@ class NoCompositorTest(DesktopTestCase):
         seen = self.desktop.root_image()
         flash = self.watch_window("Tavelin Flash", 8, shape=True)
         self.desktop.key("super+shift+s")
-        png = wait_until(lambda: glob.glob(os.path.join(self.desktop.home, "Desktop", "Tavelin_*.png")),
-                         timeout=10, what="the PNG")[0]
+        png = wait_until(self.desktop.shots, timeout=10, what="the PNG")[0]
 
         # The flash: over the whole screen, white rows a few pixels apart, gone again soon.
         appeared = flash.next_matching("", timeout=10).split()

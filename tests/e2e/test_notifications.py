@@ -8,12 +8,13 @@ import subprocess
 import unittest
 
 import remote
+from pathlib import Path
 from harness import SCREENSHOT, DesktopTestCase, wait_until
-from notices import NotificationsHeard
 
 
-class NotificationTest(NotificationsHeard, DesktopTestCase):
+class NotificationTest(DesktopTestCase):
     desktop_options = {"tray_watcher": True}
+    hear_notifications = True
 
     def setUp(self):
         super().setUp()
@@ -33,8 +34,7 @@ class NotificationTest(NotificationsHeard, DesktopTestCase):
     def test_a_desktop_that_is_no_folder_is_told(self):
         # Root writes into any folder whatever its mode: a file in the folder's place cannot be written into.
         shutil.rmtree(self.desktop_dir)
-        with open(self.desktop_dir, "w") as f:
-            f.write("not a folder")
+        Path(self.desktop_dir).write_text("not a folder")
         line = self.shot_notification()
         self.assertIn("not saved: cannot open folder", line)
 

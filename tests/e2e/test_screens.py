@@ -17,8 +17,7 @@ class ScreensTest(DesktopTestCase):
     start_tavelin = False
 
     @classmethod
-    def setUpClass(cls):
-        super().setUpClass()
+    def prepare_desktop(cls):
         for name, (w, h) in MODES.items():
             cls.xrandr("--newmode", name, "0", w, "0", "0", "0", h, "0", "0", "0")
             cls.xrandr("--addmode", "screen", name)

@@ -7,9 +7,9 @@ import shutil
 import subprocess
 import time
 import unittest
+from pathlib import Path
 
-from harness import BAND_ALPHA, CELL, LEFT_BAND, SCREENSHOT, TOP_BAND, TOP_INSET, DesktopTestCase, wait_until
-from notices import NotificationsHeard
+from harness import BAND_ALPHA, CELL, LEFT_BAND, SCREENSHOT, SHOT_NAME, TOP_BAND, TOP_INSET, DesktopTestCase, wait_until
 from pixels import Image, differing, near
 from remote import tavelin
 
@@ -39,7 +39,7 @@ class ShotCase(DesktopTestCase):
     def shots(self):
         """Oldest first, by when each was made: two shots in one second have names that sort the
         other way (the second one's name has a number added)."""
-        return sorted(glob.glob(os.path.join(self.desktop_dir(), "Tavelin_*.png")), key=os.path.getmtime)
+        return sorted(self.desktop.shots(), key=os.path.getmtime)
 
     def wait_shots(self, count):
         return wait_until(lambda: len(self.shots()) >= count and self.shots(), timeout=SHOT_TIMEOUT,
@@ -105,10 +105,11 @@ class ShotCase(DesktopTestCase):
         return target_frame, cover_frame
 
 
-class ScreenShotTest(NotificationsHeard, ShotCase):
+class ScreenShotTest(ShotCase):
     """Whole-screen shots under openbox and xcompmgr, with a StatusNotifier tray and a notification server."""
 
     desktop_options = {"tray_watcher": True}
+    hear_notifications = True
 
     def test_file_and_clipboard_hold_the_screen_with_the_grid_as_seen_labels_too(self):
         self.xterm(100, 160, "known", bg=DARK_BG, text=KNOWN_TEXT)
@@ -119,7 +120,7 @@ class ScreenShotTest(NotificationsHeard, ShotCase):
         time.sleep(0.6)
         overlays, flashes = self.shoot()
         path = self.wait_shots(1)[0]
-        self.assertRegex(os.path.basename(path), r"^Tavelin_\d{4}-\d\d-\d\d_\d\d\.\d\d\.\d\d\.png$")
+        self.assertRegex(os.path.basename(path), SHOT_NAME)
         shot = Image.from_png(path)
         self.assertEqual((shot.width, shot.height), (self.desktop.width, self.desktop.height))
         opaque = subprocess.run(["identify", "-format", "%[opaque]", path], capture_output=True, text=True).stdout
@@ -138,8 +139,7 @@ class ScreenShotTest(NotificationsHeard, ShotCase):
         band = shot.pixel(x, TOP_INSET + TOP_BAND // 2)
         self.assertTrue(near(band, [round(255 * (1 - BAND_ALPHA))] * 3, 4), band)
         # The clipboard holds the same image, as the very PNG written to the file (encoded once).
-        with open(path, "rb") as f:
-            self.assertEqual(self.desktop.clipboard_png(), f.read())
+        self.assertEqual(self.desktop.clipboard_png(), Path(path).read_bytes())
 
         # Cell labels switched on just before the shot appear in it: the screen may not show them
         # yet, so the grid leaves it for the capture and comes back (the flash covers it).
@@ -173,17 +173,15 @@ class ScreenShotTest(NotificationsHeard, ShotCase):
         """A Desktop folder with a local name, as a German session has it; when it is missing, none is made."""
         config = os.path.join(self.desktop.home, ".config")
         os.makedirs(config, exist_ok=True)
-        with open(os.path.join(config, "user-dirs.dirs"), "w") as f:
-            f.write('# This file is written by xdg-user-dirs-update\nXDG_DESKTOP_DIR="$HOME/Schreibtisch"\n')
+        Path(config, "user-dirs.dirs").write_text('# This file is written by xdg-user-dirs-update\nXDG_DESKTOP_DIR="$HOME/Schreibtisch"\n')
         self.addCleanup(os.remove, os.path.join(config, "user-dirs.dirs"))
         local = os.path.join(self.desktop.home, "Schreibtisch")
         os.makedirs(local)
         self.addCleanup(shutil.rmtree, local, True)
 
         self.shoot()
-        shots = wait_until(lambda: glob.glob(os.path.join(local, "Tavelin_*.png")), timeout=SHOT_TIMEOUT,
-                           what="the shot in Schreibtisch")
-        self.assertRegex(os.path.basename(shots[0]), r"^Tavelin_\d{4}-\d\d-\d\d_\d\d\.\d\d\.\d\d\.png$")
+        shots = wait_until(lambda: self.desktop.shots(local), timeout=SHOT_TIMEOUT, what="the shot in Schreibtisch")
+        self.assertRegex(os.path.basename(shots[0]), SHOT_NAME)
         self.assertEqual(len(shots), 1)
         self.assertEqual(self.shots(), [], "a shot in ~/Desktop too")
         self.assertEqual(Image.from_png(shots[0]).width, self.desktop.width)

@@ -7,6 +7,7 @@ import os
 import subprocess
 import time
 import unittest
+from pathlib import Path
 
 from gridlines import RESIZE_GAIN, badge_shown, wait_for_cells
 from harness import CELL, LEFT_BAND, PROBE, DesktopTestCase, wait_until
@@ -44,8 +45,7 @@ class ShortcutsTest(ShortcutCase):
     """Shortcuts pressed while a terminal has the keyboard; the terminal logs every byte it gets."""
 
     @classmethod
-    def setUpClass(cls):
-        super().setUpClass()
+    def prepare_desktop(cls):
         cls.typed_path = os.path.join(cls.desktop.home, "typed")
         open(cls.typed_path, "wb").close()
         # In the lower right, clear of every place the tests read.
@@ -60,9 +60,7 @@ class ShortcutsTest(ShortcutCase):
         self.typed_offset = os.path.getsize(self.typed_path)
 
     def typed(self):
-        with open(self.typed_path, "rb") as f:
-            f.seek(self.typed_offset)
-            return f.read()
+        return Path(self.typed_path).read_bytes()[self.typed_offset:]
 
     def wait_typed(self, expected):
         wait_until(lambda: self.typed() == expected, what=f"terminal to receive {expected!r}")
@@ -175,8 +173,7 @@ class ShortcutsTest(ShortcutCase):
         self.assertIn("<AC05> = 42;", dump)
         swapped = dump.replace("<AC05> = 42;", "<AC05> = 43;", 1).replace("<AC06> = 43;", "<AC06> = 42;", 1)
         path = os.path.join(self.desktop.home, "swapped.xkb")
-        with open(path, "w") as f:
-            f.write(swapped)
+        Path(path).write_text(swapped)
         self.desktop.run(["xkbcomp", "-w", "0", path, self.desktop.display], check=True)
         self.assertIn("<AC05> = 43;", self.desktop.run(["xkbcomp", "-xkb", self.desktop.display, "-"]))
         self.desktop.key("super+shift+g")

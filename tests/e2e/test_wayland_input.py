@@ -4,7 +4,7 @@ grid to the windows below it, except in adjust mode, where a drag resizes the ce
 import unittest
 
 from gridlines import RESIZE_GAIN, badge_shown, wait_for_cells
-from harness import CELL, SCREEN, wait_until
+from harness import CELL, SCREEN
 from wayland_harness import WaylandTestCase
 
 
@@ -18,25 +18,23 @@ class WaylandClicks(WaylandTestCase):
             rect = self.session.windows().get("tavelin-left")
             return rect if rect and rect[2] < SCREEN[0] else None
 
-        left = wait_until(left_half, timeout=10, what="the two foot windows side by side")
+        left = self.wait(left_half, "the two foot windows side by side")
         # A new window takes the focus: the right one has it, the left one is under the grid.
-        wait_until(lambda: self.session.focused_app() == "tavelin-right", timeout=10, what="right foot focused")
+        self.wait(lambda: self.session.focused_app() == "tavelin-right", "right foot focused")
         self.assertTrue(self.session.grid_drawn())
         x, y, width, height = left
         self.session.pointer("move", x + width // 2, y + height // 2, "click")
-        wait_until(lambda: self.session.focused_app() == "tavelin-left", timeout=10,
-                   what="the click reaching the left foot")
+        self.wait(lambda: self.session.focused_app() == "tavelin-left", "the click reaching the left foot")
         self.assertTrue(self.session.grid_drawn())
-
 
     def test_adjust_mode_takes_the_pointer_and_a_drag_resizes_the_cells(self):
         def read(*rect):
             return self.session.screen().rows(*rect)
 
         self.assertFalse(badge_shown(read))
-        self.assertEqual(self.session.cli("adjust", "on")[0], 0)
+        self.session.ok("adjust", "on")
         self.addCleanup(self.session.cli, "adjust", "off")
-        wait_until(lambda: badge_shown(read), timeout=10, interval=0.2, what="the adjust mode badge")
+        self.wait(lambda: badge_shown(read), "the adjust mode badge")
         width = height = CELL
         start = (400, 600)
         self.session.pointer("move", *start, "press")
@@ -50,10 +48,10 @@ class WaylandClicks(WaylandTestCase):
                 wait_for_cells(read, width, height, timeout=10)
         finally:
             self.session.pointer("release")
-        self.assertEqual(self.session.cli("adjust", "off")[0], 0)
-        wait_until(lambda: not badge_shown(read), timeout=10, interval=0.2, what="the badge gone")
+        self.session.ok("adjust", "off")
+        self.wait(lambda: not badge_shown(read), "the badge gone")
         wait_for_cells(read, width, height, timeout=10)
-        self.assertEqual(self.session.cli("size", "80")[0], 0)
+        self.session.ok("size", "80")
         wait_for_cells(read, CELL, CELL, timeout=10)
 
 

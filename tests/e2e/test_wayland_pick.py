@@ -4,28 +4,22 @@ grid lies on that window's frame, read with grim; the press never reaches the wi
 window returns to the full screen. Where the compositor tells nothing of windows, pick says so in
 one line and nothing changes."""
 
-import shutil
 import unittest
 
-from harness import TAVELIN, wait_until
+from harness import wait_until
 from sway_windows import close, crosshair_at, frame, nodes, open_grey_foot, wait_laid_on
-from wayland_harness import WaylandSession, WaylandTestCase
+from wayland_harness import WaylandTestCase
 
 
 class PickOnSway(WaylandTestCase):
-    @classmethod
-    def setUpClass(cls):
-        if not shutil.which("foot"):
-            raise unittest.SkipTest("not installed: foot")
-        super().setUpClass()
+    tools = ("foot",)
 
     def sway(self, command):
-        result = self.session.run(["swaymsg", command])
-        self.assertEqual(result.returncode, 0, result.stdout)
+        self.session.swaymsg(command)
 
     def pick(self, x, y):
         self.session.pointer("move", x, y)
-        self.assertEqual(self.session.cli("pick")[0], 0)
+        self.session.ok("pick")
         # The grid gone and the catcher up under the pointer: the crosshair shows where the press goes.
         wait_until(lambda: crosshair_at(self.session.screen(), x, y), timeout=10, interval=0.1,
                    what="the crosshair over the screen")
@@ -63,20 +57,10 @@ class PickOnSway(WaylandTestCase):
         wait_until(self.session.grid_drawn, timeout=10, interval=0.1, what="the full-screen grid")
 
 
-class PickWithoutWindowList(unittest.TestCase):
+class PickWithoutWindowList(WaylandTestCase):
     """Tavelin on sway without its IPC socket stands for a compositor with no window list (GNOME)."""
 
-    @classmethod
-    def setUpClass(cls):
-        cls.session = WaylandSession()
-        cls.session.log = cls.session.dir + "/tavelin.log"
-        cls.session._spawn([TAVELIN], extra={"SWAYSOCK": ""},
-                           stderr=open(cls.session.log, "wb"))
-        wait_until(cls.session.grid_drawn, timeout=20, interval=0.2, what="the grid on the Wayland screen")
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.session.close()
+    tavelin_env = {"SWAYSOCK": ""}
 
     def test_pick_says_in_one_line_that_it_is_not_available(self):
         before = self.session.cli("state")[1]

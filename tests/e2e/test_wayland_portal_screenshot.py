@@ -6,41 +6,30 @@ portal that fails leaves nothing written and says so."""
 
 import os
 import unittest
+from pathlib import Path
 
-from harness import CELL, GRID_TOP, LEFT_BAND, wait_until
-from pixels import Image, differing, off_background
-from portal_harness import PortalSession, missing_portals
-from wayland_harness import missing_tools
+from gridlines import C4_BOX
+from pixels import Image, differing, ink
+from portal_harness import PortalTestCase
 
-C4 = (LEFT_BAND + 2 * CELL + 8, GRID_TOP + 3 * CELL + 8, CELL - 16, CELL - 16)
 # Where xdg-desktop-portal-wlr 0.7 has grim write every shot.
 WLR_SHOT = "/tmp/out.png"
 
 
-class WaylandPortalScreenshot(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        missing = missing_tools() + missing_portals()
-        if missing:
-            raise unittest.SkipTest("not installed: " + ", ".join(missing))
-        cls.session = PortalSession()
-        cls.session.run(["mkdir", "-p", os.path.join(cls.session.home, "Desktop")], check=True)
-        cls.session.start_tavelin({"TAVELIN_WAYLAND_CAPTURE": "portal"})
-        wait_until(cls.session.grid_drawn, timeout=20, interval=0.2, what="the grid on the Wayland screen")
-        cls.session.cli("labels", "on")
-        wait_until(lambda: len(off_background(sum(cls.session.screen().rows(*C4), []))) > 10, timeout=10,
-                   interval=0.2, what="cell names on the screen")
+class WaylandPortalScreenshot(PortalTestCase):
+    tavelin_env = {"TAVELIN_WAYLAND_CAPTURE": "portal"}
 
     @classmethod
-    def tearDownClass(cls):
-        cls.session.close()
+    def prepare_session(cls):
+        cls.session.run(["mkdir", "-p", os.path.join(cls.session.home, "Desktop")], check=True)
+        cls.session.ok("labels", "on")
+        cls.wait(lambda: ink(cls.session.screen().rows(*C4_BOX)) > 10, "cell names on the screen")
 
     def test_file_equals_the_screen_with_its_grid_and_the_portal_file_goes(self):
         session = self.session
         path = os.path.join(session.home, "bug.png")
-        status, _, err = session.cli("shot", path)
-        self.assertEqual(status, 0, err + session.stderr() + session.portal_stderr())
-        wait_until(session.grid_drawn, timeout=10, interval=0.2, what="the grid back after the shot")
+        session.ok("shot", path)
+        self.wait(session.grid_drawn, "the grid back after the shot")
         shot, screen = Image.from_png(path), session.screen()
         self.assertEqual((shot.width, shot.height), (screen.width, screen.height))
         self.assertEqual(differing(shot.rows(), screen.rows()), 0)
@@ -49,10 +38,7 @@ class WaylandPortalScreenshot(unittest.TestCase):
 
     def test_menu_shot_goes_to_the_desktop_and_the_clipboard(self):
         session = self.session
-        status, out, err = session.cli("shot")
-        self.assertEqual(status, 0, err + session.stderr() + session.portal_stderr())
-        with open(out.strip(), "rb") as f:
-            saved = f.read()
+        saved = Path(session.ok("shot").strip()).read_bytes()
         pasted = session.run(["wl-paste", "--no-newline", "-t", "image/png"])
         self.assertEqual(pasted.returncode, 0, pasted.stderr)
         self.assertEqual(pasted.stdout, saved)
@@ -68,7 +54,7 @@ class WaylandPortalScreenshot(unittest.TestCase):
             self.assertIn("could not be taken", err)
             self.assertFalse(os.path.exists(path))
             self.assertIn("failed in the desktop's portal", session.stderr())
-            wait_until(session.grid_drawn, timeout=10, interval=0.2, what="the grid back after the failure")
+            self.wait(session.grid_drawn, "the grid back after the failure")
         finally:
             os.rmdir(WLR_SHOT)
 

@@ -4,9 +4,7 @@ their descriptions and suggested keys; a shortcut the desktop fires toggles the 
 
 import unittest
 
-from harness import wait_until
-from portal_harness import PortalSession, missing_portals
-from wayland_harness import missing_tools
+from portal_harness import PortalTestCase
 
 EXPECTED = {
     "grid-toggle": "LOGO+SHIFT+g", "pick-window": "LOGO+SHIFT+w", "labels-toggle": "LOGO+SHIFT+l",
@@ -14,19 +12,8 @@ EXPECTED = {
 }
 
 
-class WaylandPortalShortcuts(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        missing = missing_tools() + missing_portals()
-        if missing:
-            raise unittest.SkipTest("not installed: " + ", ".join(missing))
-        cls.session = PortalSession(shortcuts=True)
-        cls.session.start_tavelin()
-        wait_until(cls.session.grid_drawn, timeout=20, interval=0.2, what="the grid on the Wayland screen")
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.session.close()
+class WaylandPortalShortcuts(PortalTestCase):
+    shortcuts = True
 
     def test_binds_the_five_and_an_activation_toggles_the_grid(self):
         session = self.session
@@ -39,9 +26,9 @@ class WaylandPortalShortcuts(unittest.TestCase):
         self.assertTrue(all(description for description, _ in bound.values()))
 
         session.activate("grid-toggle")
-        wait_until(lambda: not session.grid_drawn(), timeout=10, interval=0.2, what="the grid hidden by the portal")
+        self.wait(lambda: not session.grid_drawn(), "the grid hidden by the portal")
         session.activate("grid-toggle")
-        wait_until(session.grid_drawn, timeout=10, interval=0.2, what="the grid back by the portal")
+        self.wait(session.grid_drawn, "the grid back by the portal")
         self.assertNotIn("shortcuts portal", session.stderr())
 
 

@@ -5,28 +5,24 @@ back from wl-paste though Tavelin never has the keyboard, and an existing file i
 import os
 import re
 import unittest
+from pathlib import Path
 
-from harness import CELL, GRID_TOP, LEFT_BAND, wait_until
-from pixels import Image, differing, off_background
+from gridlines import C4_BOX
+from pixels import Image, differing, ink
 from wayland_harness import WaylandTestCase
-
-C4 = (LEFT_BAND + 2 * CELL + 8, GRID_TOP + 3 * CELL + 8, CELL - 16, CELL - 16)
 
 
 class WaylandScreenshot(WaylandTestCase):
     @classmethod
-    def setUpClass(cls):
-        super().setUpClass()
+    def prepare_session(cls):
         cls.session.run(["mkdir", "-p", os.path.join(cls.session.home, "Desktop")], check=True)
-        cls.session.cli("labels", "on")
-        wait_until(lambda: len(off_background(sum(cls.session.screen().rows(*C4), []))) > 10, timeout=10,
-                   interval=0.2, what="cell names on the screen")
+        cls.session.ok("labels", "on")
+        cls.wait(lambda: ink(cls.session.screen().rows(*C4_BOX)) > 10, "cell names on the screen")
 
     def test_file_equals_the_screen_with_its_grid_and_is_never_replaced(self):
         path = os.path.join(self.session.home, "bug.png")
-        status, _, err = self.session.cli("shot", path)
-        self.assertEqual(status, 0, err)
-        wait_until(self.session.grid_drawn, timeout=10, interval=0.2, what="the grid back after the shot")
+        self.session.ok("shot", path)
+        self.wait(self.session.grid_drawn, "the grid back after the shot")
         shot, screen = Image.from_png(path), self.session.screen()
         self.assertEqual((shot.width, shot.height), (screen.width, screen.height))
         self.assertEqual(differing(shot.rows(), screen.rows()), 0)
@@ -38,13 +34,10 @@ class WaylandScreenshot(WaylandTestCase):
         self.assertEqual(os.path.getmtime(path), before)
 
     def test_menu_shot_goes_to_the_desktop_and_the_clipboard(self):
-        status, out, err = self.session.cli("shot")
-        self.assertEqual(status, 0, err)
-        path = out.strip()
+        path = self.session.ok("shot").strip()
         self.assertEqual(os.path.dirname(path), os.path.join(self.session.home, "Desktop"))
         self.assertRegex(os.path.basename(path), re.compile(r"^Tavelin_\d{4}-\d\d-\d\d_\d\d\.\d\d\.\d\d(-\d+)?\.png$"))
-        with open(path, "rb") as f:
-            saved = f.read()
+        saved = Path(path).read_bytes()
         pasted = self.session.run(["wl-paste", "--no-newline", "-t", "image/png"])
         self.assertEqual(pasted.returncode, 0, pasted.stderr)
         self.assertEqual(pasted.stdout, saved)

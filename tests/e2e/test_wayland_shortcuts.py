@@ -5,19 +5,14 @@ on screen, on the Desktop or in the log."""
 import os
 import unittest
 
-from gridlines import badge_shown
-from harness import CELL, GRID_TOP, LEFT_BAND, SCREEN, wait_until
-from pixels import off_background
+from gridlines import C4_BOX, badge_shown
+from harness import SCREEN
+from pixels import ink
 from sway_windows import crosshair_at
 from wayland_harness import WaylandTestCase
 
-C4 = (LEFT_BAND + 2 * CELL + 8, GRID_TOP + 3 * CELL + 8, CELL - 16, CELL - 16)
-
 
 class WaylandShortcuts(WaylandTestCase):
-    def wait(self, predicate, what):
-        wait_until(predicate, timeout=10, interval=0.2, what=what)
-
     def read(self, *rect):
         return self.session.screen().rows(*rect)
 
@@ -28,12 +23,10 @@ class WaylandShortcuts(WaylandTestCase):
         session.press("g")
         self.wait(session.grid_drawn, "the grid back with Super+Shift+G")
 
-        def ink():
-            return len(off_background(sum(self.read(*C4), [])))
         session.press("l")
-        self.wait(lambda: ink() > 10, "cell names drawn by Super+Shift+L")
+        self.wait(lambda: ink(self.read(*C4_BOX)) > 10, "cell names drawn by Super+Shift+L")
         session.press("l")
-        self.wait(lambda: ink() == 0, "cell names gone with Super+Shift+L")
+        self.wait(lambda: ink(self.read(*C4_BOX)) == 0, "cell names gone with Super+Shift+L")
 
         session.press("a")
         self.wait(lambda: badge_shown(self.read), "the adjust badge from Super+Shift+A")

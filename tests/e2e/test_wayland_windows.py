@@ -4,7 +4,6 @@ workspace and closes it; a shot then is the window's part of the screen with its
 with grim."""
 
 import os
-import shutil
 import unittest
 
 from harness import SCREEN, wait_until
@@ -14,11 +13,7 @@ from wayland_harness import WaylandTestCase
 
 
 class FollowOnSway(WaylandTestCase):
-    @classmethod
-    def setUpClass(cls):
-        if not shutil.which("foot"):
-            raise unittest.SkipTest("not installed: foot")
-        super().setUpClass()
+    tools = ("foot",)
 
     def setUp(self):
         self.con = open_grey_foot(self.session)
@@ -29,11 +24,10 @@ class FollowOnSway(WaylandTestCase):
         self.session.cli("full-screen")
 
     def sway(self, command):
-        result = self.session.run(["swaymsg", command])
-        self.assertEqual(result.returncode, 0, result.stdout)
+        self.session.swaymsg(command)
 
     def follow(self, frame):
-        self.assertEqual(self.session.cli("follow", str(self.con))[0], 0)
+        self.session.ok("follow", str(self.con))
         wait_laid_on(self.session, frame, "followed")
 
     def test_follows_moves_resizes_floating_and_fullscreen(self):
@@ -68,8 +62,7 @@ class FollowOnSway(WaylandTestCase):
         self.sway(f"[con_id={self.con}] floating enable, resize set 600 400, move position 300 200")
         self.follow((300, 200, 600, 400))
         path = os.path.join(self.session.home, "window.png")
-        status, _, err = self.session.cli("shot", path)
-        self.assertEqual(status, 0, err)
+        self.session.ok("shot", path)
         wait_laid_on(self.session, (300, 200, 600, 400), "back after the shot")
         seen = self.session.run(["grim", "-g", "300,200 600x400", "-t", "png", "-"], check=True).stdout
         shot, screen = Image.from_png(path), Image.from_png(seen)

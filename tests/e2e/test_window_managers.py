@@ -3,15 +3,12 @@ stays on every desktop, above windows opened or raised after it (full-screen one
 clicks going through; a pick lays it exactly on a window's frame and it follows the window; the
 flash and adjust mode."""
 
-import glob
-import os
-import subprocess
 import unittest
 
 import managers
-from harness import (CELL, COLS, GRID_TOP, LEFT_BAND, LINE_ALPHA, PROBE, SCREEN, STORED_BAND_ALPHA, TOP_INSET,
-                     DesktopTestCase, LineReader, wait_until)
-from pixels import luma, near, over
+from gridlines import assert_grid_pixels
+from harness import CELL, COLS, LEFT_BAND, SCREEN, DesktopTestCase, wait_until
+from pixels import luma
 
 # Some managers paint the root black: a desktop window of one known grey lies beneath everything.
 WALL = (0x90, 0x90, 0x90)
@@ -25,23 +22,12 @@ class ManagerCase(DesktopTestCase):
     def setUpClass(cls):
         cls.desktop_options = {"window_manager": cls.manager}
         super().setUpClass()
-        try:
-            count = managers.desktop_count_command(cls.manager, 3)
-            if count:
-                # A manager that has just started may not hear the first request yet: ask until it is done.
-                def three_desktops():
-                    if cls.desktop.run(["xdotool", "get_num_desktops"]).strip() == "3":
-                        return True
-                    cls.desktop.run(count, check=True)
-                    return False
-                wait_until(three_desktops, timeout=20, what="three desktops")
-            wall = cls.desktop.spawn([PROBE, "desktop-window", "3600", "%02x%02x%02x" % WALL], stdout=subprocess.PIPE)
-            LineReader(wall).next_matching("ready")
-            wait_until(lambda: cls.desktop.root_pixels(0, 0, 1, 1)[0][0] == WALL
-                       and cls.desktop.pixel(SCREEN[0] - 1, 400) == WALL, timeout=10, what="the wallpaper")
-        except BaseException:
-            cls.desktop.stop()  # tearDownClass does not run after a failed setUpClass
-            raise
+
+    @classmethod
+    def prepare_desktop(cls):
+        if cls.manager != "i3":   # i3 makes its workspaces itself
+            cls.desktop.set_desktop_count(3)
+        cls.desktop.wallpaper(WALL)
 
     def switch_desktop(self, number):
         self.desktop.switch_desktop(number, managers.switch_command(self.manager, number))
@@ -58,21 +44,7 @@ class ManagerCase(DesktopTestCase):
 
     def test_grid_lies_exactly_on_the_screen_on_every_desktop_above_later_windows_and_lets_clicks_through(self):
         self.assertEqual(self.desktop.geometry(self.overlay), (0, 0) + SCREEN)
-        image = self.desktop.root_image()
-        band = over(WALL, STORED_BAND_ALPHA)
-        for x in (0, 700, SCREEN[0] - 1):
-            self.assertEqual(image.pixel(x, 0), WALL, f"clear strip at ({x}, 0)")
-            self.assertEqual(image.pixel(x, TOP_INSET - 1), WALL, f"clear strip at ({x}, {TOP_INSET - 1})")
-            self.assertTrue(near(image.pixel(x, TOP_INSET), band), f"top band at ({x}, {TOP_INSET})")
-        for c in (1, 2, COLS):
-            x = LINES_X[c]
-            for column in (x - 1, x):
-                self.assertTrue(near(image.pixel(column, GRID_TOP + 40), over(WALL, LINE_ALPHA, 255), 3),
-                                f"line {c} at ({column}, {GRID_TOP + 40}): {image.pixel(column, GRID_TOP + 40)}")
-            self.assertEqual(image.pixel(x - 3, GRID_TOP + 40), WALL, f"beside line {c}")
-            self.assertEqual(image.pixel(x + 2, GRID_TOP + 40), WALL, f"beside line {c}")
-        for y in (GRID_TOP + CELL - 1, GRID_TOP + CELL, GRID_TOP + 2 * CELL - 1, GRID_TOP + 2 * CELL):
-            self.assertTrue(near(image.pixel(LEFT_BAND + 40, y), over(WALL, LINE_ALPHA, 255), 3), f"row line at y={y}")
+        assert_grid_pixels(self, self.desktop.root_image(), bottom=SCREEN[1] - CELL)  # above fluxbox's toolbar
 
         self.switch_desktop(1)
         try:
@@ -110,17 +82,14 @@ class ManagerCase(DesktopTestCase):
         appeared = flash.next_matching("", timeout=10).split()
         self.assertEqual(appeared[1], "appeared")
         self.assertEqual([int(v) for v in appeared[3:7]], [0, 0, SCREEN[0], SCREEN[1]], "the flash on the screen")
-        wait_until(lambda: glob.glob(os.path.join(self.desktop.home, "Desktop", "Tavelin_*.png")), timeout=10,
-                   what="the screenshot's file")
+        wait_until(self.desktop.shots, timeout=10, what="the screenshot's file")
 
         presses, target = self.click_target(500, 300, 300, 200)
         self.desktop.settled_frame(target)
         x, y, width, height = self.desktop.geometry(target)
         self.set_adjust_mode(True)
         before = self.desktop.root_pixels(LEFT_BAND, 600, CELL * 4, 1)[0]
-        self.desktop.run(["xdotool", "mousemove", str(x + 50), str(y + 50), "mousedown", "1",
-                          "mousemove", str(x + 90), str(y + 60), "mousemove", str(x + 130), str(y + 70),
-                          "mouseup", "1"], check=True)
+        self.desktop.drag((x + 50, y + 50), (x + 90, y + 60), (x + 130, y + 70))
         wait_until(lambda: self.desktop.root_pixels(LEFT_BAND, 600, CELL * 4, 1)[0] != before,
                    what="the cells resized by the drag")
         self.set_adjust_mode(False)

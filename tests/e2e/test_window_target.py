@@ -99,8 +99,7 @@ class WindowTargetTest(WindowTargetCase):
         # Pressed on the window, released far from it: the press decides.
         self.desktop.key("super+shift+w")
         self.desktop.wait_selecting()
-        self.desktop.run(["xdotool", "mousemove", *map(str, inside), "mousedown", "1", "mousemove", "5", "880",
-                          "mouseup", "1"], check=True)
+        self.desktop.drag(inside, (5, 880))
         self.wait_overlay(frame, what="overlay over the window the button went down on")
         with self.assertRaises(AssertionError, msg="the picking click went through to the window"):
             xev.next_matching("Button", timeout=0.3)

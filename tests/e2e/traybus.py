@@ -15,8 +15,8 @@ WATCHER, WATCHER_PATH = "org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher
 BUS, BUS_PATH = "org.freedesktop.DBus", "/org/freedesktop/DBus"
 PROPERTIES, ITEM, MENU = "org.freedesktop.DBus.Properties", "org.kde.StatusNotifierItem", "com.canonical.dbusmenu"
 WATCHER_XML = f"""<node><interface name="{WATCHER}">
-  <method name="RegisterStatusNotifierItem"><arg type="s" direction="in"/></method>
-  <method name="RegisterStatusNotifierHost"><arg type="s" direction="in"/></method>
+  <method name="RegisterStatusNotifierItem"><arg type="s"/></method>
+  <method name="RegisterStatusNotifierHost"><arg type="s"/></method>
   <property name="RegisteredStatusNotifierItems" type="as" access="read"/>
   <property name="IsStatusNotifierHostRegistered" type="b" access="read"/>
   <property name="ProtocolVersion" type="i" access="read"/>
@@ -26,57 +26,62 @@ WATCHER_XML = f"""<node><interface name="{WATCHER}">
 </interface></node>"""
 
 
+def serve(name, path, xml, method_call, get_property=None, then=None):
+    """Serves one object at path under the well-known name on the session bus, for good."""
+    bus = Gio.bus_get_sync(Gio.BusType.SESSION)
+    for interface in Gio.DBusNodeInfo.new_for_xml(xml).interfaces:
+        bus.register_object(path, interface, lambda *call: method_call(bus, *call), get_property, None)
+    if then:
+        then(bus)
+    bus.call_sync(BUS, BUS_PATH, BUS, "RequestName", GLib.Variant("(su)", (name, 0)), None, 0, -1, None)
+    print("ready", flush=True)
+    GLib.MainLoop().run()
+
+
 def serve_watcher():
     """Items register by bus name, or by object path on the caller's connection; a host is always
     reported as registered; items whose connection closes are dropped."""
-    bus = Gio.bus_get_sync(Gio.BusType.SESSION)
     items = []
 
-    def emit(signal, item):
+    def emit(bus, signal, item):
         bus.emit_signal(None, WATCHER_PATH, WATCHER, signal, GLib.Variant("(s)", (item,)))
 
-    def method_call(_bus, sender, _path, _interface, method, args, invocation):
+    def method_call(bus, _connection, sender, _path, _interface, method, args, invocation):
         if method == "RegisterStatusNotifierItem":
             name = args.unpack()[0]
             item = sender + name if name.startswith("/") else name + "/StatusNotifierItem"
             if item not in items:
                 items.append(item)
-                emit("StatusNotifierItemRegistered", item)
+                emit(bus, "StatusNotifierItemRegistered", item)
         invocation.return_value(None)
 
     def get_property(_bus, _sender, _path, _interface, name):
         return {"RegisteredStatusNotifierItems": GLib.Variant("as", items),
                 "IsStatusNotifierHostRegistered": GLib.Variant("b", True), "ProtocolVersion": GLib.Variant("i", 0)}[name]
 
-    def owner_changed(_bus, _sender, _path, _interface, _signal, args):
+    def owner_changed(bus, _sender, _path, _interface, _signal, args):
         name, _, new_owner = args.unpack()
         for item in [i for i in items if i.startswith(name + "/") and not new_owner]:
             items.remove(item)
-            emit("StatusNotifierItemUnregistered", item)
+            emit(bus, "StatusNotifierItemUnregistered", item)
 
-    bus.register_object(WATCHER_PATH, Gio.DBusNodeInfo.new_for_xml(WATCHER_XML).interfaces[0], method_call,
-                        get_property, None)
-    bus.signal_subscribe(BUS, BUS, "NameOwnerChanged", BUS_PATH, None, Gio.DBusSignalFlags.NONE, owner_changed)
-    bus.call_sync(BUS, BUS_PATH, BUS, "RequestName", GLib.Variant("(su)", (WATCHER, 0)), None, 0, -1, None)
-    GLib.MainLoop().run()
+    serve(WATCHER, WATCHER_PATH, WATCHER_XML, method_call, get_property, lambda bus: bus.signal_subscribe(
+        BUS, BUS, "NameOwnerChanged", BUS_PATH, None, Gio.DBusSignalFlags.NONE, owner_changed))
 
 
 NOTIFICATIONS, NOTIFICATIONS_PATH = "org.freedesktop.Notifications", "/org/freedesktop/Notifications"
 NOTIFICATIONS_XML = f"""<node><interface name="{NOTIFICATIONS}">
-  <method name="Notify"><arg type="s" direction="in"/><arg type="u" direction="in"/><arg type="s" direction="in"/>
-    <arg type="s" direction="in"/><arg type="s" direction="in"/><arg type="as" direction="in"/>
-    <arg type="a{{sv}}" direction="in"/><arg type="i" direction="in"/><arg type="u" direction="out"/></method>
-  <method name="GetServerInformation"><arg type="s" direction="out"/><arg type="s" direction="out"/>
-    <arg type="s" direction="out"/><arg type="s" direction="out"/></method>
+  <method name="Notify"><arg type="s"/><arg type="u"/><arg type="s"/><arg type="s"/><arg type="s"/><arg type="as"/>
+    <arg type="a{{sv}}"/><arg type="i"/><arg type="u" direction="out"/></method>
+  <method name="GetServerInformation">{'<arg type="s" direction="out"/>' * 4}</method>
 </interface></node>"""
 
 
 def serve_notifications():
     """A notification server that prints each Notify call as one line: "notify SUMMARY\tBODY"."""
-    bus = Gio.bus_get_sync(Gio.BusType.SESSION)
     count = [0]
 
-    def method_call(_bus, _sender, _path, _interface, method, args, invocation):
+    def method_call(_bus, _connection, _sender, _path, _interface, method, args, invocation):
         if method == "Notify":
             values = args.unpack()
             count[0] += 1
@@ -85,11 +90,7 @@ def serve_notifications():
         else:
             invocation.return_value(GLib.Variant("(ssss)", ("e2e", "tavelin", "1", "1.2")))
 
-    bus.register_object(NOTIFICATIONS_PATH, Gio.DBusNodeInfo.new_for_xml(NOTIFICATIONS_XML).interfaces[0],
-                        method_call, None, None)
-    bus.call_sync(BUS, BUS_PATH, BUS, "RequestName", GLib.Variant("(su)", (NOTIFICATIONS, 0)), None, 0, -1, None)
-    print("ready", flush=True)
-    GLib.MainLoop().run()
+    serve(NOTIFICATIONS, NOTIFICATIONS_PATH, NOTIFICATIONS_XML, method_call)
 
 
 class MenuRow:

@@ -1,6 +1,7 @@
 """A private Wayland session for end-to-end tests: headless sway with one 1440x900 output, its own
-runtime folder and session bus, the real tavelin binary, grim to read the screen, a virtual pointer (wlpointer) to click with. sway
-will not run as root, so under root the whole session runs as an unprivileged user. Ended by pid."""
+runtime folder and session bus, the real tavelin binary, grim to read the screen, a virtual pointer
+(wlpointer) to click with. sway will not run as root, so under root the whole session runs as an
+unprivileged user. Ended by pid."""
 
 import json
 import os
@@ -9,10 +10,11 @@ import re
 import shutil
 import subprocess
 import tempfile
-import time
 import unittest
+from pathlib import Path
 
-from harness import BUILD_DIR, SCREEN, TAVELIN, wait_until, TOP_INSET
+from harness import BUILD_DIR, SCREEN, TAVELIN, TOP_INSET
+from processes import end_all, wait_until
 from pixels import Image
 
 TEST_USER = "tavelin-test"
@@ -43,6 +45,15 @@ def _session_user():
     return pwd.getpwnam(TEST_USER)
 
 
+def walk(tree):
+    """Every node of a sway tree, tiled and floating."""
+    todo = [tree]
+    while todo:
+        node = todo.pop()
+        yield node
+        todo += node.get("nodes", []) + node.get("floating_nodes", [])
+
+
 def missing_tools():
     return [t for t in ("sway", "grim", "dbus-daemon") if not shutil.which(t)]
 
@@ -60,16 +71,10 @@ class WaylandSession:
             for path in (self.dir, self.runtime, self.home):
                 os.chown(path, self.user.pw_uid, self.user.pw_gid)
         self.processes = []
-        self.env = {
-            "PATH": os.environ.get("PATH", "/usr/bin:/bin"),
-            "HOME": self.home,
-            "XDG_RUNTIME_DIR": self.runtime,
-            "LANG": "C.UTF-8",
-        }
+        self.env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "HOME": self.home,
+                    "XDG_RUNTIME_DIR": self.runtime, "LANG": "C.UTF-8"}
         # The sanitizer build's settings reach the programs of the session too.
-        for name in ("ASAN_OPTIONS", "UBSAN_OPTIONS"):
-            if name in os.environ:
-                self.env[name] = os.environ[name]
+        self.env.update({k: os.environ[k] for k in ("ASAN_OPTIONS", "UBSAN_OPTIONS") if k in os.environ})
         try:
             bus = self._spawn(["dbus-daemon", "--session", "--nofork", "--print-address=1",
                                f"--address=unix:path={self.runtime}/bus"], stdout=subprocess.PIPE)
@@ -82,20 +87,18 @@ class WaylandSession:
 
     def _start_compositor(self):
         config = os.path.join(self.dir, "sway.conf")
-        with open(config, "w") as f:
-            f.write(SWAY_CONFIG)
+        Path(config).write_text(SWAY_CONFIG)
         self.sway = self._spawn(["sway", "-c", config], extra={
             "WLR_BACKENDS": "headless", "WLR_RENDERER": "pixman", "WLR_LIBINPUT_NO_DEVICES": "1"})
-        socket = wait_until(self._socket, timeout=20, what="sway's Wayland socket")
-        self.env["WAYLAND_DISPLAY"] = socket
-        self.env["SWAYSOCK"] = wait_until(self._ipc_socket, timeout=20, what="sway's IPC socket")
+        self.wait_sockets("sway")
         # With no devices the seat has no pointer: one served for the whole session gives clients
         # their wl_pointer before any test moves it, so no motion lands before a client listens.
         # headless sway draws the cursor into the output, captures too: it waits in the bottom
         # right corner, inside a cell, where the grid adds nothing over it.
-        self.pointer_device = self._spawn([WLPOINTER, "move", SCREEN[0] - 1, SCREEN[1] - 1, "serve"],
+        self.pointer_device = self._spawn([WLPOINTER, SCREEN[0] - 1, SCREEN[1] - 1],
                                           stdin=subprocess.PIPE, stdout=subprocess.PIPE)
-        wait_until(self._seat_has_pointer, timeout=20, what="a pointer on sway's seat")
+        wait_until(lambda: b"pointer" in self.run(["swaymsg", "-t", "get_inputs", "-r"]).stdout, timeout=20,
+                   what="a pointer on sway's seat")
 
     def _command(self, argv, extra=None):
         env = dict(self.env, **(extra or {}))
@@ -116,16 +119,23 @@ class WaylandSession:
     def run(self, argv, **kwargs):
         return subprocess.run(self._command(argv), cwd=self.dir, capture_output=True, timeout=60, **kwargs)
 
-    def _socket(self):
-        names = [n for n in os.listdir(self.runtime) if n.startswith("wayland-") and not n.endswith(".lock")]
-        return names[0] if names else None
+    def _runtime_file(self, prefix, old=()):
+        """The name of a file of the runtime folder starting with prefix, not a lock and not in old."""
+        return next((n for n in os.listdir(self.runtime) if n.startswith(prefix) and not n.endswith(".lock")
+                     and n not in old), None)
 
-    def _seat_has_pointer(self):
-        return b"pointer" in self.run(["swaymsg", "-t", "get_inputs", "-r"]).stdout
+    def wait_sockets(self, whose, old=(), ipc=True):
+        """Points the session at the Wayland (and sway IPC) sockets that a new compositor makes."""
+        self.env["WAYLAND_DISPLAY"] = wait_until(lambda: self._runtime_file("wayland-", old), timeout=20,
+                                                 what=f"{whose}'s Wayland socket")
+        if ipc:
+            self.env["SWAYSOCK"] = os.path.join(self.runtime, wait_until(
+                lambda: self._runtime_file("sway-ipc.", old), timeout=20, what=f"{whose}'s IPC socket"))
+
 
     def pointer(self, *steps):
-        """Runs wlpointer's steps (move X Y, press, release, click, glide X Y) in order on the
-        session's pointer; back once the compositor has taken them."""
+        """Runs wlpointer's steps (move X Y, press, release, click) in order on the session's pointer;
+        back once the compositor has taken them."""
         self.pointer_device.stdin.write((" ".join(str(s) for s in steps) + "\n").encode())
         self.pointer_device.stdin.flush()
         answer = self.pointer_device.stdout.readline()
@@ -143,24 +153,12 @@ class WaylandSession:
 
     def focused_app(self):
         """The app_id of the window sway has focused, or None."""
-        nodes = [self.tree()]
-        while nodes:
-            node = nodes.pop()
-            if node.get("focused") and node.get("app_id"):
-                return node["app_id"]
-            nodes += node.get("nodes", []) + node.get("floating_nodes", [])
-        return None
+        return next((n["app_id"] for n in walk(self.tree()) if n.get("focused") and n.get("app_id")), None)
 
     def windows(self):
         """app_id → (x, y, width, height) of every mapped window."""
-        found, nodes = {}, [self.tree()]
-        while nodes:
-            node = nodes.pop()
-            if node.get("app_id") and node.get("visible"):
-                r = node["rect"]
-                found[node["app_id"]] = (r["x"], r["y"], r["width"], r["height"])
-            nodes += node.get("nodes", []) + node.get("floating_nodes", [])
-        return found
+        return {n["app_id"]: tuple(n["rect"][k] for k in ("x", "y", "width", "height"))
+                for n in walk(self.tree()) if n.get("app_id") and n.get("visible")}
 
     def open_foot(self, app_id):
         """A foot terminal known to sway by app_id, mapped; its process."""
@@ -173,10 +171,6 @@ class WaylandSession:
         process.wait(timeout=10)
         wait_until(lambda: app_id not in self.windows(), timeout=10, what=f"{app_id} gone")
 
-    def _ipc_socket(self):
-        names = [n for n in os.listdir(self.runtime) if n.startswith("sway-ipc.")]
-        return os.path.join(self.runtime, names[0]) if names else None
-
     def start_tavelin(self, extra=None):
         self.log = os.path.join(self.dir, "tavelin.log")
         with open(self.log, "wb") as log:
@@ -184,12 +178,22 @@ class WaylandSession:
         return self.tavelin
 
     def stderr(self):
-        with open(self.log, errors="replace") as f:
-            return f.read()
+        return Path(self.log).read_text(errors="replace")
+
+    def logs(self):
+        """What the session's programs said, for a failure's message."""
+        return self.stderr()
 
     def cli(self, *args):
         result = self.run([TAVELIN, *args])
         return result.returncode, result.stdout.decode(), result.stderr.decode()
+
+    def ok(self, *args):
+        """The output of a command that must succeed."""
+        status, out, err = self.cli(*args)
+        if status != 0:
+            raise AssertionError(f"tavelin {' '.join(args)} exited {status}: {err}; its log: {self.logs()}")
+        return out
 
     def screen(self, output=None):
         """The whole layout, or one output, as grim reads it."""
@@ -200,20 +204,13 @@ class WaylandSession:
         image = self.screen(output)
         return image.pixel(40, TOP_INSET + 5) != image.pixel(40, TOP_INSET - 1)
 
-    def swaymsg(self, *command):
-        result = self.run(["swaymsg", *command])
+    def swaymsg(self, *command, extra=None):
+        result = subprocess.run(self._command(["swaymsg", *command], extra), capture_output=True, timeout=60)
         if result.returncode != 0:
             raise AssertionError("swaymsg failed: " + result.stdout.decode() + result.stderr.decode())
 
     def close(self):
-        for process in reversed(self.processes):
-            if process.poll() is None:
-                process.terminate()
-                try:
-                    process.wait(timeout=10)
-                except subprocess.TimeoutExpired:
-                    process.kill()
-                    process.wait()
+        end_all(self.processes)
         shutil.rmtree(self.dir, ignore_errors=True)
 
 
@@ -227,21 +224,12 @@ class NestedSwaySession(WaylandSession):
         self.outer = {k: self.env[k] for k in ("WAYLAND_DISPLAY", "SWAYSOCK")}
         before = set(os.listdir(self.runtime))
         config = os.path.join(self.dir, "inner.conf")
-        with open(config, "w") as f:
-            f.write("output * bg #5a6e82 solid_color\nxwayland disable\n")
+        Path(config).write_text("output * bg #5a6e82 solid_color\nxwayland disable\n")
         self._spawn(["sway", "-c", config], extra={"WLR_BACKENDS": "wayland", "WLR_RENDERER": "pixman"})
-
-        def new(prefix):
-            names = [n for n in os.listdir(self.runtime) if n.startswith(prefix) and not n.endswith(".lock")]
-            return next((n for n in names if n not in before), None)
-        self.env["WAYLAND_DISPLAY"] = wait_until(lambda: new("wayland-"), timeout=20, what="the inner sway's socket")
-        self.env["SWAYSOCK"] = os.path.join(self.runtime, wait_until(lambda: new("sway-ipc."), timeout=20,
-                                                                     what="the inner sway's IPC socket"))
+        self.wait_sockets("the inner sway", before)
 
     def outer_swaymsg(self, *command):
-        result = subprocess.run(self._command(["swaymsg", *command], extra=self.outer), capture_output=True, timeout=60)
-        if result.returncode != 0:
-            raise AssertionError("swaymsg failed: " + result.stdout.decode() + result.stderr.decode())
+        self.swaymsg(*command, extra=self.outer)
 
 
 class WestonSession(WaylandSession):
@@ -255,28 +243,44 @@ class WestonSession(WaylandSession):
         log = os.path.join(self.dir, "weston.log")
         self._spawn(["weston", "--backend=headless-backend.so", f"--width={SCREEN[0]}", f"--height={SCREEN[1]}",
                      "--socket=wayland-tavelin", f"--log={log}"] + (["--xwayland"] if self.xwayland else []))
-        self.env["WAYLAND_DISPLAY"] = wait_until(self._socket, timeout=20, what="weston's Wayland socket")
+        self.wait_sockets("weston", ipc=False)
         if self.xwayland:
             # weston names the display it listens on for XWayland, started at the first X client.
             def display():
-                with open(log, errors="replace") as f:
-                    match = re.search(r"xserver listening on display (:\d+)", f.read())
+                match = re.search(r"xserver listening on display (:\d+)", Path(log).read_text(errors="replace"))
                 return match and match.group(1)
             self.env["DISPLAY"] = wait_until(display, timeout=20, what="weston's XWayland display")
 
 
 class WaylandTestCase(unittest.TestCase):
-    """One headless sway per test class, with tavelin started on it and its grid on screen."""
+    """One session per test class (headless sway unless make_session says otherwise), with tavelin
+    started on it and its grid on screen."""
+
+    tools = ()          # programs the tests need besides sway's session
+    tavelin_env = None
+
+    @classmethod
+    def missing(cls):
+        return missing_tools() + [t for t in cls.tools if not shutil.which(t)]
+
+    @classmethod
+    def make_session(cls):
+        return WaylandSession()
 
     @classmethod
     def setUpClass(cls):
-        missing = missing_tools()
-        if missing:
-            raise unittest.SkipTest("not installed: " + ", ".join(missing))
-        cls.session = WaylandSession()
-        cls.tavelin = cls.session.start_tavelin()
+        if cls.missing():
+            raise unittest.SkipTest("not installed: " + ", ".join(cls.missing()))
+        cls.session = cls.make_session()
+        cls.addClassCleanup(cls.session.close)   # also after a failed setUpClass
+        cls.tavelin = cls.session.start_tavelin(cls.tavelin_env)
         wait_until(cls.session.grid_drawn, timeout=20, interval=0.2, what="the grid on the Wayland screen")
+        cls.prepare_session()
 
     @classmethod
-    def tearDownClass(cls):
-        cls.session.close()
+    def prepare_session(cls):
+        """What a test class adds to its session before its tests."""
+
+    @staticmethod
+    def wait(predicate, what, timeout=10):
+        return wait_until(predicate, timeout=timeout, interval=0.2, what=what)

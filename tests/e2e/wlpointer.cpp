@@ -13,13 +13,11 @@
 
 namespace {
 
-constexpr const char* usage =
-    "usage: wlpointer STEP...   where STEP is one of\n"
-    "  move X Y | press [left|right|middle] | release [left|right|middle] |\n"
-    "  click [left|right|middle] | glide X Y (in 16 steps from where the pointer is) |\n"
-    "  serve (then one line of steps at a time from stdin, each answered ok or error on stdout,\n"
-    "         on the same device until stdin closes)\n"
-    "X and Y are in the compositor's space; the extent is the box around all outputs.\n";
+// One device for a whole session, so that the seat keeps its pointer while tests start and end
+// clients and a drag's press, moves and release come from the same device: it starts at X Y, then
+// runs one line of steps at a time from stdin (move X Y, press, release, click: the left button, in
+// the compositor's space, whose extent is the box around all outputs), each answered ok or error.
+constexpr const char* usage = "usage: wlpointer X Y, then lines of steps on stdin: move X Y | press | release | click\n";
 
 struct Output {
     wl_output* proxy = nullptr;
@@ -29,7 +27,7 @@ struct Output {
 struct State {
     wl_seat* seat = nullptr;
     zwlr_virtual_pointer_manager_v1* manager = nullptr;
-    std::vector<Output*> outputs;
+    std::vector<Output*> outputs; // live until the process ends
 };
 
 void geometry(void* data, wl_output*, int32_t x, int32_t y, int32_t, int32_t, int32_t, const char*, const char*,
@@ -80,39 +78,24 @@ uint32_t nowMs()
     return static_cast<uint32_t>(t.tv_sec * 1000 + t.tv_nsec / 1000000);
 }
 
-// Linux input event codes for the three buttons.
-uint32_t buttonCode(const std::string& name)
-{
-    if (name == "right")
-        return 0x111;
-    if (name == "middle")
-        return 0x112;
-    return 0x110;
-}
-
-bool isButtonName(const char* word)
-{
-    return word && (!std::strcmp(word, "left") || !std::strcmp(word, "right") || !std::strcmp(word, "middle"));
-}
+constexpr uint32_t leftButton = 0x110; // BTN_LEFT
 
 struct Pointer {
     wl_display* display;
     zwlr_virtual_pointer_v1* device;
     int left, top, width, height;
-    int x = 0, y = 0;
 
     // Each step is sent as one frame and waited for, so that it reaches clients before the next.
-    void move(int toX, int toY)
+    void move(int x, int y)
     {
-        x = std::clamp(toX, left, left + width - 1);
-        y = std::clamp(toY, top, top + height - 1);
-        zwlr_virtual_pointer_v1_motion_absolute(device, nowMs(), x - left, y - top, width, height);
+        zwlr_virtual_pointer_v1_motion_absolute(device, nowMs(), std::clamp(x - left, 0, width - 1),
+                                                std::clamp(y - top, 0, height - 1), width, height);
         finish();
     }
 
-    void button(uint32_t code, bool down)
+    void button(bool down)
     {
-        zwlr_virtual_pointer_v1_button(device, nowMs(), code,
+        zwlr_virtual_pointer_v1_button(device, nowMs(), leftButton,
                                        down ? WL_POINTER_BUTTON_STATE_PRESSED : WL_POINTER_BUTTON_STATE_RELEASED);
         finish();
     }
@@ -124,59 +107,34 @@ struct Pointer {
     }
 };
 
-int run(Pointer& pointer, int argc, char** argv);
-
-// One device for a whole session: the seat keeps its pointer while tests start and end clients,
-// and a drag's press, moves and release come from the same device.
-void serve(Pointer& pointer)
+// Runs one line's steps; false at a word that is no step.
+bool run(Pointer& pointer, char* line)
 {
-    char line[4096];
-    while (std::fgets(line, sizeof line, stdin)) {
-        std::vector<char*> words { nullptr };
-        for (char* word = std::strtok(line, " \t\n"); word; word = std::strtok(nullptr, " \t\n"))
-            words.push_back(word);
-        bool served = words.size() > 1 && words[1] != std::string("serve")
-            && run(pointer, int(words.size()), words.data()) == 0;
-        std::fputs(served ? "ok\n" : "error\n", stdout);
-        std::fflush(stdout);
-    }
-}
-
-int run(Pointer& pointer, int argc, char** argv)
-{
-    for (int i = 1; i < argc; ++i) {
-        std::string step = argv[i];
-        auto coordinate = [&](int at) { return static_cast<int>(std::strtol(argv[at], nullptr, 10)); };
-        if ((step == "move" || step == "glide") && i + 2 < argc) {
-            int toX = coordinate(i + 1), toY = coordinate(i + 2);
-            if (step == "glide") {
-                int fromX = pointer.x, fromY = pointer.y;
-                for (int n = 1; n < 16; ++n)
-                    pointer.move(fromX + (toX - fromX) * n / 16, fromY + (toY - fromY) * n / 16);
-            }
-            pointer.move(toX, toY);
-            i += 2;
+    for (char* word = std::strtok(line, " \t\n"); word; word = std::strtok(nullptr, " \t\n")) {
+        std::string step = word;
+        if (step == "move") {
+            char* x = std::strtok(nullptr, " \t\n");
+            char* y = x ? std::strtok(nullptr, " \t\n") : nullptr;
+            if (!y)
+                return false;
+            pointer.move(std::atoi(x), std::atoi(y));
         } else if (step == "press" || step == "release" || step == "click") {
-            std::string name = isButtonName(i + 1 < argc ? argv[i + 1] : nullptr) ? argv[++i] : "left";
             if (step != "release")
-                pointer.button(buttonCode(name), true);
+                pointer.button(true);
             if (step != "press")
-                pointer.button(buttonCode(name), false);
-        } else if (step == "serve") {
-            serve(pointer);
+                pointer.button(false);
         } else {
-            std::fputs(usage, stderr);
-            return 2;
+            return false;
         }
     }
-    return 0;
+    return true;
 }
 
 }
 
 int main(int argc, char** argv)
 {
-    if (argc < 2) {
+    if (argc != 3) {
         std::fputs(usage, stderr);
         return 2;
     }
@@ -204,17 +162,12 @@ int main(int argc, char** argv)
     Pointer pointer { display, zwlr_virtual_pointer_manager_v1_create_virtual_pointer(state.manager, state.seat),
                       left, top, right - left, bottom - top };
     wl_display_roundtrip(display);
-    int status = run(pointer, argc, argv);
-    zwlr_virtual_pointer_v1_destroy(pointer.device);
-    wl_display_roundtrip(display);
-    for (Output* o : state.outputs) {
-        wl_output_destroy(o->proxy);
-        delete o;
+    pointer.move(std::atoi(argv[1]), std::atoi(argv[2]));
+    char line[4096];
+    while (std::fgets(line, sizeof line, stdin)) {
+        std::fputs(run(pointer, line) ? "ok\n" : "error\n", stdout);
+        std::fflush(stdout);
     }
-    zwlr_virtual_pointer_manager_v1_destroy(state.manager);
-    if (state.seat)
-        wl_seat_destroy(state.seat);
-    wl_registry_destroy(registry);
-    wl_display_disconnect(display);
-    return status;
+    wl_display_disconnect(display); // the compositor drops the device and every proxy with the client
+    return 0;
 }

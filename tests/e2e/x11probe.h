@@ -1,10 +1,11 @@
-// Shared by x11probe's commands: the one connection, owned replies and the command entry points.
+// Shared by x11probe's files: the one connection, owned replies, windows, the event loop, the window commands.
 #pragma once
 
 #include <xcb/xcb.h>
 
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -24,21 +25,15 @@ xcb_atom_t atom(const char* name);
 xcb_screen_t* screen();
 // CLOCK_MONOTONIC in milliseconds, the clock Python's time.monotonic() reads.
 double nowMs();
+// Hands every event (and its type) to handle for seconds, running idle between rounds and flushing
+// stdout after each: 0 then, or 1 once the connection breaks.
+int eachEvent(double seconds, const std::function<void(xcb_generic_event_t*, int)>& handle,
+    const std::function<void()>& idle = {});
 
 // Windows and shapes (x11probe_windows.cpp).
 int findWindows(long pid, const char* title);
 int watchWindow(long pid, const char* title, double seconds, bool withShape);
 int printShape(xcb_window_t w, const char* kind);
-int watchGeometry(const std::vector<xcb_window_t>& windows, double seconds);
 int changeWmState(xcb_window_t w, bool add, const char* state);
-
-// Input and selections (x11probe_input.cpp).
-int holdGrab(const char* device, double seconds);
-int clickTarget(int x, int y, int width, int height, double seconds);
-int watchSelectionOwner(const char* selection, double seconds);
-
-// Pixels (x11probe_pixels.cpp).
-int writeRootPpm(int x, int y, int width, int height);
-int desktopWindow(double seconds, const std::vector<uint32_t>& colours);
 
 }

@@ -1,13 +1,10 @@
-// x11probe's window commands: windows by pid and title, shapes, rectangles over time, EWMH requests.
+// x11probe's window commands: windows by pid and title, shapes, EWMH requests.
 #include "x11probe.h"
 
 #include <xcb/shape.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <string>
-#include <poll.h>
-#include <unistd.h>
 
 namespace probe {
 
@@ -102,16 +99,19 @@ void printRootRectangle(xcb_window_t w)
     std::printf(" %d %d %u %u", t ? t->dst_x : 0, t ? t->dst_y : 0, g ? g->width : 0u, g ? g->height : 0u);
 }
 
-// " N X Y W H" with the first rectangle of the window's bounding shape, or " 0".
-void printFirstBoundingRectangle(xcb_window_t w)
+// " N" and " X Y W H" for up to limit rectangles of the window's shape; false, printing nothing,
+// when it cannot be read.
+bool printShapeRectangles(xcb_window_t w, xcb_shape_sk_t kind, int limit)
 {
-    auto r = own(xcb_shape_get_rectangles_reply(c, xcb_shape_get_rectangles(c, w, XCB_SHAPE_SK_BOUNDING), nullptr));
-    int n = r ? xcb_shape_get_rectangles_rectangles_length(r.get()) : 0;
+    auto r = own(xcb_shape_get_rectangles_reply(c, xcb_shape_get_rectangles(c, w, kind), nullptr));
+    if (!r)
+        return false;
+    auto* rects = xcb_shape_get_rectangles_rectangles(r.get());
+    int n = xcb_shape_get_rectangles_rectangles_length(r.get());
     std::printf(" %d", n);
-    if (n > 0) {
-        auto* first = xcb_shape_get_rectangles_rectangles(r.get());
-        std::printf(" %d %d %u %u", first->x, first->y, first->width, first->height);
-    }
+    for (int i = 0; i < n && i < limit; ++i)
+        std::printf(" %d %d %u %u", rects[i].x, rects[i].y, rects[i].width, rects[i].height);
+    return true;
 }
 
 }
@@ -140,79 +140,33 @@ int watchWindow(long pid, const char* title, double seconds, bool withShape)
     auto appeared = [&](xcb_window_t w) {
         std::printf("%.0f appeared 0x%x", nowMs() - start, w);
         printRootRectangle(w);
-        if (withShape)
-            printFirstBoundingRectangle(w);
+        if (withShape && !printShapeRectangles(w, XCB_SHAPE_SK_BOUNDING, 1))
+            std::printf(" 0");
         std::printf("\n");
     };
     if (shown != XCB_NONE)
         appeared(shown);
     std::printf("watching\n");
     std::fflush(stdout);
-    pollfd fd { xcb_get_file_descriptor(c), POLLIN, 0 };
-    while (nowMs() - start < seconds * 1000) {
-        poll(&fd, 1, std::max(1, int(seconds * 1000 - (nowMs() - start))));
-        while (auto* event = xcb_poll_for_event(c)) {
-            int type = event->response_type & 0x7f;
-            if (type == XCB_MAP_NOTIFY && shown == XCB_NONE) {
-                auto w = reinterpret_cast<xcb_map_notify_event_t*>(event)->window;
-                if (isMatching(w, pid, title))
-                    appeared(shown = w);
-            } else if ((type == XCB_UNMAP_NOTIFY && reinterpret_cast<xcb_unmap_notify_event_t*>(event)->window == shown)
-                || (type == XCB_DESTROY_NOTIFY && reinterpret_cast<xcb_destroy_notify_event_t*>(event)->window == shown)) {
-                std::printf("%.0f vanished\n", nowMs() - start);
-                shown = XCB_NONE;
-            }
-            free(event);
+    return eachEvent(seconds - (nowMs() - start) / 1000, [&](xcb_generic_event_t* event, int type) {
+        if (type == XCB_MAP_NOTIFY && shown == XCB_NONE) {
+            auto w = reinterpret_cast<xcb_map_notify_event_t*>(event)->window;
+            if (isMatching(w, pid, title))
+                appeared(shown = w);
+        } else if ((type == XCB_UNMAP_NOTIFY && reinterpret_cast<xcb_unmap_notify_event_t*>(event)->window == shown)
+            || (type == XCB_DESTROY_NOTIFY && reinterpret_cast<xcb_destroy_notify_event_t*>(event)->window == shown)) {
+            std::printf("%.0f vanished\n", nowMs() - start);
+            shown = XCB_NONE;
         }
-        std::fflush(stdout);
-        if (xcb_connection_has_error(c))
-            return 1;
-    }
-    return 0;
+    });
 }
 
-// The rectangle count, then up to 50 rectangles, of the window's input or bounding shape.
+// The rectangle count, then up to 50 rectangles, of the window's input or bounding shape, on one line.
 int printShape(xcb_window_t w, const char* kind)
 {
-    auto sk = std::string(kind) == "input" ? XCB_SHAPE_SK_INPUT : XCB_SHAPE_SK_BOUNDING;
-    auto r = own(xcb_shape_get_rectangles_reply(c, xcb_shape_get_rectangles(c, w, sk), nullptr));
-    if (!r)
+    if (!printShapeRectangles(w, std::string(kind) == "input" ? XCB_SHAPE_SK_INPUT : XCB_SHAPE_SK_BOUNDING, 50))
         return 1;
-    auto* rects = xcb_shape_get_rectangles_rectangles(r.get());
-    int n = xcb_shape_get_rectangles_rectangles_length(r.get());
-    std::printf("%d\n", n);
-    for (int i = 0; i < n && i < 50; ++i)
-        std::printf("%d %d %u %u\n", rects[i].x, rects[i].y, rects[i].width, rects[i].height);
-    return 0;
-}
-
-// Prints "MS WIN X Y W H" (or "MS WIN gone") each time one of the windows' rectangle on the root
-// changes, reading all of them every millisecond: how closely one window follows another.
-int watchGeometry(const std::vector<xcb_window_t>& windows, double seconds)
-{
-    std::vector<std::string> last(windows.size());
-    double end = nowMs() + seconds * 1000;
-    while (nowMs() < end) {
-        std::vector<xcb_get_geometry_cookie_t> g;
-        std::vector<xcb_translate_coordinates_cookie_t> t;
-        for (auto w : windows) {
-            g.push_back(xcb_get_geometry(c, w));
-            t.push_back(xcb_translate_coordinates(c, w, root, 0, 0));
-        }
-        double at = nowMs();
-        for (size_t i = 0; i < windows.size(); ++i) {
-            auto gr = own(xcb_get_geometry_reply(c, g[i], nullptr));
-            auto tr = own(xcb_translate_coordinates_reply(c, t[i], nullptr));
-            char rect[64] = "gone";
-            if (gr && tr)
-                std::snprintf(rect, sizeof rect, "%d %d %u %u", tr->dst_x, tr->dst_y, gr->width, gr->height);
-            if (rect != last[i])
-                std::printf("%.3f 0x%x %s\n", at, windows[i], rect);
-            last[i] = rect;
-        }
-        std::fflush(stdout);
-        usleep(1000);
-    }
+    std::printf("\n");
     return 0;
 }
 

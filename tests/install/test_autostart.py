@@ -5,6 +5,7 @@ import os
 import shutil
 import tempfile
 import unittest
+from pathlib import Path
 
 from installed import APP_ID, BUILD_DIR, files_under, run, temporary_folder
 
@@ -33,8 +34,7 @@ class AutostartTest(unittest.TestCase):
         self.assertEqual(len(files_under(self.home)), len(before) + 1)
         valid = run(["desktop-file-validate", entry])
         self.assertEqual((valid.returncode, valid.stdout + valid.stderr), (0, ""))
-        with open(entry) as f:
-            text = f.read()
+        text = Path(entry).read_text()
         off = self.tavelin("autostart", "off", binary=binary, env=env)
         self.assertEqual((off.returncode, off.stdout, off.stderr), (0, "", ""))
         self.assertEqual(files_under(self.home), before)

@@ -6,6 +6,7 @@ import gzip
 import os
 import re
 import unittest
+from pathlib import Path
 
 from installed import APP_ID, BUILD_DIR, FILES, ICON_SIZES, VERSION, assert_validators_accept, files_under, png_size, run, \
     temporary_folder
@@ -31,8 +32,8 @@ class InstallTreeTest(unittest.TestCase):
         # One version: the binary's, the metainfo's release, the manual page's footer, the changelog's.
         self.assertRegex(VERSION, r"^\d+\.\d+")
         self.assertEqual(run([os.path.join(root, "bin/tavelin"), "--version"]).stdout, f"tavelin {VERSION}\n")
-        with open(os.path.join(root, f"share/metainfo/{APP_ID}.metainfo.xml")) as f:
-            self.assertEqual(re.findall(r'<release version="([^"]+)"', f.read()), [VERSION])
+        metainfo = Path(root, f"share/metainfo/{APP_ID}.metainfo.xml").read_text()
+        self.assertEqual(re.findall(r'<release version="([^"]+)"', metainfo), [VERSION])
         self.assertIn(f"Tavelin {VERSION}", man)
         with gzip.open(os.path.join(root, "share/doc/tavelin/changelog.gz"), "rt") as f:
             self.assertTrue(f.readline().startswith(f"tavelin ({VERSION})"))

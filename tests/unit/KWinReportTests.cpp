@@ -45,10 +45,7 @@ TEST(KWinReport, TopFirstOrdinaryWindowsShownOnesBeforeTheRest)
     // Read top down: 5, 4 (the dialog), 1 shown; then 3 (desktop 2) and 2 (minimized).
     ASSERT_EQ(windows.size(), 5u);
     EXPECT_EQ(shownFlags(windows), (std::vector<bool> { true, true, true, false, false }));
-    std::vector<int32_t> pids;
-    for (auto& w : windows)
-        pids.push_back(w.pid);
-    EXPECT_EQ(pids, (std::vector<int32_t> { 105, 104, 101, 103, 102 }));
+    EXPECT_EQ(tavelin::test::each(windows, &Window::pid), (std::vector<int32_t> { 105, 104, 101, 103, 102 }));
     EXPECT_EQ(windows[2].frame, (Rect { 10, 20, 700, 500 }));
     // The dialog lies over the first window; the panel and the desktop are no one's window.
     EXPECT_EQ(windowAt(windows, { 450, 350 })->pid, 104);

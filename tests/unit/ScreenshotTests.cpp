@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 #include <unistd.h>
 
 using namespace tavelin::core;
@@ -17,12 +18,7 @@ namespace {
 std::tm march7At130509()
 {
     std::tm t {};
-    t.tm_year = 2027 - 1900;
-    t.tm_mon = 2;
-    t.tm_mday = 7;
-    t.tm_hour = 13;
-    t.tm_min = 5;
-    t.tm_sec = 9;
+    std::tie(t.tm_year, t.tm_mon, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec) = std::tuple(2027 - 1900, 2, 7, 13, 5, 9);
     return t;
 }
 

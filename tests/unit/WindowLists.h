@@ -8,12 +8,19 @@
 
 namespace tavelin::test {
 
+// One field of each window, in order.
+template<typename T>
+std::vector<T> each(const std::vector<wayland::windows::Window>& windows, T wayland::windows::Window::*field)
+{
+    std::vector<T> out;
+    for (auto& w : windows)
+        out.push_back(w.*field);
+    return out;
+}
+
 inline std::vector<uint32_t> windowIds(const std::vector<wayland::windows::Window>& windows)
 {
-    std::vector<uint32_t> out;
-    for (auto& w : windows)
-        out.push_back(w.id);
-    return out;
+    return each(windows, &wayland::windows::Window::id);
 }
 
 // The window a pick at point finds: the core takes the first window of visibleWindows() (the shown
@@ -29,10 +36,7 @@ inline std::optional<wayland::windows::Window> windowAt(const std::vector<waylan
 
 inline std::vector<bool> shownFlags(const std::vector<wayland::windows::Window>& windows)
 {
-    std::vector<bool> out;
-    for (auto& w : windows)
-        out.push_back(w.shown);
-    return out;
+    return each(windows, &wayland::windows::Window::shown);
 }
 
 }
