@@ -9,7 +9,7 @@
 # with a maximized xterm full of text, which window mode targets. The command is the real shortcut,
 # pressed with xdotool (no delay between key events). From starting xdotool, the file is timed by
 # polling the Desktop folder, the clipboard by watching the CLIPBOARD owner change (XFixes, through
-# x11probe); maim is timed from its start to its exit, and starting xdotool alone is shown too.
+# bench/x11watch); maim is timed from its start to its exit, and starting xdotool alone is shown too.
 # Tavelin runs with TAVELIN_TRACE=1 and reports its own steps on stderr: the overlay-gone wait
 # (screen mode only), the capture, compose, PNG encoding and the clipboard hand-over, which comes
 # after the file is written. The overlay's off-screen rendering and the file write are not traced.
@@ -22,7 +22,9 @@ build=$(cd "$build" && pwd)
 
 TAVELIN_BUILD_DIR=$build PYTHONPATH=$here/../tests/e2e exec /usr/bin/python3 - "$runs" <<'EOF'
 import glob, os, re, statistics, subprocess, sys, time
-from harness import PROBE, Desktop, wait_until
+from harness import BUILD_DIR, Desktop, wait_until
+
+WATCH = os.path.join(BUILD_DIR, "bench", "x11watch")
 
 RUNS = int(sys.argv[1])
 SIZES = [(1440, 900), (3840, 2160)]
@@ -41,9 +43,9 @@ def shoot(d):
         os.remove(old)
     xclip = subprocess.Popen(["xclip", "-quiet", "-selection", "clipboard", "-i", "/dev/null"], env=d.env,
                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    wait_until(lambda: d.probe("watch-owner", "CLIPBOARD", 0).split()[1] not in ("0x0", d.tavelin_owner),
+    wait_until(lambda: d.run([WATCH, "owner", "CLIPBOARD", "0"]).split()[1] not in ("0x0", d.tavelin_owner),
                what="xclip owning the clipboard")
-    owner = subprocess.Popen([PROBE, "watch-owner", "CLIPBOARD", "20"], env=d.env, stdout=subprocess.PIPE, text=True)
+    owner = subprocess.Popen([WATCH, "owner", "CLIPBOARD", "20"], env=d.env, stdout=subprocess.PIPE, text=True)
     owner.stdout.readline()  # armed
     start = time.monotonic()
     xdotool = subprocess.Popen(["xdotool", "key", "--delay", "0", "super+shift+s"], env=d.env)

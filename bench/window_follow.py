@@ -1,5 +1,5 @@
 """How far the grid trails a window it follows: the real binary on a private desktop, an xterm
-moved by xdotool, both rectangles read every millisecond by x11probe. Measured twice in the same
+moved by xdotool, both rectangles read every millisecond by bench/x11watch. Measured twice in the same
 run: following the window's own events (with the 0.2 s poll as the safety net, as shipped), and the
 poll alone (TAVELIN_FOLLOW_POLL_ONLY).
 
@@ -14,7 +14,9 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from harness import PROBE, Desktop, end, wait_until  # noqa: E402
+from harness import BUILD_DIR, Desktop, end, wait_until  # noqa: E402
+
+WATCH = os.path.join(BUILD_DIR, "bench", "x11watch")
 
 STEPS = 40
 DRAG_SECONDS = 3.0
@@ -90,7 +92,7 @@ def measure(desktop, title, extra_env):
 
     drag_moves = int(DRAG_SECONDS * 1000 / DRAG_FRAME_MS)
     watch_seconds = STEPS * 0.45 + DRAG_SECONDS + 3
-    watcher = subprocess.Popen([PROBE, "watch-geometry", str(watch_seconds), str(frame), str(overlay)],
+    watcher = subprocess.Popen([WATCH, "geometry", str(watch_seconds), str(frame), str(overlay)],
                                env=desktop.env, stdout=subprocess.PIPE, text=True)
     time.sleep(0.3)
 
