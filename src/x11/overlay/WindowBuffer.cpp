@@ -36,7 +36,7 @@ QImage* WindowBuffer::begin(QSize pixelSize, double devicePixelRatio)
     size_t bytes = stride * size_t(pixelSize.height());
     if (m_image.size() != pixelSize) {
         m_image = QImage();
-        m_segment = m_pool.isAvailable() ? m_pool.writable(bytes) : nullptr;
+        m_segment = m_pool.writable(bytes);
         m_image = m_segment
             ? QImage(m_segment->memory, pixelSize.width(), pixelSize.height(), qsizetype(stride), QImage::Format_ARGB32_Premultiplied)
             : QImage(pixelSize, QImage::Format_ARGB32_Premultiplied);
