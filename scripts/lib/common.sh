@@ -11,7 +11,7 @@ PACKAGES=(
   qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins libgl-dev
   libxcb1-dev libxcb-xinput-dev libxcb-xkb-dev libxkbcommon-dev libxkbcommon-x11-dev
   libxcb-composite0-dev libxcb-shape0-dev libxcb-xfixes0-dev libxcb-image0-dev libxcb-cursor-dev
-  libxcb-shm0-dev libxcb-randr0-dev libxcb-damage0-dev zlib1g-dev
+  libxcb-shm0-dev libxcb-randr0-dev libxcb-damage0-dev libx11-dev zlib1g-dev
   libgtest-dev libbenchmark-dev
   xvfb openbox xcompmgr picom tint2 maim x11-xkb-utils x11-utils x11-xserver-utils x11-apps xdotool xclip xterm imagemagick dbus dbus-x11
   fonts-dejavu-core xfonts-base python3 python3-gi nodejs

@@ -10,6 +10,7 @@
 #include "x11/overlay/OverlayWindows.h"
 #include "x11/screens/RandrScreens.h"
 #include "x11/xcb/DesktopScale.h"
+#include "x11/xcb/XlibIoError.h"
 #include "x11/windows/BoundsWatch.h"
 #include "x11/windows/WindowList.h"
 #include "x11/windows/WindowPicker.h"
@@ -38,6 +39,7 @@ X11Platform::X11Platform()
     , m_captures(std::make_unique<capture::ScreenshotCapture>(m_x11))
     , m_compositor(std::make_unique<overlay::CompositorWatch>())
 {
+    xcb::reportBrokenDisplayInOneLine();
 }
 
 X11Platform::~X11Platform() = default;
