@@ -95,7 +95,7 @@ class WaylandSession:
         # their wl_pointer before any test moves it, so no motion lands before a client listens.
         # headless sway draws the cursor into the output, captures too: it waits in the bottom
         # right corner, inside a cell, where the grid adds nothing over it.
-        self.pointer_device = self._spawn([WLPOINTER, SCREEN[0] - 1, SCREEN[1] - 1],
+        self.pointer_device = self._spawn([WLPOINTER, *SCREEN, SCREEN[0] - 1, SCREEN[1] - 1],
                                           stdin=subprocess.PIPE, stdout=subprocess.PIPE)
         wait_until(lambda: b"pointer" in self.run(["swaymsg", "-t", "get_inputs", "-r"]).stdout, timeout=20,
                    what="a pointer on sway's seat")
