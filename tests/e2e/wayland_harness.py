@@ -54,10 +54,6 @@ def walk(tree):
         todo += node.get("nodes", []) + node.get("floating_nodes", [])
 
 
-def missing_tools():
-    return [t for t in ("sway", "grim", "dbus-daemon") if not shutil.which(t)]
-
-
 class WaylandSession:
     def __init__(self):
         self.user = _session_user()
@@ -261,7 +257,7 @@ class WaylandTestCase(unittest.TestCase):
 
     @classmethod
     def missing(cls):
-        return missing_tools() + [t for t in cls.tools if not shutil.which(t)]
+        return [t for t in ("sway", "grim", "dbus-daemon", *cls.tools) if not shutil.which(t)]
 
     @classmethod
     def make_session(cls):
