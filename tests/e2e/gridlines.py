@@ -2,8 +2,12 @@
 mode's badge, and the grid lines where cells of a given size put them; read(x, y, w, h) gives rows
 of pixels off the screen."""
 
-from harness import CELL, COLS, GRID_TOP, LEFT_BAND, LINE_ALPHA, ROWS, SCREEN, STORED_BAND_ALPHA, TOP_INSET, wait_until
+from harness import BAND_ALPHA, CELL, COLS, GRID_TOP, LEFT_BAND, ROWS, SCREEN, TOP_INSET, wait_until
 from pixels import line_centres, luma, near, over
+
+STORED_BAND_ALPHA = round(BAND_ALPHA * 255) / 255   # in 8 bits
+# A 0.5 pt white line at 0.25, centred on a pixel edge, covers a quarter of each pixel beside it.
+LINE_ALPHA = round(0.25 * 255 * 0.25) / 255
 
 # Adjust mode: each drag step adds this much of the whole translation since the press to the cells;
 # the badge sits centred, 40 pt below the overlay's top.

@@ -1,6 +1,6 @@
-"""A private X desktop for end-to-end tests: Xvfb, openbox, a compositor, a session bus and panels,
-the real tavelin binary, and readers for windows, pixels, the tray and the clipboard; with what
-the tests share about the grid's geometry and pixels. Everything started here is ended by pid."""
+"""A private X desktop for end-to-end tests (Xvfb, a window manager, a compositor, a session bus, panels)
+with the real tavelin binary, readers for windows, pixels, the tray and the clipboard, and the launch
+grid's geometry. Everything started here is ended by pid."""
 
 import glob
 import os
@@ -8,7 +8,6 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import time
 import unittest
 
 import managers
@@ -16,13 +15,12 @@ from pathlib import Path
 from pixels import Image
 from processes import LineReader, end, end_all, wait_until
 from traybus import Panel
+from x11windows import X11Windows
 
 BUILD_DIR = os.environ.get("TAVELIN_BUILD_DIR", os.path.join(os.path.dirname(__file__), "..", "..", "build"))
 TAVELIN = os.environ.get("TAVELIN_BIN", os.path.join(BUILD_DIR, "src", "app", "tavelin"))
 PROBE = os.environ.get("TAVELIN_PROBE", os.path.join(BUILD_DIR, "tests", "e2e", "x11probe"))
 TRAYBUS = os.path.join(os.path.dirname(__file__), "traybus.py")
-# The first screenshot's file name in a second: the local time.
-SHOT_NAME = r"^Tavelin_\d{4}-\d\d-\d\d_\d\d\.\d\d\.\d\d\.png$"
 
 # The full-screen grid at launch on the default screen: a clear strip for a menu bar, the top ruler
 # band, the left one (laid on twice), both black at 0.35, and 80 px cells from their edges.
@@ -31,9 +29,6 @@ TOP_INSET, TOP_BAND, LEFT_BAND, CELL = 25, 22, 26, 80
 GRID_TOP = TOP_INSET + TOP_BAND
 COLS, ROWS = (SCREEN[0] - LEFT_BAND) // CELL, (SCREEN[1] - GRID_TOP) // CELL   # 17 (A..Q) and 10
 BAND_ALPHA = 0.35
-STORED_BAND_ALPHA = round(BAND_ALPHA * 255) / 255   # in 8 bits
-# A 0.5 pt white line at 0.25, centred on a pixel edge, covers a quarter of each pixel beside it.
-LINE_ALPHA = round(0.25 * 255 * 0.25) / 255
 
 # Tray menu rows the tests click.
 TOGGLE_GRID = "Toggle Grid (\u2318\u21e7G)"
@@ -54,7 +49,7 @@ systray_icon_size = 20
 """
 
 
-class Desktop:
+class Desktop(X11Windows):
     """One virtual X desktop with its own session bus, a window manager (openbox, another one named
     in managers.MANAGERS, or none), a compositor unless the manager composites itself, and the
     panels asked for: a StatusNotifier host (tray_watcher) or tint2's XEmbed tray (xembed_tray)."""
@@ -163,67 +158,9 @@ class Desktop:
         self.settled_frame(window)
         return p, window
 
-    def find_window(self, title):
-        out = self.run(["xdotool", "search", "--onlyvisible", "--name", f"^{title}$"]).split()
-        return int(out[0]) if out else None
-
-    # --- windows ---
+    # --- windows (the readers: x11windows.X11Windows) ---
     def probe(self, *args):
         return self.run([PROBE] + [str(a) for a in args])
-
-    def window_info(self, window):
-        """xwininfo's numeric fields of a window ("Width", "Depth"...), or {} once it is gone."""
-        fields = (line.split(":", 1) for line in self.run(["xwininfo", "-id", str(window)]).splitlines() if ":" in line)
-        return {name.strip(): int(value) for name, value in fields if value.strip().lstrip("-").isdigit()}
-
-    def geometry(self, window):
-        """(x, y, width, height) of a window on the root, border included, or None once it is gone."""
-        info = self.window_info(window)
-        # xwininfo's upper-left is the outer corner; its width and height leave the border out.
-        border = info.get("Border width", 0) * 2
-        return (info["Absolute upper-left X"], info["Absolute upper-left Y"], info["Width"] + border,
-                info["Height"] + border) if info else None
-
-    def shape(self, window, kind="bounding"):
-        """The rectangle count of a window's input or bounding shape, and its first 50 rectangles."""
-        words = [int(v) for v in self.probe("shape", window, kind).split()]
-        return words[0], [tuple(words[i:i + 4]) for i in range(1, len(words), 4)]
-
-    def frame_window(self, window):
-        """The root's child that holds a window: the window manager's frame, or the window itself;
-        None once it is gone (a menu closing while it is read)."""
-        while True:
-            tree = self.run(["xwininfo", "-tree", "-id", str(window)])
-            if "Root window id: " not in tree:
-                return None
-            root = int(tree.split("Root window id: ")[1].split()[0], 16)
-            parent = int(tree.split("Parent window id: ")[1].split()[0], 16)
-            if parent == root:
-                return window
-            window = parent
-
-    def frame(self, window):
-        """What the user sees of a window: its frame, decorations and border included."""
-        return self.geometry(self.frame_window(window))
-
-    def move(self, window, x, y):
-        """Moves a window and waits until its frame has left where it was: the new frame."""
-        before = self.frame(window)
-        self.run(["xdotool", "windowmove", str(window), str(x), str(y)], check=True)
-        return wait_until(lambda: self.frame(window)[:2] != before[:2] and self.frame(window), what="window moved")
-
-    def switch_desktop(self, number, command=None):
-        """Switches to virtual desktop number (from 0), by xdotool or the given command, and waits."""
-        self.run(command or ["xdotool", "set_desktop", str(number)], check=True)
-        wait_until(lambda: self.run(["xdotool", "get_desktop"]).strip() == str(number), what=f"desktop {number}")
-
-    def set_desktop_count(self, count):
-        """Asks for count virtual desktops until there are (a manager just started may miss a request)."""
-        def done():
-            if self.run(["xdotool", "get_num_desktops"]).strip() == str(count):
-                return True
-            self.run(["xdotool", "set_num_desktops", str(count)], check=True)
-        wait_until(done, timeout=20, what=f"{count} desktops")
 
     def wallpaper(self, *colours):
         """A desktop window in vertical stripes of these colours beneath every window, for an hour,
@@ -232,24 +169,6 @@ class Desktop:
         LineReader(wall).next_matching("ready")
         stripes = [colours[x * len(colours) // self.width] for x in range(self.width)]
         wait_until(lambda: self.root_pixels(0, 0, self.width, 1)[0] == stripes, timeout=10, what="the wallpaper")
-
-    def seen_frame(self, window):
-        """What the user sees of a window: the client grown by the frame extents the window manager
-        states, or else the root's child holding it (a manager's frame can have invisible edges)."""
-        out = self.run(["xprop", "-id", str(window), "_NET_FRAME_EXTENTS"])
-        if "=" not in out:
-            return self.frame(window)
-        left, right, top, bottom = (int(v) for v in out.split("=")[1].split(","))
-        x, y, width, height = self.geometry(window)
-        return (x - left, y - top, width + left + right, height + top + bottom)
-
-    def settled_frame(self, window):
-        """The frame once the window manager has framed and placed the window (two equal readings)."""
-        def read():
-            first = self.frame(window)
-            time.sleep(0.1)
-            return first if first == self.frame(window) else None
-        return wait_until(read, what="window framed and placed")
 
     def overlay_id(self):
         """Tavelin's mapped overlay window, or None."""
@@ -345,17 +264,13 @@ class Desktop:
             raise AssertionError(f"clicking menu row {label!r} failed")
 
     # --- pixels and the clipboard ---
-    def root_ppm(self, *rect):
-        return subprocess.run([PROBE, "root-ppm"] + [str(v) for v in rect], env=self.env, capture_output=True,
-                              check=True).stdout
-
-    def root_image(self):
-        """The whole screen as the compositor shows it (one GetImage of the root)."""
-        return Image.from_ppm(self.root_ppm())
+    def root_image(self, *rect):
+        """The screen, or the rectangle x, y, w, h of it, as the compositor shows it (one GetImage of the root)."""
+        return Image.from_ppm(self.run([PROBE, "root-ppm", *map(str, rect)], check=True, text=False))
 
     def root_pixels(self, x, y, width, height):
         """A part of the screen as rows of (r, g, b)."""
-        return Image.from_ppm(self.root_ppm(x, y, width, height)).rows()
+        return self.root_image(x, y, width, height).rows()
 
     def pixel(self, x, y):
         return self.root_pixels(x, y, 1, 1)[0][0]

@@ -19,7 +19,7 @@ def warmth(pixel):
     return pixel[0] - pixel[2]
 
 
-class RemoteCase(DesktopTestCase):
+class CommandsTest(DesktopTestCase):
     desktop_options = {"tray_watcher": True}
 
     def grid_shown(self):
@@ -43,9 +43,6 @@ class RemoteCase(DesktopTestCase):
         right = min(x for x in xs if x > x_near)
         bottom = min(y for y in ys if y > y_near)
         return (left + right) / 2, (top + bottom) / 2
-
-
-class CommandsTest(RemoteCase):
 
     def test_grid_labels_adjust_color_and_size_change_what_the_screen_shows(self):
         ok(self.desktop, "grid", "off")
@@ -123,7 +120,6 @@ class CommandsTest(RemoteCase):
             self.assertIn(why, done.stderr, (x, y))
             self.assertEqual(done.stdout, "")
 
-
     def test_follow_puts_the_grid_on_a_window_and_cells_follow_it(self):
         _, window = self.xterm(300, 150, "follow-me", cols=80, rows=30)
         frame = self.desktop.frame(window)
@@ -159,8 +155,6 @@ class CommandsTest(RemoteCase):
         self.desktop.click(frame[0] + 60, frame[1] + 60)
         self.wait_overlay(frame, what="overlay over the picked window")
         self.assertEqual(state(self.desktop)["target"], {"window": window})
-
-class InstanceTest(RemoteCase):
 
     def overlays(self):
         return self.desktop.run(["xdotool", "search", "--onlyvisible", "--name", "^Tavelin Overlay$"]).split()

@@ -10,7 +10,7 @@ from pathlib import Path
 
 from gi.repository import Gio, GLib
 
-from harness import SCREEN, TAVELIN, DesktopTestCase, wait_until
+from harness import SCREEN, TAVELIN, DesktopTestCase, end, wait_until
 from pixels import Image, luma
 from remote import bare_env, ok, state, tavelin
 
@@ -23,7 +23,8 @@ def shows_grid(image):
     return luma(image.pixel(40, 30)) < luma(image.pixel(40, 10)) - 3
 
 
-class ShotTest(DesktopTestCase):
+class CommandLineEdgesTest(DesktopTestCase):
+    """One desktop, a fresh Tavelin for each test."""
 
     def desktop_files(self):
         return glob.glob(os.path.join(self.desktop.home, "Desktop", "*"))
@@ -56,8 +57,6 @@ class ShotTest(DesktopTestCase):
         self.assertEqual(self.desktop_files(), [printed])
         self.assertEqual(self.desktop.clipboard_png(), Path(printed).read_bytes(), "the same PNG on the clipboard")
 
-
-class BadInputTest(DesktopTestCase):
 
     def test_every_bad_argument_is_one_line_a_status_and_no_change_and_a_hidden_grid_refuses_more(self):
         existing = os.path.join(self.desktop.home, "existing.png")
@@ -112,20 +111,15 @@ class BadInputTest(DesktopTestCase):
         self.assertEqual(self.desktop.overlay_id(), None)
         self.assertFalse(state(self.desktop)["adjusting"])
 
-
-class NoInstanceTest(DesktopTestCase):
-    start_tavelin = False
-
-    def overlays(self):
-        return self.desktop.run(["xdotool", "search", "--name", "^Tavelin Overlay$"]).split()
-
     def test_subcommands_say_tavelin_is_not_running_and_a_start_without_a_display_says_why(self):
+        end(self.tavelin)
         for args in (["state"], ["grid", "on"], ["pick"], ["shot"], ["cell", "C4"], ["quit"]):
             with self.subTest(args=args):
                 done = tavelin(self.desktop, *args)
                 self.assertEqual((done.returncode, done.stdout), (1, ""))
                 self.assertEqual(done.stderr, "tavelin: Tavelin is not running in this session (start it with: tavelin)\n")
-        self.assertEqual(self.overlays(), [], "no grid started by surprise")
+        self.assertEqual(self.desktop.run(["xdotool", "search", "--name", "^Tavelin Overlay$"]).split(), [],
+                         "no grid started by surprise")
 
         # Help and version need no display; the start without one says why it cannot.
         env = bare_env(self.desktop)
@@ -148,9 +142,6 @@ class NoInstanceTest(DesktopTestCase):
         self.assertEqual(remote.returncode, 1)
         self.assertEqual(len(remote.stderr.splitlines()), 1)
         self.assertIn("not running", remote.stderr)
-
-
-class BusInterfaceTest(DesktopTestCase):
 
     def bus(self):
         return self.desktop.panel.bus

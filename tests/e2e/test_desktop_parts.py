@@ -8,7 +8,6 @@ import unittest
 from harness import SCREEN, TRAYBUS, DesktopTestCase, Desktop, end, wait_until
 
 
-
 def above(desktop, upper, lower):
     """Whether upper lies above lower among the root's children (xwininfo lists the topmost first)."""
     out = desktop.run(["xwininfo", "-root", "-children"])
@@ -16,7 +15,7 @@ def above(desktop, upper, lower):
     return upper in ids and lower in ids and ids.index(upper) < ids.index(lower)
 
 
-class TrayHostRestartTest(DesktopTestCase):
+class DesktopPartsTest(DesktopTestCase):
     desktop_options = {"tray_watcher": True}
 
     def test_the_icon_comes_back_when_the_tray_host_does(self):
@@ -27,9 +26,6 @@ class TrayHostRestartTest(DesktopTestCase):
         self.desktop.spawn([sys.executable, TRAYBUS, "watch"])
         item = self.desktop.tray_item(timeout=15)
         self.assertTrue(self.desktop.panel.rows(*item), "the menu is there again")
-
-
-class WindowManagerReplacedTest(DesktopTestCase):
 
     def test_the_grid_keeps_above_on_every_desktop_without_a_taskbar_entry(self):
         def check_window():

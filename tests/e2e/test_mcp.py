@@ -17,7 +17,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 BRIDGE = os.path.join(HERE, "mcp", "bridge.mjs")
 
 
-class McpCase(DesktopTestCase):
+class McpTest(DesktopTestCase):
     # The server starts Tavelin itself when none runs.
     start_tavelin = False
 
@@ -66,9 +66,6 @@ class McpCase(DesktopTestCase):
         self.assertNotIn("protocolError", answer, arguments)
         self.assertTrue(answer.get("isError"), (arguments, answer))
         return answer["content"][0]["text"]
-
-
-class McpTest(McpCase):
 
     def test_handshake_lists_every_tool_the_first_call_starts_tavelin_and_shots_and_cells_agree(self):
         self.assertTrue(self.hello.get("ready"), self.hello)

@@ -1,5 +1,7 @@
 """Screenshots with the grid on real desktops: the PNG on the Desktop, the same image on the
-clipboard, the flash, the whole screen and one window alone, with and without a compositor."""
+clipboard, the flash, the whole screen and one window alone, with and without a compositor; and
+failures told where a tray application's user looks: a desktop notification saying what happened
+and where the image went, and a full disk, which loses the file alone and leaves no part of it."""
 
 import glob
 import os
@@ -9,11 +11,13 @@ import time
 import unittest
 from pathlib import Path
 
-from harness import BAND_ALPHA, CELL, LEFT_BAND, SCREENSHOT, SHOT_NAME, TOP_BAND, TOP_INSET, DesktopTestCase, wait_until
+from harness import BAND_ALPHA, CELL, LEFT_BAND, SCREENSHOT, TOP_BAND, TOP_INSET, DesktopTestCase, wait_until
 from pixels import Image, differing, near
 from remote import tavelin
 
 SHOT_KEYS = "super+shift+s"
+# The first screenshot's file name in a second: the local time.
+SHOT_NAME = r"^Tavelin_\d{4}-\d\d-\d\d_\d\d\.\d\d\.\d\d\.png$"
 KNOWN_TEXT = "TAVELIN KNOWN TEXT 0123456789"
 DARK_BG, RED_BG, WHITE = (0x20, 0x30, 0x40), (0xc0, 0x20, 0x20), (255, 255, 255)
 # Bounds only how long a broken build may hang; shots take a fraction of a second.
@@ -29,6 +33,8 @@ class ShotCase(DesktopTestCase):
     """Shots by key or menu, read back from the Desktop folder, the clipboard and the screen."""
 
     def setUp(self):
+        if os.path.isfile(self.desktop_dir()):
+            os.remove(self.desktop_dir())
         shutil.rmtree(self.desktop_dir(), ignore_errors=True)
         os.makedirs(self.desktop_dir())
         super().setUp()
@@ -192,6 +198,37 @@ class ScreenShotTest(ShotCase):
         self.assertIn(local, refused.stderr)
         self.assertFalse(os.path.exists(local))
         self.assertEqual(self.shots(), [])
+
+
+    def test_a_desktop_that_is_no_folder_is_told(self):
+        # Root writes into any folder whatever its mode: a file in the folder's place cannot be written into.
+        shutil.rmtree(self.desktop_dir())
+        Path(self.desktop_dir()).write_text("not a folder")
+        self.desktop.menu_click(SCREENSHOT)
+        self.assertIn("not saved: cannot open folder", self.next_notification())
+
+    def test_a_full_disk_loses_only_the_file_and_leaves_none_of_it(self):
+        # The Desktop folder on a file system of one page: no screenshot fits.
+        if os.geteuid() != 0:
+            self.skipTest("mounting a tiny tmpfs for a full disk needs root")
+        mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=4k", "tavelin-full", self.desktop_dir()],
+                                 capture_output=True, text=True)
+        if mounted.returncode != 0:
+            self.skipTest(f"cannot mount a tmpfs here: {mounted.stderr.strip()}")
+        self.addCleanup(subprocess.run, ["umount", self.desktop_dir()], check=True)
+        self.desktop.menu_click(SCREENSHOT)
+        self.assertEqual(self.next_notification(), "notify Screenshot not saved\tCopied to the clipboard; not saved: "
+                         f"cannot write into {self.desktop_dir()}: No space left on device.")
+        wait_until(lambda: self.desktop.clipboard_png().startswith(b"\x89PNG"), what="the shot on the clipboard")
+        self.assertIn("screenshot not saved (copied to the clipboard): cannot write into", self.desktop.tavelin_log())
+        self.assertEqual(os.listdir(self.desktop_dir()), [], "no partial file left behind")
+
+        # A path of one's own on the full disk: refused in one line, nothing left there either.
+        done = tavelin(self.desktop, "shot", os.path.join(self.desktop_dir(), "bug.png"))
+        self.assertEqual(done.returncode, 1)
+        self.assertEqual(done.stderr.count("\n"), 1, done.stderr)
+        self.assertIn("No space left on device", done.stderr)
+        self.assertEqual(os.listdir(self.desktop_dir()), [])
 
 
 class WindowShotTest(ShotCase):

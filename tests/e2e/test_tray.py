@@ -1,9 +1,12 @@
 """The tray icon and its menu, used the way panels use them: over D-Bus from a StatusNotifier host
-(the menu read and clicked through com.canonical.dbusmenu), and docked in an XEmbed tray (tint2)."""
+(the menu read and clicked through com.canonical.dbusmenu), and docked in an XEmbed tray (tint2); and
+every way to quit ends the process with status 0, also while a screenshot's flash is still on screen
+and its removal is pending: SIGTERM, SIGINT, the tray menu's Quit, and Ctrl+Q in the menu."""
 
+import signal
 import unittest
 
-from harness import (ADJUST_MODE, CELL_LABELS, FULL_SCREEN, GRID_TOP, SCREENSHOT, SELECT_WINDOW, TOGGLE_GRID,
+from harness import (ADJUST_MODE, CELL_LABELS, FULL_SCREEN, GRID_TOP, SCREENSHOT, SELECT_WINDOW, TAVELIN, TOGGLE_GRID,
                      DesktopTestCase, wait_until)
 from pixels import off_background
 
@@ -34,7 +37,20 @@ def warmth(pixel):
     return pixel[0] - pixel[2]
 
 
-class TrayMenuOverDBusTest(DesktopTestCase):
+class TrayCase(DesktopTestCase):
+
+    def shoot_and_wait_for_the_flash(self):
+        """Takes a screenshot and returns once its flash is on screen (it stays for 0.15 s). Asked
+        over the bus: a Tavelin just restarted answers it at once, before its key watch is set up."""
+        flash = self.watch_window("Tavelin Flash", 20)
+        self.spawn([TAVELIN, "shot"])
+        self.assertEqual(flash.next_matching("", timeout=20).split()[1], "appeared")
+
+    def assert_clean_exit(self):
+        self.assertEqual(self.tavelin.wait(timeout=20), 0, self.desktop.tavelin_log())
+
+
+class TrayMenuOverDBusTest(TrayCase):
     """A StatusNotifier host is on the bus before tavelin starts, so the menu is exported."""
 
     desktop_options = {"tray_watcher": True}
@@ -102,13 +118,26 @@ class TrayMenuOverDBusTest(DesktopTestCase):
         self.desktop.menu_click(FULL_SCREEN)   # choosing the current target again keeps its mark
         self.wait_for_marks(pink)
 
+    def test_sigterm_sigint_and_the_menus_quit_with_the_flash_up(self):
+        for way in (signal.SIGTERM, signal.SIGINT, "menu"):
+            with self.subTest(way=str(way)):
+                item, quit_row = self.desktop.tray_item(), self.desktop.menu_row("Quit")
+                self.shoot_and_wait_for_the_flash()
+                if way == "menu":
+                    self.assertTrue(self.desktop.panel.click(*item, quit_row.id))
+                else:
+                    self.tavelin.send_signal(way)
+                self.assert_clean_exit()
+                self.tavelin = self.desktop.start_tavelin()
+                self.desktop.overlay_window()
 
-class TrayXEmbedTest(DesktopTestCase):
+
+class TrayXEmbedTest(TrayCase):
     """No StatusNotifier host, but tint2's XEmbed system tray along the top: the icon docks there."""
 
     desktop_options = {"xembed_tray": True}
 
-    def test_icon_docks_shows_its_picture_and_opens_the_menu_where_ctrl_q_quits(self):
+    def test_icon_docks_shows_its_picture_and_opens_the_menu_where_ctrl_q_quits_with_the_flash_up(self):
         x, y, w, h = self.desktop.docked_icon_rect()
         self.assertEqual((w, h), (20, 20))
         pixels = [p for row in self.desktop.root_pixels(x, y, w, h) for p in row]
@@ -116,8 +145,9 @@ class TrayXEmbedTest(DesktopTestCase):
         self.assertGreater(sum(max(p) < 60 for p in pixels), 30, "dark cells of the icon")
         # A left click through the grid over the panel opens the menu; Ctrl+Q in it quits.
         self.assertGreater(self.desktop.geometry(self.desktop.open_docked_menu(1))[3], 400, "26 rows")
+        self.shoot_and_wait_for_the_flash()
         self.desktop.run(["xdotool", "key", "ctrl+q"], check=True)
-        self.assertEqual(self.tavelin.wait(timeout=10), 0)
+        self.assert_clean_exit()
 
 
 if __name__ == "__main__":

@@ -54,10 +54,6 @@ def walk(tree):
         todo += node.get("nodes", []) + node.get("floating_nodes", [])
 
 
-def missing_tools():
-    return [t for t in ("sway", "grim", "dbus-daemon") if not shutil.which(t)]
-
-
 class WaylandSession:
     def __init__(self):
         self.user = _session_user()
@@ -95,7 +91,7 @@ class WaylandSession:
         # their wl_pointer before any test moves it, so no motion lands before a client listens.
         # headless sway draws the cursor into the output, captures too: it waits in the bottom
         # right corner, inside a cell, where the grid adds nothing over it.
-        self.pointer_device = self._spawn([WLPOINTER, SCREEN[0] - 1, SCREEN[1] - 1],
+        self.pointer_device = self._spawn([WLPOINTER, *SCREEN, SCREEN[0] - 1, SCREEN[1] - 1],
                                           stdin=subprocess.PIPE, stdout=subprocess.PIPE)
         wait_until(lambda: b"pointer" in self.run(["swaymsg", "-t", "get_inputs", "-r"]).stdout, timeout=20,
                    what="a pointer on sway's seat")
@@ -261,7 +257,7 @@ class WaylandTestCase(unittest.TestCase):
 
     @classmethod
     def missing(cls):
-        return missing_tools() + [t for t in cls.tools if not shutil.which(t)]
+        return [t for t in ("sway", "grim", "dbus-daemon", *cls.tools) if not shutil.which(t)]
 
     @classmethod
     def make_session(cls):

@@ -9,47 +9,20 @@
 #include <cstring>
 #include <ctime>
 #include <string>
-#include <vector>
 
 namespace {
 
 // One device for a whole session, so that the seat keeps its pointer while tests start and end
-// clients and a drag's press, moves and release come from the same device: it starts at X Y, then
-// runs one line of steps at a time from stdin (move X Y, press, release, click: the left button, in
-// the compositor's space, whose extent is the box around all outputs), each answered ok or error.
-constexpr const char* usage = "usage: wlpointer X Y, then lines of steps on stdin: move X Y | press | release | click\n";
-
-struct Output {
-    wl_output* proxy = nullptr;
-    int x = 0, y = 0, width = 0, height = 0;
-};
+// clients and a drag's press, moves and release come from the same device: its space is W × H
+// from the compositor's origin (the session's output, whose size the test knows), it starts at
+// X Y, then runs one line of steps at a time from stdin (move X Y, press, release, click: the left
+// button), each answered ok or error.
+constexpr const char* usage = "usage: wlpointer W H X Y, then lines of steps on stdin: move X Y | press | release | click\n";
 
 struct State {
     wl_seat* seat = nullptr;
     zwlr_virtual_pointer_manager_v1* manager = nullptr;
-    std::vector<Output*> outputs; // live until the process ends
 };
-
-void geometry(void* data, wl_output*, int32_t x, int32_t y, int32_t, int32_t, int32_t, const char*, const char*,
-              int32_t)
-{
-    static_cast<Output*>(data)->x = x;
-    static_cast<Output*>(data)->y = y;
-}
-
-void mode(void* data, wl_output*, uint32_t flags, int32_t width, int32_t height, int32_t)
-{
-    if (flags & WL_OUTPUT_MODE_CURRENT) {
-        static_cast<Output*>(data)->width = width;
-        static_cast<Output*>(data)->height = height;
-    }
-}
-
-void ignoreDone(void*, wl_output*) { }
-void ignoreScale(void*, wl_output*, int32_t) { }
-void ignoreText(void*, wl_output*, const char*) { }
-
-const wl_output_listener outputListener { geometry, mode, ignoreDone, ignoreScale, ignoreText, ignoreText };
 
 void global(void* data, wl_registry* registry, uint32_t name, const char* interface, uint32_t)
 {
@@ -59,11 +32,6 @@ void global(void* data, wl_registry* registry, uint32_t name, const char* interf
     } else if (!std::strcmp(interface, zwlr_virtual_pointer_manager_v1_interface.name)) {
         state->manager = static_cast<zwlr_virtual_pointer_manager_v1*>(
             wl_registry_bind(registry, name, &zwlr_virtual_pointer_manager_v1_interface, 1));
-    } else if (!std::strcmp(interface, wl_output_interface.name)) {
-        auto* output = new Output;
-        state->outputs.push_back(output);
-        output->proxy = static_cast<wl_output*>(wl_registry_bind(registry, name, &wl_output_interface, 2));
-        wl_output_add_listener(output->proxy, &outputListener, output);
     }
 }
 
@@ -83,13 +51,13 @@ constexpr uint32_t leftButton = 0x110; // BTN_LEFT
 struct Pointer {
     wl_display* display;
     zwlr_virtual_pointer_v1* device;
-    int left, top, width, height;
+    int width, height;
 
     // Each step is sent as one frame and waited for, so that it reaches clients before the next.
     void move(int x, int y)
     {
-        zwlr_virtual_pointer_v1_motion_absolute(device, nowMs(), std::clamp(x - left, 0, width - 1),
-                                                std::clamp(y - top, 0, height - 1), width, height);
+        zwlr_virtual_pointer_v1_motion_absolute(device, nowMs(), std::clamp(x, 0, width - 1),
+                                                std::clamp(y, 0, height - 1), width, height);
         finish();
     }
 
@@ -134,7 +102,7 @@ bool run(Pointer& pointer, char* line)
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
+    if (argc != 5 || std::atoi(argv[1]) <= 0 || std::atoi(argv[2]) <= 0) {
         std::fputs(usage, stderr);
         return 2;
     }
@@ -144,25 +112,16 @@ int main(int argc, char** argv)
         return 1;
     }
     State state;
-    wl_registry* registry = wl_display_get_registry(display);
-    wl_registry_add_listener(registry, &registryListener, &state);
+    wl_registry_add_listener(wl_display_get_registry(display), &registryListener, &state);
     wl_display_roundtrip(display);
-    wl_display_roundtrip(display);
-    if (!state.manager || state.outputs.empty()) {
-        std::fputs("wlpointer: the compositor offers no virtual pointers or no outputs\n", stderr);
+    if (!state.manager) {
+        std::fputs("wlpointer: the compositor offers no virtual pointers\n", stderr);
         return 1;
     }
-    int left = state.outputs[0]->x, top = state.outputs[0]->y, right = left, bottom = top;
-    for (const Output* o : state.outputs) {
-        left = std::min(left, o->x);
-        top = std::min(top, o->y);
-        right = std::max(right, o->x + o->width);
-        bottom = std::max(bottom, o->y + o->height);
-    }
     Pointer pointer { display, zwlr_virtual_pointer_manager_v1_create_virtual_pointer(state.manager, state.seat),
-                      left, top, right - left, bottom - top };
+                      std::atoi(argv[1]), std::atoi(argv[2]) };
     wl_display_roundtrip(display);
-    pointer.move(std::atoi(argv[1]), std::atoi(argv[2]));
+    pointer.move(std::atoi(argv[3]), std::atoi(argv[4]));
     char line[4096];
     while (std::fgets(line, sizeof line, stdin)) {
         std::fputs(run(pointer, line) ? "ok\n" : "error\n", stdout);

@@ -1,8 +1,11 @@
-"""Screenshots through the desktop's Screenshot portal, the route where the compositor offers no
-screencopy (KWin): the real xdg-desktop-portal with xdg-desktop-portal-wlr on headless sway, Tavelin
-sent that way by TAVELIN_WAYLAND_CAPTURE=portal. The file equals what grim reads off the screen with
-the grid (one grid, not two), the clipboard holds the same PNG, the portal's own file is gone, and a
-portal that fails leaves nothing written and says so."""
+"""The desktop's portals on headless sway: the real xdg-desktop-portal frontend, with
+xdg-desktop-portal-wlr and a backend of the test's own. Screenshots through the Screenshot portal,
+the route where the compositor offers no screencopy (KWin), Tavelin sent that way by
+TAVELIN_WAYLAND_CAPTURE=portal: the file equals what grim reads off the screen with the grid (one
+grid, not two), the clipboard holds the same PNG, the portal's own file is gone, and a portal that
+fails leaves nothing written and says so. The five shortcuts through the GlobalShortcuts portal,
+whose backend stands in for the desktop's key handling: Tavelin binds the five with their
+descriptions and suggested keys; a shortcut the desktop fires toggles the grid on screen (grim)."""
 
 import os
 import unittest
@@ -14,6 +17,11 @@ from portal_harness import PortalTestCase
 
 # Where xdg-desktop-portal-wlr 0.7 has grim write every shot.
 WLR_SHOT = "/tmp/out.png"
+# The five shortcuts and the keys Tavelin suggests for them.
+EXPECTED = {
+    "grid-toggle": "LOGO+SHIFT+g", "pick-window": "LOGO+SHIFT+w", "labels-toggle": "LOGO+SHIFT+l",
+    "screenshot": "LOGO+SHIFT+s", "adjust-toggle": "LOGO+SHIFT+a",
+}
 
 
 class WaylandPortalScreenshot(PortalTestCase):
@@ -57,6 +65,27 @@ class WaylandPortalScreenshot(PortalTestCase):
             self.wait(session.grid_drawn, "the grid back after the failure")
         finally:
             os.rmdir(WLR_SHOT)
+
+
+class WaylandPortalShortcuts(PortalTestCase):
+    shortcuts = True
+
+    def test_binds_the_five_and_an_activation_toggles_the_grid(self):
+        session = self.session
+        # The backend reports the bind once Tavelin's session asked for it; blocks until then.
+        line = session.backend_line()
+        self.assertTrue(line.startswith("bound "), line)
+        bound = {sid: (description, trigger) for sid, description, trigger in
+                 (entry.split("|") for entry in line[len("bound "):].split(","))}
+        self.assertEqual({sid: trigger for sid, (_, trigger) in bound.items()}, EXPECTED)
+        self.assertTrue(all(description for description, _ in bound.values()))
+
+        session.activate("grid-toggle")
+        self.wait(lambda: not session.grid_drawn(), "the grid hidden by the portal")
+        session.activate("grid-toggle")
+        self.wait(session.grid_drawn, "the grid back by the portal")
+        self.assertNotIn("shortcuts portal", session.stderr())
+
 
 
 if __name__ == "__main__":
