@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <climits>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -68,6 +69,20 @@ void sourceOverNarrow(QRgb color, QRgb* pixels, qsizetype stride, int width, int
         for (int x = 0; x < width; ++x)
             pixels[y * stride + x] = sourceOver(color, pixels[y * stride + x]);
     }
+}
+
+// rows rows of n sprite pixels over the target's, each side with its own stride (in pixels).
+void blendSpriteRows(const QRgb* source, qsizetype sourceStride, QRgb* target, qsizetype stride, int n, int rows,
+    [[maybe_unused]] bool wideBlends)
+{
+#if defined(TAVELIN_WIDE_BLENDS)
+    if (wideBlends) {
+        wide::sourceOverRows(source, sourceStride, target, stride, n, rows);
+        return;
+    }
+#endif
+    for (int y = 0; y < rows; ++y)
+        sourceOverRow(source + y * sourceStride, target + y * stride, n);
 }
 
 }
@@ -187,6 +202,7 @@ std::optional<PixelTarget> PixelTarget::of(QPainter& painter)
 void PixelTarget::clear()
 {
     m_shapes.clear();
+    m_grids.clear();
     m_clearOwed = true;
 }
 
@@ -195,6 +211,49 @@ void PixelTarget::fill(const QRect& rect, QRgb premultiplied)
     QRect r = rect & m_area;
     if (!r.isEmpty() && qAlpha(premultiplied) != 0)
         m_shapes.push_back({ r, premultiplied, 0, nullptr });
+}
+
+void PixelTarget::blend(SpriteGrid grid)
+{
+    int top = INT_MAX, bottom = INT_MIN;
+    for (const auto& row : grid.rows) {
+        top = std::min(top, row.top);
+        bottom = std::max(bottom, row.bottom);
+    }
+    QRect rows = QRect(m_area.left(), top, m_area.width(), top <= bottom ? bottom - top + 1 : 0) & m_area;
+    if (grid.columns.empty() || rows.isEmpty())
+        return;
+    m_shapes.push_back({ rows, 0, 0, nullptr, int(m_grids.size()) });
+    m_grids.push_back(std::move(grid));
+}
+
+// The grid's part in the strip of pixel rows top to bottom (inside the area), whose first row
+// starts the buffer.
+void PixelTarget::blendGridRows(const SpriteGrid& grid, int top, int bottom, QRgb* buffer, qsizetype stride,
+    bool wideBlends) const
+{
+    const int left = m_area.left(), right = m_area.right();
+    for (size_t r = 0; r < grid.rows.size(); ++r) {
+        const SpriteGrid::Row& row = grid.rows[r];
+        if (row.bottom < top || row.top > bottom)
+            continue;
+        for (const SpriteGrid::Column& column : grid.columns) {
+            const QPoint pen(grid.penX(column, row), row.penY);
+            for (const SpriteGrid::Part& part : { column.head, grid.tail(r, column) }) {
+                for (uint32_t i = part.first; i < part.first + part.count; ++i) {
+                    const SpriteGrid::Piece& piece = grid.pieces[i];
+                    const QPoint at = pen + piece.offset;
+                    int x0 = std::max(left, at.x()), x1 = std::min(right, at.x() + piece.sprite.width - 1);
+                    int y0 = std::max(top, at.y()), y1 = std::min(bottom, at.y() + piece.sprite.height - 1);
+                    if (x0 > x1 || y0 > y1)
+                        continue;
+                    const QRgb* source = piece.sprite.bits + qsizetype(y0 - at.y()) * piece.sprite.stride + (x0 - at.x());
+                    blendSpriteRows(source, piece.sprite.stride, buffer + qsizetype(y0 - top) * stride + (x0 - left),
+                        stride, x1 - x0 + 1, y1 - y0 + 1, wideBlends);
+                }
+            }
+        }
+    }
 }
 
 SpritePixels SpritePixels::of(const QImage& image)
@@ -222,6 +281,8 @@ void PixelTarget::flush()
     std::vector<std::vector<QRgb>> buffers(bands, std::vector<QRgb>(size_t(width) * size_t(strips.rows)));
 #if defined(TAVELIN_WIDE_BLENDS)
     const bool wideBlends = wide::available();
+#else
+    const bool wideBlends = false;
 #endif
     auto drawStrips = [&](size_t band) {
         QRgb* buffer = buffers[band].data();
@@ -244,32 +305,33 @@ void PixelTarget::flush()
             }
             for (uint32_t i = begin; i < end; ++i) {
                 const Shape& s = m_shapes[list.shapes[i]];
+                if (s.grid >= 0) {
+                    blendGridRows(m_grids[size_t(s.grid)], top, bottom, buffer, width, wideBlends);
+                    continue;
+                }
                 int y0 = std::max(top, s.rect.top()), y1 = std::min(bottom, s.rect.bottom());
                 int left = s.rect.left() - m_area.left(), n = s.rect.width();
                 if (!s.source && n < 4 && qAlpha(s.color) != 255) {
                     sourceOverNarrow(s.color, bufferRow(y0) + left, width, n, y1 - y0 + 1);
                     continue;
                 }
+                if (s.source) {
+                    blendSpriteRows(s.source + qsizetype(y0 - s.rect.top()) * s.sourceStride, s.sourceStride,
+                        bufferRow(y0) + left, width, n, y1 - y0 + 1, wideBlends);
+                    continue;
+                }
 #if defined(TAVELIN_WIDE_BLENDS)
                 if (wideBlends && qAlpha(s.color) != 255) {
-                    if (s.source)
-                        wide::sourceOverRows(s.source + qsizetype(y0 - s.rect.top()) * s.sourceStride, s.sourceStride,
-                            bufferRow(y0) + left, width, n, y1 - y0 + 1);
-                    else
-                        wide::sourceOverFillRows(s.color, bufferRow(y0) + left, width, n, y1 - y0 + 1);
+                    wide::sourceOverFillRows(s.color, bufferRow(y0) + left, width, n, y1 - y0 + 1);
                     continue;
                 }
 #endif
                 for (int y = y0; y <= y1; ++y) {
                     QRgb* pixels = bufferRow(y) + left;
-                    if (!s.source) {
-                        if (qAlpha(s.color) == 255)
-                            std::fill(pixels, pixels + n, s.color);
-                        else
-                            sourceOverFill(s.color, pixels, n);
-                    } else {
-                        sourceOverRow(s.source + qsizetype(y - s.rect.top()) * s.sourceStride, pixels, n);
-                    }
+                    if (qAlpha(s.color) == 255)
+                        std::fill(pixels, pixels + n, s.color);
+                    else
+                        sourceOverFill(s.color, pixels, n);
                 }
             }
             for (int y = top; y <= bottom; ++y)
@@ -279,6 +341,7 @@ void PixelTarget::flush()
     };
     image::runInBands(bands, drawStrips);
     m_shapes.clear();
+    m_grids.clear();
     m_clearOwed = false;
 }
 
