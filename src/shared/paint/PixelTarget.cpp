@@ -20,23 +20,39 @@ namespace tavelin::shared::paint {
 namespace {
 
 // A strip's buffer fits in a core's share of the second-level cache beside the sprites.
-constexpr qsizetype stripBytes = 128 * 1024;
+constexpr qsizetype stripBytes = 256 * 1024;
 // Below this many pixels a second thread costs more to start than it saves.
 constexpr qsizetype minPixelsForThreads = 2'000'000;
 
 // Pixels to the image without taking their lines into the cache: they are not read again here.
-void streamRow(const QRgb* from, QRgb* to, int n)
+// With clear, the buffer row is left transparent for the next strip, while its line is at hand.
+void streamRow(QRgb* from, QRgb* to, int n, bool clear)
 {
-    int x = 0;
 #if defined(__SSE2__)
+    auto one = [&](int x) {
+        _mm_stream_si32(reinterpret_cast<int*>(to + x), int(from[x]));
+        if (clear)
+            from[x] = 0;
+    };
+    int x = 0;
     for (; x < n && (reinterpret_cast<uintptr_t>(to + x) & 15); ++x)
-        _mm_stream_si32(reinterpret_cast<int*>(to + x), int(from[x]));
-    for (; x + 4 <= n; x += 4)
-        _mm_stream_si128(reinterpret_cast<__m128i*>(to + x), _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + x)));
+        one(x);
+    if (clear) {
+        for (; x + 4 <= n; x += 4) {
+            auto* line = reinterpret_cast<__m128i*>(from + x);
+            _mm_stream_si128(reinterpret_cast<__m128i*>(to + x), _mm_loadu_si128(line));
+            _mm_storeu_si128(line, _mm_setzero_si128());
+        }
+    } else {
+        for (; x + 4 <= n; x += 4)
+            _mm_stream_si128(reinterpret_cast<__m128i*>(to + x), _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + x)));
+    }
     for (; x < n; ++x)
-        _mm_stream_si32(reinterpret_cast<int*>(to + x), int(from[x]));
+        one(x);
 #else
     std::memcpy(to, from, size_t(n) * sizeof(QRgb));
+    if (clear)
+        std::fill(from, from + n, 0);
 #endif
 }
 
@@ -57,7 +73,8 @@ void sourceOverNarrow(QRgb color, QRgb* pixels, qsizetype stride, int width, int
         QRgb* p = pixels + y * stride;
         for (int x = 0; x < width; ++x) {
             __m128i d = _mm_setr_epi32(int(p[x]), int(p[x + stride]), int(p[x + 2 * stride]), int(p[x + 3 * stride]));
-            __m128i out = sourceOver4(s, d);
+            // Mostly the line crosses cleared pixels, where the blend gives the colour.
+            __m128i out = _mm_movemask_epi8(_mm_cmpeq_epi32(d, _mm_setzero_si128())) == 0xffff ? s : sourceOver4(s, d);
             p[x] = QRgb(_mm_cvtsi128_si32(out));
             p[x + stride] = QRgb(_mm_cvtsi128_si32(_mm_srli_si128(out, 4)));
             p[x + 2 * stride] = QRgb(_mm_cvtsi128_si32(_mm_srli_si128(out, 8)));
@@ -237,8 +254,9 @@ void PixelTarget::blendGridRows(const SpriteGrid& grid, int top, int bottom, QRg
         const SpriteGrid::Row& row = grid.rows[r];
         if (row.bottom < top || row.top > bottom)
             continue;
-        for (const SpriteGrid::Column& column : grid.columns) {
-            const QPoint pen(grid.penX(column, row), row.penY);
+        for (size_t c = 0; c < grid.columns.size(); ++c) {
+            const SpriteGrid::Column& column = grid.columns[c];
+            const QPoint pen(grid.penX(c, row), row.penY);
             for (const SpriteGrid::Part& part : { column.head, grid.tail(r, column) }) {
                 for (uint32_t i = part.first; i < part.first + part.count; ++i) {
                     const SpriteGrid::Piece& piece = grid.pieces[i];
@@ -297,10 +315,9 @@ void PixelTarget::flush()
             int bottom = std::min(top + strips.rows - 1, m_area.bottom());
             auto imageRow = [&](int y) { return reinterpret_cast<QRgb*>(m_bits + qsizetype(y) * m_stride) + m_area.left(); };
             auto bufferRow = [&](int y) { return buffer + qsizetype(y - top) * width; };
-            for (int y = top; y <= bottom; ++y) {
-                if (m_clearOwed)
-                    std::memset(bufferRow(y), 0, size_t(width) * sizeof(QRgb));
-                else
+            // Cleared, the buffer is transparent already: it starts so, and each strip leaves it so.
+            if (!m_clearOwed) {
+                for (int y = top; y <= bottom; ++y)
                     std::memcpy(bufferRow(y), imageRow(y), size_t(width) * sizeof(QRgb));
             }
             for (uint32_t i = begin; i < end; ++i) {
@@ -335,7 +352,7 @@ void PixelTarget::flush()
                 }
             }
             for (int y = top; y <= bottom; ++y)
-                streamRow(bufferRow(y), imageRow(y), int(width));
+                streamRow(bufferRow(y), imageRow(y), int(width), m_clearOwed);
         }
         finishStreaming();
     };

@@ -65,17 +65,34 @@ struct SpriteGrid {
     };
     struct Row {
         int penY;
-        double width;
-        int top, bottom; // the pixel rows its sprites may cover
+        uint32_t widthClass; // rows whose tails are as wide have their texts' pens at the same places
+        int top, bottom;     // the pixel rows its sprites may cover
     };
     std::vector<Piece> pieces;
     std::vector<Column> columns;
     std::vector<Row> rows;
     std::vector<Part> tails; // by row, then by tail class
     uint32_t tailClasses = 1;
+    std::vector<int> pens; // by width class, then by column: the pen's x
 
-    int penX(const Column& c, const Row& r) const { return nearestPixel(c.centre - (c.width + r.width) / 2); }
+    // The width class of rows whose tails are width wide; asked once every column is in, it works
+    // out the pens of a new class along the columns.
+    uint32_t widthClass(double width)
+    {
+        for (uint32_t k = 0; k < uint32_t(widths.size()); ++k) {
+            if (widths[k] == width)
+                return k;
+        }
+        widths.push_back(width);
+        for (const Column& c : columns)
+            pens.push_back(nearestPixel(c.centre - (c.width + width) / 2));
+        return uint32_t(widths.size() - 1);
+    }
+    int penX(size_t column, const Row& r) const { return pens[r.widthClass * columns.size() + column]; }
     const Part& tail(size_t row, const Column& c) const { return tails[row * tailClasses + c.tailClass]; }
+
+private:
+    std::vector<double> widths; // of the width classes' tails
 };
 
 class PixelTarget {

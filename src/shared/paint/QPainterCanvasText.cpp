@@ -262,7 +262,7 @@ bool QPainterCanvas::drawPreparedGrid(const core::TextGrid& grid)
         int penY = nearestPixel(cy - face->height() / 2 + face->ascent());
         // No piece at all (glyphs that paint nothing): a row that touches no pixel.
         int top = lowest <= highest ? penY + lowest : 1, bottom = lowest <= highest ? penY + highest : 0;
-        out.rows.push_back({ penY, face->width(grid.rowTexts[r]), top, bottom });
+        out.rows.push_back({ penY, out.widthClass(face->width(grid.rowTexts[r])), top, bottom });
     }
     m_target->blend(std::move(out));
     return true;
