@@ -129,17 +129,8 @@ TAVELIN_AVX2 inline void sourceOverRows(const uint32_t* source, long sourceStrid
         int x = 0;
         for (; x + 8 <= n; x += 8) {
             __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + x));
-            if (_mm256_testz_si256(s, s))
-                continue;
             __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(target + x));
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(target + x), _mm256_testz_si256(d, d) ? s : sourceOver8(s, d));
-        }
-        // Sprites are padded to whole groups of four: their last four pixels the same way.
-        if (x + 4 <= n) {
-            __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + x));
-            __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(target + x));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(target + x), _mm_testz_si128(d, d) ? s : sourceOver4(s, d));
-            x += 4;
         }
         sourceOverRow(source + x, target + x, n - x);
     }
