@@ -20,7 +20,7 @@ namespace tavelin::shared::paint {
 namespace {
 
 // A strip's buffer fits in a core's share of the second-level cache beside the sprites.
-constexpr qsizetype stripBytes = 256 * 1024;
+constexpr qsizetype stripBytes = 128 * 1024;
 // Below this many pixels a second thread costs more to start than it saves.
 constexpr qsizetype minPixelsForThreads = 2'000'000;
 
