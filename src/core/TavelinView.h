@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tavelin::core {
 
@@ -84,6 +85,15 @@ private:
         bool started = false;
     };
     std::optional<Drag> m_drag;
+
+    // The cell names' parts by index and their centres, kept so a frame makes no new strings.
+    struct LabelParts {
+        std::vector<std::string> columns;
+        std::vector<std::string> rows;
+        std::vector<double> xs;
+        std::vector<double> ys;
+    };
+    mutable LabelParts m_labelParts;
 };
 
 }

@@ -58,22 +58,21 @@ void TavelinView::drawCellLabels(Canvas& canvas, const Layout& l) const
 {
     if (l.rows <= 0 || l.cols <= 0)
         return;
-    auto font = cellLabelFont(l.cellWidth, l.cellHeight);
-    // Column names are the same on every row: work them out once per redraw.
-    std::vector<std::string> columnNames;
-    columnNames.reserve(size_t(l.cols));
+    // A name depends on its index alone: the parts of the names are made once, kept for later frames.
+    auto& names = m_labelParts;
+    while (names.columns.size() < size_t(l.cols))
+        names.columns.push_back(columnLabel(int64_t(names.columns.size())));
+    while (names.rows.size() < size_t(l.rows))
+        names.rows.push_back(std::to_string(names.rows.size() + 1));
+    names.xs.resize(size_t(l.cols));
     for (int64_t c = 0; c < l.cols; ++c)
-        columnNames.push_back(columnLabel(c));
-    std::string text;
-    for (int64_t r = 0; r < l.rows; ++r) {
-        auto rowNumber = std::to_string(r + 1);
-        double y = l.topInset + topBandHeight + double(r) * l.cellHeight + l.cellHeight / 2;
-        for (int64_t c = 0; c < l.cols; ++c) {
-            text.assign(columnNames[size_t(c)]).append(rowNumber);
-            double x = leftBandWidth + double(c) * l.cellWidth + l.cellWidth / 2;
-            canvas.drawText(text, { x, y }, font, l.colors.cellLabel);
-        }
-    }
+        names.xs[size_t(c)] = leftBandWidth + double(c) * l.cellWidth + l.cellWidth / 2;
+    names.ys.resize(size_t(l.rows));
+    for (int64_t r = 0; r < l.rows; ++r)
+        names.ys[size_t(r)] = l.topInset + topBandHeight + double(r) * l.cellHeight + l.cellHeight / 2;
+    canvas.drawTextGrid({ std::span(names.columns).first(size_t(l.cols)), names.xs,
+        std::span(names.rows).first(size_t(l.rows)), names.ys, cellLabelFont(l.cellWidth, l.cellHeight),
+        l.colors.cellLabel });
 }
 
 }

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
+#include <string>
+#include <vector>
 
 using namespace tavelin::core;
 
@@ -16,7 +19,12 @@ struct RecordingCanvas final : Canvas {
     void fillRect(const Rect&, const Color&) override { }
     void fillRoundedRect(const Rect&, double, const Color&) override { }
     void strokeLine(Point a, Point b, const Color&, double) override { lineSteps.emplace_back(a, b); }
-    void drawText(std::string_view t, Point, const Font&, const Color&) override { texts.emplace_back(t); }
+    std::vector<Point> textCentres;
+    void drawText(std::string_view t, Point p, const Font&, const Color&) override
+    {
+        texts.emplace_back(t);
+        textCentres.push_back(p);
+    }
     Size measureText(std::string_view t, const Font& f) override { return { double(t.size()) * f.size * 0.6, f.size * 1.2 }; }
     // The x of each vertical line, or the y of each horizontal one, in drawing order.
     std::vector<double> lines(bool vertical) const
@@ -38,6 +46,7 @@ struct Drawn {
     {
         canvas.lineSteps.clear();
         canvas.texts.clear();
+        canvas.textCentres.clear();
         view.draw(canvas, { w, h });
     }
 };
@@ -76,4 +85,38 @@ TEST(TavelinViewDrawing, RowsZeroGivesOneHorizontalLineAndNoLabels)
     // Smaller than the bands: nothing but bands in that direction, and no crash.
     d.draw(500, 10);
     d.draw(1, 1);
+}
+
+// The view keeps the names' parts from frame to frame: each frame still has just its own names,
+// where a view drawing for the first time puts them, as the size, cells, inset and labels change.
+TEST(TavelinViewDrawing, EachFrameHasItsOwnCellNamesWhateverCameBefore)
+{
+    Drawn kept;
+    kept.state.setShowCellLabels(true);
+    struct Frame {
+        double w, h, cellWidth, cellHeight;
+        bool fullScreen, labels;
+    };
+    const Frame frames[] = {
+        { 1440, 900, 20, 20, true, true },   // many names
+        { 500, 300, 80, 60, true, true },    // fewer: none of the last frame's may stay
+        { 500, 900, 80, 23, false, true },   // fewer columns, more rows, no top inset
+        { 800, 600, 37.5, 41, true, false }, // labels off
+        { 800, 600, 37.5, 41, true, true },  // and on again
+    };
+    for (const auto& f : frames) {
+        Drawn fresh;
+        for (GridState* s : { &kept.state, &fresh.state }) {
+            s->setCellWidth(f.cellWidth);
+            s->setCellHeight(f.cellHeight);
+            s->setShowCellLabels(f.labels);
+            s->setTargetMode(f.fullScreen ? TargetMode::fullScreen() : TargetMode::window(7));
+        }
+        kept.draw(f.w, f.h);
+        fresh.draw(f.w, f.h);
+        EXPECT_EQ(kept.canvas.texts, fresh.canvas.texts) << f.w << "x" << f.h << " cells " << f.cellWidth;
+        EXPECT_EQ(kept.canvas.textCentres, fresh.canvas.textCentres) << f.w << "x" << f.h << " cells " << f.cellWidth;
+        auto names = std::count(kept.canvas.texts.begin(), kept.canvas.texts.end(), std::string("B2"));
+        EXPECT_EQ(names, f.labels ? 1 : 0);
+    }
 }

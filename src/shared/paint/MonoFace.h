@@ -88,6 +88,8 @@ public:
     // The height of a line's bounds: ascent plus descent.
     double height() const { return m_height; }
     double width(std::string_view preparedText) const;
+    // Every advance a whole number of 64ths of a pixel: sums of them are exact.
+    bool hasExactAdvances() const { return m_exactAdvances; }
 
     std::shared_ptr<const GlyphSprites> sprites(QRgb color) const;
 

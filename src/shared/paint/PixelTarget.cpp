@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <climits>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -24,18 +25,34 @@ constexpr qsizetype stripBytes = 128 * 1024;
 constexpr qsizetype minPixelsForThreads = 2'000'000;
 
 // Pixels to the image without taking their lines into the cache: they are not read again here.
-void streamRow(const QRgb* from, QRgb* to, int n)
+// With clear, the buffer row is left transparent for the next strip, while its line is at hand.
+void streamRow(QRgb* from, QRgb* to, int n, bool clear)
 {
-    int x = 0;
 #if defined(__SSE2__)
+    auto one = [&](int x) {
+        _mm_stream_si32(reinterpret_cast<int*>(to + x), int(from[x]));
+        if (clear)
+            from[x] = 0;
+    };
+    int x = 0;
     for (; x < n && (reinterpret_cast<uintptr_t>(to + x) & 15); ++x)
-        _mm_stream_si32(reinterpret_cast<int*>(to + x), int(from[x]));
-    for (; x + 4 <= n; x += 4)
-        _mm_stream_si128(reinterpret_cast<__m128i*>(to + x), _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + x)));
+        one(x);
+    if (clear) {
+        for (; x + 4 <= n; x += 4) {
+            auto* line = reinterpret_cast<__m128i*>(from + x);
+            _mm_stream_si128(reinterpret_cast<__m128i*>(to + x), _mm_loadu_si128(line));
+            _mm_storeu_si128(line, _mm_setzero_si128());
+        }
+    } else {
+        for (; x + 4 <= n; x += 4)
+            _mm_stream_si128(reinterpret_cast<__m128i*>(to + x), _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + x)));
+    }
     for (; x < n; ++x)
-        _mm_stream_si32(reinterpret_cast<int*>(to + x), int(from[x]));
+        one(x);
 #else
     std::memcpy(to, from, size_t(n) * sizeof(QRgb));
+    if (clear)
+        std::fill(from, from + n, 0);
 #endif
 }
 
@@ -56,7 +73,8 @@ void sourceOverNarrow(QRgb color, QRgb* pixels, qsizetype stride, int width, int
         QRgb* p = pixels + y * stride;
         for (int x = 0; x < width; ++x) {
             __m128i d = _mm_setr_epi32(int(p[x]), int(p[x + stride]), int(p[x + 2 * stride]), int(p[x + 3 * stride]));
-            __m128i out = sourceOver4(s, d);
+            // Mostly the line crosses cleared pixels, where the blend gives the colour.
+            __m128i out = _mm_movemask_epi8(_mm_cmpeq_epi32(d, _mm_setzero_si128())) == 0xffff ? s : sourceOver4(s, d);
             p[x] = QRgb(_mm_cvtsi128_si32(out));
             p[x + stride] = QRgb(_mm_cvtsi128_si32(_mm_srli_si128(out, 4)));
             p[x + 2 * stride] = QRgb(_mm_cvtsi128_si32(_mm_srli_si128(out, 8)));
@@ -68,6 +86,20 @@ void sourceOverNarrow(QRgb color, QRgb* pixels, qsizetype stride, int width, int
         for (int x = 0; x < width; ++x)
             pixels[y * stride + x] = sourceOver(color, pixels[y * stride + x]);
     }
+}
+
+// rows rows of n sprite pixels over the target's, each side with its own stride (in pixels).
+void blendSpriteRows(const QRgb* source, qsizetype sourceStride, QRgb* target, qsizetype stride, int n, int rows,
+    [[maybe_unused]] bool wideBlends)
+{
+#if defined(TAVELIN_WIDE_BLENDS)
+    if (wideBlends) {
+        wide::sourceOverRows(source, sourceStride, target, stride, n, rows);
+        return;
+    }
+#endif
+    for (int y = 0; y < rows; ++y)
+        sourceOverRow(source + y * sourceStride, target + y * stride, n);
 }
 
 }
@@ -187,6 +219,7 @@ std::optional<PixelTarget> PixelTarget::of(QPainter& painter)
 void PixelTarget::clear()
 {
     m_shapes.clear();
+    m_grids.clear();
     m_clearOwed = true;
 }
 
@@ -195,6 +228,50 @@ void PixelTarget::fill(const QRect& rect, QRgb premultiplied)
     QRect r = rect & m_area;
     if (!r.isEmpty() && qAlpha(premultiplied) != 0)
         m_shapes.push_back({ r, premultiplied, 0, nullptr });
+}
+
+void PixelTarget::blend(SpriteGrid grid)
+{
+    int top = INT_MAX, bottom = INT_MIN;
+    for (const auto& row : grid.rows) {
+        top = std::min(top, row.top);
+        bottom = std::max(bottom, row.bottom);
+    }
+    QRect rows = QRect(m_area.left(), top, m_area.width(), top <= bottom ? bottom - top + 1 : 0) & m_area;
+    if (grid.columns.empty() || rows.isEmpty())
+        return;
+    m_shapes.push_back({ rows, 0, 0, nullptr, int(m_grids.size()) });
+    m_grids.push_back(std::move(grid));
+}
+
+// The grid's part in the strip of pixel rows top to bottom (inside the area), whose first row
+// starts the buffer.
+void PixelTarget::blendGridRows(const SpriteGrid& grid, int top, int bottom, QRgb* buffer, qsizetype stride,
+    bool wideBlends) const
+{
+    const int left = m_area.left(), right = m_area.right();
+    for (size_t r = 0; r < grid.rows.size(); ++r) {
+        const SpriteGrid::Row& row = grid.rows[r];
+        if (row.bottom < top || row.top > bottom)
+            continue;
+        for (size_t c = 0; c < grid.columns.size(); ++c) {
+            const SpriteGrid::Column& column = grid.columns[c];
+            const QPoint pen(grid.penX(c, row), row.penY);
+            for (const SpriteGrid::Part& part : { column.head, grid.tail(r, column) }) {
+                for (uint32_t i = part.first; i < part.first + part.count; ++i) {
+                    const SpriteGrid::Piece& piece = grid.pieces[i];
+                    const QPoint at = pen + piece.offset;
+                    int x0 = std::max(left, at.x()), x1 = std::min(right, at.x() + piece.sprite.width - 1);
+                    int y0 = std::max(top, at.y()), y1 = std::min(bottom, at.y() + piece.sprite.height - 1);
+                    if (x0 > x1 || y0 > y1)
+                        continue;
+                    const QRgb* source = piece.sprite.bits + qsizetype(y0 - at.y()) * piece.sprite.stride + (x0 - at.x());
+                    blendSpriteRows(source, piece.sprite.stride, buffer + qsizetype(y0 - top) * stride + (x0 - left),
+                        stride, x1 - x0 + 1, y1 - y0 + 1, wideBlends);
+                }
+            }
+        }
+    }
 }
 
 SpritePixels SpritePixels::of(const QImage& image)
@@ -222,6 +299,8 @@ void PixelTarget::flush()
     std::vector<std::vector<QRgb>> buffers(bands, std::vector<QRgb>(size_t(width) * size_t(strips.rows)));
 #if defined(TAVELIN_WIDE_BLENDS)
     const bool wideBlends = wide::available();
+#else
+    const bool wideBlends = false;
 #endif
     auto drawStrips = [&](size_t band) {
         QRgb* buffer = buffers[band].data();
@@ -236,49 +315,50 @@ void PixelTarget::flush()
             int bottom = std::min(top + strips.rows - 1, m_area.bottom());
             auto imageRow = [&](int y) { return reinterpret_cast<QRgb*>(m_bits + qsizetype(y) * m_stride) + m_area.left(); };
             auto bufferRow = [&](int y) { return buffer + qsizetype(y - top) * width; };
-            for (int y = top; y <= bottom; ++y) {
-                if (m_clearOwed)
-                    std::memset(bufferRow(y), 0, size_t(width) * sizeof(QRgb));
-                else
+            // Cleared, the buffer is transparent already: it starts so, and each strip leaves it so.
+            if (!m_clearOwed) {
+                for (int y = top; y <= bottom; ++y)
                     std::memcpy(bufferRow(y), imageRow(y), size_t(width) * sizeof(QRgb));
             }
             for (uint32_t i = begin; i < end; ++i) {
                 const Shape& s = m_shapes[list.shapes[i]];
+                if (s.grid >= 0) {
+                    blendGridRows(m_grids[size_t(s.grid)], top, bottom, buffer, width, wideBlends);
+                    continue;
+                }
                 int y0 = std::max(top, s.rect.top()), y1 = std::min(bottom, s.rect.bottom());
                 int left = s.rect.left() - m_area.left(), n = s.rect.width();
                 if (!s.source && n < 4 && qAlpha(s.color) != 255) {
                     sourceOverNarrow(s.color, bufferRow(y0) + left, width, n, y1 - y0 + 1);
                     continue;
                 }
+                if (s.source) {
+                    blendSpriteRows(s.source + qsizetype(y0 - s.rect.top()) * s.sourceStride, s.sourceStride,
+                        bufferRow(y0) + left, width, n, y1 - y0 + 1, wideBlends);
+                    continue;
+                }
 #if defined(TAVELIN_WIDE_BLENDS)
                 if (wideBlends && qAlpha(s.color) != 255) {
-                    if (s.source)
-                        wide::sourceOverRows(s.source + qsizetype(y0 - s.rect.top()) * s.sourceStride, s.sourceStride,
-                            bufferRow(y0) + left, width, n, y1 - y0 + 1);
-                    else
-                        wide::sourceOverFillRows(s.color, bufferRow(y0) + left, width, n, y1 - y0 + 1);
+                    wide::sourceOverFillRows(s.color, bufferRow(y0) + left, width, n, y1 - y0 + 1);
                     continue;
                 }
 #endif
                 for (int y = y0; y <= y1; ++y) {
                     QRgb* pixels = bufferRow(y) + left;
-                    if (!s.source) {
-                        if (qAlpha(s.color) == 255)
-                            std::fill(pixels, pixels + n, s.color);
-                        else
-                            sourceOverFill(s.color, pixels, n);
-                    } else {
-                        sourceOverRow(s.source + qsizetype(y - s.rect.top()) * s.sourceStride, pixels, n);
-                    }
+                    if (qAlpha(s.color) == 255)
+                        std::fill(pixels, pixels + n, s.color);
+                    else
+                        sourceOverFill(s.color, pixels, n);
                 }
             }
             for (int y = top; y <= bottom; ++y)
-                streamRow(bufferRow(y), imageRow(y), int(width));
+                streamRow(bufferRow(y), imageRow(y), int(width), m_clearOwed);
         }
         finishStreaming();
     };
     image::runInBands(bands, drawStrips);
     m_shapes.clear();
+    m_grids.clear();
     m_clearOwed = false;
 }
 

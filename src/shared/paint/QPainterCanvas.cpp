@@ -1,4 +1,4 @@
-// The overlay's drawing interface on a QPainter: whole-pixel fills and prepared glyphs.
+// The overlay's drawing interface on a QPainter: whole-pixel fills and strokes, and the flush of what waits.
 #include "shared/paint/QPainterCanvas.h"
 
 #include <QFontMetricsF>
@@ -23,17 +23,15 @@ constexpr int rowsPerFill = 64;
 // Coordinates this close to a pixel edge are on it (sums like 26 + c·cw carry rounding noise).
 constexpr double edgeTolerance = 1.0 / 1024;
 
-QColor toQColor(const core::Color& c)
+}
+
+QColor QPainterCanvas::toQColor(const core::Color& c)
 {
     auto unit = [](double v) { return std::clamp(std::isfinite(v) ? v : 0.0, 0.0, 1.0); };
     return QColor::fromRgbF(float(unit(c.red)), float(unit(c.green)), float(unit(c.blue)), float(unit(c.alpha)));
 }
 
-int nearestPixel(double v)
-{
-    constexpr double limit = 1 << 24;
-    return int(std::floor(std::clamp(v, -limit, limit) + 0.5));
-}
+namespace {
 
 // The pixels an interval [from, to) touches along one axis: a partly covered first pixel, a run
 // of whole ones, a partly covered last pixel; each with the fraction of it that is covered.
@@ -78,24 +76,16 @@ int pixelSpans(double from, double to, std::array<PixelSpan, 3>& out)
 
 }
 
-// Puts the painter back in the caller's coordinates (points) for QPainter's own drawing.
-class QPainterCanvas::LogicalScope {
-public:
-    explicit LogicalScope(QPainterCanvas& canvas)
-        : m_painter(canvas.m_painter)
-    {
-        canvas.flush();
-        m_painter.save();
-        m_painter.setWorldTransform(canvas.m_logicalWorld);
-        m_painter.setRenderHint(QPainter::Antialiasing, true);
-    }
-    ~LogicalScope() { m_painter.restore(); }
-    LogicalScope(const LogicalScope&) = delete;
-    LogicalScope& operator=(const LogicalScope&) = delete;
+QPainterCanvas::LogicalScope::LogicalScope(QPainterCanvas& canvas)
+    : m_painter(canvas.m_painter)
+{
+    canvas.flush();
+    m_painter.save();
+    m_painter.setWorldTransform(canvas.m_logicalWorld);
+    m_painter.setRenderHint(QPainter::Antialiasing, true);
+}
 
-private:
-    QPainter& m_painter;
-};
+QPainterCanvas::LogicalScope::~LogicalScope() { m_painter.restore(); }
 
 QPainterCanvas::QPainterCanvas(QPainter& painter)
     : m_painter(painter)
@@ -234,164 +224,6 @@ void QPainterCanvas::fillWholePixels(const QRect& rect, const QColor& color)
         int rows = std::min(rowsPerFill, visible.bottom() + 1 - top);
         m_painter.fillRect(QRect(visible.left(), top, visible.width(), rows), color);
     }
-}
-
-void QPainterCanvas::drawText(std::string_view text, core::Point centre, const core::Font& font, const core::Color& color)
-{
-    if (text.empty())
-        return;
-    if (!drawPreparedText(text, centre, font, color))
-        drawTextWithQPainter(text, centre, font, color);
-}
-
-// The text's bounds (advances by ascent plus descent) are centred on the point, then the pen
-// goes to the nearest whole pixel (the text moves by at most half a pixel), so every glyph is
-// rasterized once per size and colour and each later copy is a plain blend.
-bool QPainterCanvas::drawPreparedText(std::string_view text, core::Point centre, const core::Font& font, const core::Color& color)
-{
-    if (!m_axisAligned)
-        return false;
-    // Every cell name of a frame has the same font.
-    if (!m_face.face || !(m_face.font == font))
-        m_face = { font, MonoFace::get(font.weight, font.size * m_scale) };
-    const auto& face = m_face.face;
-    if (!face)
-        return false;
-    // One pass: every character prepared, and the text's advance.
-    double width = 0;
-    for (char ch : text) {
-        int slot = preparedSlot(ch);
-        if (slot < 0)
-            return false;
-        width += face->advance(slot);
-    }
-    // The painter only scales and moves: the point maps as QTransform::map maps it.
-    double cx = m_toDevice.m11() * centre.x + m_toDevice.dx();
-    double cy = m_toDevice.m22() * centre.y + m_toDevice.dy();
-    QPoint pen(nearestPixel(cx - width / 2), nearestPixel(cy - face->height() / 2 + face->ascent()));
-    QRgb rgba = textRgba(color);
-    if (m_target)
-        blendSprites(text, pen, *face, rgba);
-    else
-        appendToRun(text, pen, face, rgba);
-    return true;
-}
-
-// Every label of a frame has the same colour: convert it once.
-QRgb QPainterCanvas::textRgba(const core::Color& color)
-{
-    if (!m_lastTextColor || !(*m_lastTextColor == color)) {
-        m_lastTextColor = color;
-        m_lastTextRgba = toQColor(color).rgba();
-    }
-    return m_lastTextRgba;
-}
-
-// The face's run for a part of a text, remembered by this canvas: along a row of a grid the
-// row number repeats (the last one asked for), down a column the letters (a few hundred slots).
-const GlyphSprite* QPainterCanvas::memoRun(const MonoFace& face, const GlyphSprites& sprites, std::string_view part,
-    double before)
-{
-    RunKey key;
-    if (part.size() > sizeof key.text)
-        return nullptr;
-    // Packed as bytes in memory order; a loop here beats a call to memcpy of a few bytes.
-    for (size_t i = 0; i < part.size(); ++i)
-        key.text[i / 8] |= uint64_t(uint8_t(part[i])) << (8 * (i % 8));
-    key.before = before;
-    if (m_lastRun.generation == m_runMemoGeneration && m_lastRun.key == key)
-        return m_lastRun.run;
-    uint64_t mixed = (key.text[0] ^ (key.text[1] * 0x9e3779b97f4a7c15ULL)) + uint64_t(before * 64) * 0xc2b2ae3d27d4eb4fULL;
-    auto& slot = m_runMemo[size_t((mixed * 0x9e3779b97f4a7c15ULL) >> (64 - runMemoBits))];
-    if (slot.generation != m_runMemoGeneration || !(slot.key == key))
-        slot = { key, face.run(sprites, part, before), m_runMemoGeneration };
-    // Only the later part of a text (the number of a cell name) is kept as the last one.
-    if (before > 0)
-        m_lastRun = slot;
-    return slot.run;
-}
-
-// Column names and row numbers recur all over a grid: each run of letters or of digits is blended
-// as one sprite made once, where the face can make it, else glyph by glyph.
-void QPainterCanvas::blendSprites(std::string_view text, QPoint pen, const MonoFace& face, QRgb color)
-{
-    if (m_sprites.face != &face || m_sprites.color != color || !m_sprites.sprites) {
-        m_sprites = { &face, color, face.sprites(color) };
-        // The target reads the sprites' pixels when it is flushed.
-        m_keptSprites.push_back(m_sprites.sprites);
-        ++m_runMemoGeneration;
-    }
-    const GlyphSprites& sprites = *m_sprites.sprites;
-    // Advanced as the glyphs are, in the same order, so each lands where it always has.
-    double x = pen.x();
-    double before = 0;
-    for (size_t start = 0; start < text.size();) {
-        bool digits = text[start] >= '0' && text[start] <= '9';
-        size_t end = start + 1;
-        while (end < text.size() && (text[end] >= '0' && text[end] <= '9') == digits)
-            ++end;
-        std::string_view part = text.substr(start, end - start);
-        // The text is prepared: every character of the part is a letter, or every one a digit.
-        auto slotOf = [digits](char ch) { return digits ? 26 + (ch - '0') : ch - 'A'; };
-        if (const GlyphSprite* run = memoRun(face, sprites, part, before)) {
-            m_target->blend(run->view, pen + run->offset);
-            for (char ch : part) {
-                x += face.advance(slotOf(ch));
-                before += face.advance(slotOf(ch));
-            }
-        } else {
-            for (char ch : part) {
-                int slot = slotOf(ch);
-                const GlyphSprite& sprite = sprites.glyphs[size_t(slot)];
-                m_target->blend(sprite.view, QPoint(nearestPixel(x), pen.y()) + sprite.offset);
-                x += face.advance(slot);
-                before += face.advance(slot);
-            }
-        }
-        start = end;
-    }
-}
-
-void QPainterCanvas::appendToRun(std::string_view text, QPoint pen, const std::shared_ptr<const MonoFace>& face,
-    QRgb color)
-{
-    if (m_run.face != face || m_run.color != color) {
-        flushRun();
-        m_run.face = face;
-        m_run.color = color;
-    }
-    double x = pen.x();
-    for (char ch : text) {
-        int slot = preparedSlot(ch);
-        m_run.glyphs.append(face->glyph(slot));
-        m_run.positions.append(QPointF(std::round(x), pen.y()));
-        x += face->advance(slot);
-    }
-}
-
-void QPainterCanvas::drawTextWithQPainter(std::string_view text, core::Point centre, const core::Font& font, const core::Color& color)
-{
-    LogicalScope scope(*this);
-    QFont qfont = qtFont(font, m_painter);
-    QString string = QString::fromUtf8(text.data(), qsizetype(text.size()));
-    QFontMetricsF metrics(qfont, m_painter.device());
-    double width = metrics.horizontalAdvance(string);
-    double height = metrics.ascent() + metrics.descent();
-    m_painter.setFont(qfont);
-    m_painter.setPen(toQColor(color));
-    m_painter.drawText(QPointF(centre.x - width / 2, centre.y - height / 2 + metrics.ascent()), string);
-}
-
-core::Size QPainterCanvas::measureText(std::string_view text, const core::Font& font)
-{
-    if (m_axisAligned && isPreparedText(text)) {
-        if (auto face = MonoFace::get(font.weight, font.size * m_scale))
-            return { face->width(text) / m_scale, face->height() / m_scale };
-    }
-    QFont qfont = qtFont(font, m_painter);
-    QFontMetricsF metrics(qfont, m_painter.device());
-    QString string = QString::fromUtf8(text.data(), qsizetype(text.size()));
-    return { metrics.horizontalAdvance(string), metrics.ascent() + metrics.descent() };
 }
 
 void QPainterCanvas::flush()

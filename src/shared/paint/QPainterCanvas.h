@@ -43,6 +43,7 @@ public:
     void strokeLine(core::Point a, core::Point b, const core::Color& color, double lineWidth) override;
     void drawText(std::string_view text, core::Point centre, const core::Font& font, const core::Color& color) override;
     core::Size measureText(std::string_view text, const core::Font& font) override;
+    void drawTextGrid(const core::TextGrid& grid) override;
 
     // Draws everything still held back (batched glyphs, deferred fills).
     void flush();
@@ -51,10 +52,25 @@ public:
     static QFont qtFont(const core::Font& font, const QPainter& painter);
 
 private:
-    class LogicalScope;
+    // Puts the painter back in the caller's coordinates (points) for QPainter's own drawing.
+    class LogicalScope {
+    public:
+        explicit LogicalScope(QPainterCanvas& canvas);
+        ~LogicalScope();
+        LogicalScope(const LogicalScope&) = delete;
+        LogicalScope& operator=(const LogicalScope&) = delete;
+
+    private:
+        QPainter& m_painter;
+    };
+
+    static QColor toQColor(const core::Color& color);
 
     void fillDeviceRect(const QRectF& deviceRect, const QColor& color);
     void fillWholePixels(const QRect& rect, const QColor& color);
+    const std::shared_ptr<const MonoFace>& faceFor(const core::Font& font);
+    const GlyphSprites& useSprites(const MonoFace& face, QRgb color);
+    bool drawPreparedGrid(const core::TextGrid& grid);
     bool drawPreparedText(std::string_view text, core::Point centre, const core::Font& font, const core::Color& color);
     void blendSprites(std::string_view text, QPoint pen, const MonoFace& face, QRgb color);
     const GlyphSprite* memoRun(const MonoFace& face, const GlyphSprites& sprites, std::string_view part, double before);
