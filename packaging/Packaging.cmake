@@ -38,5 +38,6 @@ show its name. The grid lets every click through.
 .
 It lives in the system tray, answers five global shortcuts and takes
 screenshots with the grid, to the Desktop folder and the clipboard. The
-tavelin command drives it from scripts. It needs an X11 session.")
+tavelin command drives it from scripts. It runs on X11 and on Wayland
+compositors that offer layer-shell (sway, Hyprland, KDE Plasma, river, labwc).")
 include(CPack)
