@@ -84,6 +84,10 @@ class CommandLineEdgesTest(DesktopTestCase):
             (["state", "--verbose"], 2, "unknown option --verbose"),
             (["shot", missing_folder], 1, "there is no folder"),
             (["shot", existing], 1, "already exists"),
+            (["shot", self.desktop.home], 1, "is a folder"),
+            (["shot", ""], 2, "the path is empty"),
+            (["--hlep"], 2, 'unknown option "--hlep"'),
+            (["--version", "extra"], 2, "--version takes no arguments"),
         ]
         before, overlay = state(self.desktop), self.desktop.overlay_rect()
         for args, status, message in cases:

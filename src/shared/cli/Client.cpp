@@ -70,6 +70,8 @@ std::optional<QString> unwritable(const std::string& path)
 {
     QFileInfo file(QString::fromStdString(path));
     struct stat info {};
+    if (lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+        return QString::fromStdString(path) + " is a folder: name the file to write in it";
     if (lstat(path.c_str(), &info) == 0)
         return QString::fromStdString(path) + " already exists; a shot never replaces a file";
     if (!file.absoluteDir().exists())

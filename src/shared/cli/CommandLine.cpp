@@ -141,6 +141,9 @@ std::optional<UsageError> readOperands(const std::string& word, const std::vecto
             r.name = ops[0];
         return std::nullopt;
     case Verb::shot:
+        // An empty word (an unset variable in a script) names no file: not the current folder.
+        if (!ops.empty() && ops[0].empty())
+            return usage(word, "the path is empty");
         if (!ops.empty()) {
             r.verb = ops[0] == "-" ? Verb::shotToStdout : Verb::shotToFile;
             r.name = ops[0];
@@ -176,12 +179,16 @@ std::variant<Request, UsageError> parseCommandLine(const std::vector<std::string
         return r;
     }
     if (word == "--version") {
+        if (arguments.size() > 1)
+            return UsageError { "--version takes no arguments (see tavelin --help)" };
         r.verb = Verb::version;
         return r;
     }
     auto found = grammar().find(word);
-    if (found == grammar().end())
-        return UsageError { "unknown command " + quoted(word) + " (see tavelin --help)" };
+    if (found == grammar().end()) {
+        bool option = word.size() > 1 && word[0] == '-';
+        return UsageError { (option ? "unknown option " : "unknown command ") + quoted(word) + " (see tavelin --help)" };
+    }
     const auto& g = found->second;
     r.verb = g.verb;
     std::vector<std::string> operands;
@@ -221,15 +228,16 @@ Commands:
   labels on|off|toggle    cell names on or off
   adjust on|off|toggle    adjust mode (drag to resize the cells)
   pick                    pick a window with the next click, as Super+Shift+W
-  follow WINDOW           follow the window with that X11 id (decimal or 0x hex)
+  follow WINDOW           follow the window with that id (decimal or 0x hex): the X11
+                          window id; on sway its con_id, on Hyprland its address's low 32 bits
   full-screen             back to the whole screen
   size W [H]              cell width and height in points, 20 to 400 (H defaults to W)
   color NAME              White, Blue, Green, Cyan, Yellow, Red, Orange or Pink
   screen [NAME]           list the screens (* marks the grid's), or put the grid on one
   shot [PATH|-]           screenshot with the grid: to the Desktop and the clipboard, prints
                           the file; to PATH only (never replacing a file); - to standard output
-  cell NAME [--rect]      the centre of a cell as X Y (--rect: X Y W H) in root-window pixels
-  at X Y                  the name of the cell under a root-window pixel
+  cell NAME [--rect]      the centre of a cell as X Y (--rect: X Y W H) in desktop pixels
+  at X Y                  the name of the cell under a desktop pixel (X11: the root window's)
   state                   the grid's state
   quit                    end the running Tavelin
   mcp                     serve AI agents over stdio (Model Context Protocol); starts Tavelin
