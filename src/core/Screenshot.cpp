@@ -105,7 +105,7 @@ Screenshot::Result Screenshot::toDesktop()
     if (auto* error = std::get_if<WriteError>(&saved)) {
         tellFailure("Screenshot not saved", "Copied to the clipboard; not saved: " + error->message + ".",
             "screenshot not saved (copied to the clipboard): " + error->message);
-        return { "", "screenshot not saved: " + error->message };
+        return { "", "screenshot not saved (copied to the clipboard): " + error->message };
     }
     return { std::get<WrittenFile>(saved).path, "" };
 }

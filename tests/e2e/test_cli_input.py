@@ -57,6 +57,16 @@ class CommandLineEdgesTest(DesktopTestCase):
         self.assertEqual(self.desktop_files(), [printed])
         self.assertEqual(self.desktop.clipboard_png(), Path(printed).read_bytes(), "the same PNG on the clipboard")
 
+        # Without the Desktop folder the caller is told where the image went instead.
+        os.rename(os.path.join(self.desktop.home, "Desktop"), os.path.join(self.desktop.home, "Desk"))
+        self.addCleanup(os.rename, os.path.join(self.desktop.home, "Desk"), os.path.join(self.desktop.home, "Desktop"))
+        subprocess.run(["xclip", "-selection", "clipboard"], input=b"text", env=self.desktop.env, check=True)
+        wait_until(lambda: not self.desktop.clipboard_png().startswith(PNG_SIGNATURE), what="text alone on the clipboard")
+        unsaved = tavelin(self.desktop, "shot")
+        self.assertEqual(unsaved.returncode, 1, unsaved.stderr)
+        self.assertIn("screenshot not saved (copied to the clipboard): ", unsaved.stderr)
+        self.assertTrue(shows_grid(Image.from_png(self.desktop.clipboard_png())), "the image on the clipboard")
+
 
     def test_every_bad_argument_is_one_line_a_status_and_no_change_and_a_hidden_grid_refuses_more(self):
         existing = os.path.join(self.desktop.home, "existing.png")
