@@ -4,6 +4,7 @@
 #include "core/CommandSet.h"
 #include "shared/cli/Client.h"
 #include "shared/dbus/Service.h"
+#include "shared/xdg/DisplayLock.h"
 #include "wayland/WaylandPlatform.h"
 #include "x11/X11Platform.h"
 
@@ -11,6 +12,7 @@
 
 #include <QApplication>
 #include <QDBusConnection>
+#include <QStandardPaths>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -97,6 +99,14 @@ std::unique_ptr<tavelin::core::Platform> choosePlatform(int& argc, char** argv, 
     return std::make_unique<tavelin::x11::X11Platform>();
 }
 
+// The display the chosen backend draws on, by the name its clients use.
+std::string displayName()
+{
+    bool wayland = QGuiApplication::platformName() != "xcb";
+    const char* name = std::getenv(wayland ? "WAYLAND_DISPLAY" : "DISPLAY");
+    return name ? name : "";
+}
+
 int startTavelin(int argc, char** argv)
 {
     std::unique_ptr<QApplication> app;
@@ -119,17 +129,35 @@ int startTavelin(int argc, char** argv)
         tavelin::shared::dbus::Service service(commands);
         // The name first, the windows after: a second start shows nothing before it gives up.
         qint64 holder = 0;
-        switch (service.claim(QDBusConnection::sessionBus(), &holder)) {
+        auto claim = service.claim(QDBusConnection::sessionBus(), &holder);
+        switch (claim) {
         case tavelin::shared::dbus::Service::Claim::taken:
             std::fprintf(stderr, "tavelin: Tavelin is already running in this session (process %lld)\n", static_cast<long long>(holder));
             return 0;
         case tavelin::shared::dbus::Service::Claim::noBus:
-            std::fprintf(stderr, "tavelin: no session bus: scripts cannot reach this Tavelin\n");
-            break;
         case tavelin::shared::dbus::Service::Claim::ours: break;
         }
+        // Two sessions on one display, or a start whose bus is unreachable, would stack two grids.
+        // Let go before the bus name, so a start that finds the name free finds the display free.
+        tavelin::shared::xdg::DisplayLock displayLock;
+        std::string display = displayName();
+        std::string problem;
+        switch (displayLock.take(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation).toStdString(),
+            display, problem)) {
+        case tavelin::shared::xdg::DisplayLock::Result::held:
+            std::fprintf(stderr, "tavelin: Tavelin is already running on the display %s\n", display.c_str());
+            return 0;
+        case tavelin::shared::xdg::DisplayLock::Result::unavailable:
+            std::fprintf(stderr, "tavelin: cannot tell whether Tavelin already runs on the display %s: %s\n",
+                display.c_str(), problem.c_str());
+            break;
+        case tavelin::shared::xdg::DisplayLock::Result::ours: break;
+        }
+        if (claim == tavelin::shared::dbus::Service::Claim::noBus)
+            std::fprintf(stderr, "tavelin: no session bus: scripts cannot reach this Tavelin\n");
         QTimer::singleShot(0, app.get(), [&delegate] { delegate.launch(); });
         status = QApplication::exec();
+        displayLock.release();
         service.release();
     }
     platform.reset(); // before the application it uses

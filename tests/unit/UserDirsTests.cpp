@@ -1,5 +1,6 @@
 // The user's freedesktop files: the Desktop folder read from user-dirs.dirs, and the autostart entry.
 #include "shared/xdg/Autostart.h"
+#include "shared/xdg/DisplayLock.h"
 #include "shared/xdg/UserDirs.h"
 
 #include <gtest/gtest.h>
@@ -79,4 +80,23 @@ TEST(UserDirs, TheDesktopFolderComesFromUserDirsElseHomeDesktop)
     // A relative XDG_CONFIG_HOME is ignored, as the base directory rules say.
     setenv("XDG_CONFIG_HOME", "configured", 1);
     EXPECT_EQ(configHome(h.home()), h.home() + "/.config");
+}
+
+TEST(DisplayLock, OneHolderPerDisplayWhateverTheScreenAndNoneOutsideTheFolder)
+{
+    TempHome h;
+    std::string problem;
+    DisplayLock first, second;
+    ASSERT_EQ(first.take(h.home(), ":3", problem), DisplayLock::Result::ours) << problem;
+    EXPECT_EQ(second.take(h.home(), ":3.1", problem), DisplayLock::Result::held) << "the same display";
+    EXPECT_EQ(second.take(h.home(), ":4", problem), DisplayLock::Result::ours) << "another display";
+    second.release();
+    first.release();
+    EXPECT_EQ(second.take(h.home(), ":3", problem), DisplayLock::Result::ours) << "let go";
+
+    EXPECT_EQ(first.take(h.home(), "../wayland-1", problem), DisplayLock::Result::ours) << problem;
+    EXPECT_TRUE(fs::exists(h.path / "tavelin-.._wayland-1.lock")) << "in the folder, not above it";
+    EXPECT_EQ(first.take((h.path / "missing").string(), ":3", problem), DisplayLock::Result::unavailable);
+    EXPECT_NE(problem.find("missing"), std::string::npos) << problem;
+    EXPECT_EQ(first.take("", ":3", problem), DisplayLock::Result::unavailable);
 }
