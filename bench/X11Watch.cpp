@@ -5,6 +5,8 @@
 #include <xcb/xcb.h>
 #include <xcb/xfixes.h>
 
+#include "x11/xcb/XcbReplies.h"
+
 #include <poll.h>
 #include <unistd.h>
 
@@ -18,11 +20,10 @@
 
 namespace {
 
+using tavelin::x11::xcb::takeReply;
+
 xcb_connection_t* c;
 xcb_window_t root;
-
-template<typename T>
-std::unique_ptr<T, decltype(&free)> own(T* reply) { return { reply, &free }; }
 
 // The clock Python's time.monotonic() reads.
 double nowMs()
@@ -35,13 +36,13 @@ double nowMs()
 // XFixes selection notify: no polling load on the server while a shot is timed.
 int watchOwner(const char* selection, double seconds)
 {
-    auto name = own(xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(selection)), selection), nullptr));
-    free(xcb_xfixes_query_version_reply(c, xcb_xfixes_query_version(c, 5, 0), nullptr));
+    auto name = takeReply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(selection)), selection), &xcb_intern_atom_reply);
+    takeReply(c, xcb_xfixes_query_version(c, 5, 0), &xcb_xfixes_query_version_reply);
     const auto* xfixes = xcb_get_extension_data(c, &xcb_xfixes_id);
     if (!name || !xfixes || !xfixes->present)
         return 1;
     xcb_xfixes_select_selection_input(c, root, name->atom, XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER);
-    auto first = own(xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, name->atom), nullptr));
+    auto first = takeReply(c, xcb_get_selection_owner(c, name->atom), &xcb_get_selection_owner_reply);
     double start = nowMs();
     std::printf("%.3f 0x%x\n", start, first ? first->owner : 0u);
     std::fflush(stdout);
@@ -75,8 +76,8 @@ int watchGeometry(const std::vector<xcb_window_t>& windows, double seconds)
         }
         double at = nowMs();
         for (size_t i = 0; i < windows.size(); ++i) {
-            auto gr = own(xcb_get_geometry_reply(c, g[i], nullptr));
-            auto tr = own(xcb_translate_coordinates_reply(c, t[i], nullptr));
+            auto gr = takeReply(c, g[i], &xcb_get_geometry_reply);
+            auto tr = takeReply(c, t[i], &xcb_translate_coordinates_reply);
             char rect[64] = "gone";
             if (gr && tr)
                 std::snprintf(rect, sizeof rect, "%d %d %u %u", tr->dst_x, tr->dst_y, gr->width, gr->height);

@@ -89,7 +89,7 @@ void WindowBuffer::waitUntilRead()
 {
     if (!m_unread)
         return;
-    free(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
+    xcb::takeReply(m_connection, xcb_get_input_focus(m_connection), &xcb_get_input_focus_reply);
     m_unread = false;
 }
 
