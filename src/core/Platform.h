@@ -131,7 +131,9 @@ public:
     virtual std::unique_ptr<FlashWindow> createFlashWindow(const Rect& frame) = 0;
 
     // --- Tray ---
-    virtual void createTrayIcon(const std::string& accessibleName) = 0;
+    // notShown runs once if, a few seconds on, no tray on the desktop shows the icon (none runs, or
+    // none that takes this kind of icon).
+    virtual void createTrayIcon(const std::string& accessibleName, std::function<void()> notShown) = 0;
     // Replaces what the tray menu shows; triggered rows come back through onTrigger.
     virtual void setTrayMenu(const MenuModel& menu, std::function<void(const MenuItem&)> onTrigger) = 0;
 

@@ -71,9 +71,20 @@ MenuModel TrayMenu::build(const GridState& s)
 
 void TrayMenu::create()
 {
-    m_platform.createTrayIcon("Tavelin");
+    m_platform.createTrayIcon("Tavelin", m_life.guard([this] { tellNoTray(); }));
     m_hasIcon = true;
     rebuild();
+}
+
+// Without a tray the menu, and its Quit, are out of reach, and a Tavelin started from the
+// desktop's launcher has no terminal to say so in: the notification tells what still works.
+void TrayMenu::tellNoTray()
+{
+    m_platform.reportProblem("no tray on this desktop shows Tavelin's icon: the shortcuts and the command line "
+                             "still work (tavelin --help; tavelin quit ends Tavelin)");
+    m_platform.notify("Tavelin has no tray icon",
+        "This desktop shows no system tray, so Tavelin's menu is out of reach. The shortcuts work, and so does "
+        "the command line: tavelin --help lists its commands, tavelin quit ends Tavelin.");
 }
 
 void TrayMenu::rebuild()

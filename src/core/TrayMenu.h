@@ -29,6 +29,8 @@ public:
     static MenuModel build(const GridState& state);
 
 private:
+    void tellNoTray();
+
     Platform& m_platform;
     const GridState& m_state;
     Perform m_perform;

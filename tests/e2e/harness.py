@@ -103,11 +103,15 @@ class Desktop(X11Windows):
         if self.with_compositor:
             self.start_compositor()
         if self.xembed_tray:
-            config = os.path.join(self.home, "tint2rc")
-            Path(config).write_text(TINT2_CONFIG)
-            self.spawn(["tint2", "-c", config])
-            wait_until(lambda: self.has_owner("_NET_SYSTEM_TRAY_S0"), what="tint2 system tray")
+            self.start_xembed_tray()
         return self
+
+    def start_xembed_tray(self):
+        config = os.path.join(self.home, "tint2rc")
+        Path(config).write_text(TINT2_CONFIG)
+        tray = self.spawn(["tint2", "-c", config])
+        wait_until(lambda: self.has_owner("_NET_SYSTEM_TRAY_S0"), what="tint2 system tray")
+        return tray
 
     def stop(self):
         end_all(self.processes)

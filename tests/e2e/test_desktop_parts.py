@@ -56,7 +56,7 @@ class DesktopPartsTest(DesktopTestCase):
 class XServerGoneTest(unittest.TestCase):
 
     def test_tavelin_ends_with_status_1_and_one_line(self):
-        desktop = Desktop().start()
+        desktop = Desktop(tray_watcher=True).start()   # a tray: no line saying there is none
         self.addCleanup(desktop.stop)
         tavelin = desktop.start_tavelin()
         desktop.overlay_window()

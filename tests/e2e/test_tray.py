@@ -1,13 +1,14 @@
 """The tray icon and its menu, used the way panels use them: over D-Bus from a StatusNotifier host
 (the menu read and clicked through com.canonical.dbusmenu), and docked in an XEmbed tray (tint2); and
 every way to quit ends the process with status 0, also while a screenshot's flash is still on screen
-and its removal is pending: SIGTERM, SIGINT, the tray menu's Quit, and Ctrl+Q in the menu."""
+and its removal is pending: SIGTERM, SIGINT, the tray menu's Quit, and Ctrl+Q in the menu; with no tray,
+the user is told what still works, and a tray started later gets the icon."""
 
 import signal
 import unittest
 
 from harness import (ADJUST_MODE, CELL_LABELS, FULL_SCREEN, GRID_TOP, SCREENSHOT, SELECT_WINDOW, TAVELIN, TOGGLE_GRID,
-                     DesktopTestCase, wait_until)
+                     DesktopTestCase, end, wait_until)
 from pixels import off_background
 
 # Rows: (title, enabled, carries a check mark), or None for a separator.
@@ -146,6 +147,24 @@ class TrayXEmbedTest(TrayCase):
         # A left click through the grid over the panel opens the menu; Ctrl+Q in it quits.
         self.assertGreater(self.desktop.geometry(self.desktop.open_docked_menu(1))[3], 400, "26 rows")
         self.shoot_and_wait_for_the_flash()
+        self.desktop.run(["xdotool", "key", "ctrl+q"], check=True)
+        self.assert_clean_exit()
+
+
+class NoTrayTest(TrayCase):
+    """No tray at all when Tavelin starts, as on a desktop without one or before the session's panel is up."""
+
+    hear_notifications = True
+
+    def test_the_user_is_told_what_still_works_and_a_tray_that_comes_later_gets_the_icon(self):
+        told = self.next_notification()
+        self.assertTrue(told.startswith("notify Tavelin has no tray icon\t"), told)
+        self.assertIn("tavelin quit ends Tavelin", told)
+        self.assertIn("tavelin: no tray on this desktop shows Tavelin's icon", self.desktop.tavelin_log())
+
+        self.addCleanup(end, self.desktop.start_xembed_tray())
+        self.assertEqual(self.desktop.docked_icon_rect()[2:], (20, 20))
+        self.desktop.open_docked_menu(3)
         self.desktop.run(["xdotool", "key", "ctrl+q"], check=True)
         self.assert_clean_exit()
 

@@ -40,10 +40,13 @@ class WithoutLayerShell(unittest.TestCase):
         self.assertEqual(status, 0)
         self.assertIn("visible: on", out)
         self.assertIsNone(tavelin.poll())
-        lines = tavelin_lines(session.stderr())
-        self.assertEqual(len(lines), 1, lines)
+        # weston has no tray either: that is told a few seconds on.
+        lines = wait_until(lambda: len(tavelin_lines(session.stderr())) >= 2 and tavelin_lines(session.stderr()),
+                           timeout=20, what="the line on the missing tray")
+        self.assertEqual(len(lines), 2, lines)
         self.assertIn("running through XWayland", lines[0])
         self.assertIn("screenshots show X11 windows only", lines[0])
+        self.assertIn("no tray on this desktop", lines[1])
 
 
 if __name__ == "__main__":

@@ -163,7 +163,12 @@ public:
         return std::make_unique<FakeFlash>(log);
     }
 
-    void createTrayIcon(const std::string& name) override { log.push_back("status item " + name); }
+    void createTrayIcon(const std::string& name, std::function<void()> notShown) override
+    {
+        log.push_back("status item " + name);
+        trayNotShown = std::move(notShown);
+    }
+    std::function<void()> trayNotShown;
     void setTrayMenu(const core::MenuModel& menu, std::function<void(const core::MenuItem&)> onTrigger) override
     {
         menus.push_back(menu);

@@ -27,3 +27,17 @@ TEST(Menu, CheckMarksMoveWithTheState)
     l.platform.trigger(Command::toggleCellLabels);
     EXPECT_FALSE(l.row(Command::toggleCellLabels).checked);
 }
+
+TEST(Menu, WithoutATrayTheUserHearsWhatStillWorksAndNothingOnceTavelinIsGone)
+{
+    Launched l;
+    ASSERT_TRUE(l.platform.trayNotShown);
+    auto notShown = l.platform.trayNotShown;
+    notShown();
+    ASSERT_EQ(l.platform.notifications.size(), 1u);
+    EXPECT_NE(l.platform.notifications[0].find("tavelin quit"), std::string::npos) << "how to end it without the menu";
+    ASSERT_EQ(l.platform.problems.size(), 1u);
+    l.app.reset();
+    notShown(); // the platform's timer may outlive the app
+    EXPECT_EQ(l.platform.notifications.size(), 1u);
+}

@@ -78,7 +78,10 @@ void QtPlatform::stopTimer(core::TimerId id)
     m_timers.erase(it);
 }
 
-void QtPlatform::createTrayIcon(const std::string& accessibleName) { m_tray->create(accessibleName); }
+void QtPlatform::createTrayIcon(const std::string& accessibleName, std::function<void()> notShown)
+{
+    m_tray->create(accessibleName, std::move(notShown));
+}
 
 void QtPlatform::setTrayMenu(const core::MenuModel& menu, std::function<void(const core::MenuItem&)> onTrigger)
 {

@@ -30,7 +30,7 @@ public:
     core::TimerId startRepeatingTimer(double seconds, std::function<void()> tick) override;
     void stopTimer(core::TimerId) override;
 
-    void createTrayIcon(const std::string& accessibleName) override;
+    void createTrayIcon(const std::string& accessibleName, std::function<void()> notShown) override;
     void setTrayMenu(const core::MenuModel& menu, std::function<void(const core::MenuItem&)> onTrigger) override;
 
     core::ImageRef compose(const core::ImageRef& base, const core::ImageRef& layer) override;

@@ -17,6 +17,7 @@
 #include <QShortcut>
 #include <QSvgRenderer>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QWindow>
 
 #include <cassert>
@@ -34,6 +35,8 @@ namespace tavelin::shared::tray {
 namespace {
 
 constexpr int iconSizes[] = { 16, 22, 24, 32, 48, 64 };
+constexpr int noTrayGraceMs = 5000;
+constexpr int trayWatchMs = 2000, trayWatchLooks = 60;
 
 // Panels ask for different sizes (XEmbed trays pick by their height, StatusNotifier hosts from the
 // IconPixmap list), so the SVG is rendered once per common size instead of scaled from one bitmap.
@@ -68,7 +71,8 @@ QString literalTitle(const std::string& title)
 struct Tray::Impl : QObject {
     Impl();
     ~Impl() override;
-    void create(const std::string& accessibleName);
+    void create(const std::string& accessibleName, std::function<void()> notShown);
+    void showIcon();
     void fill(const core::MenuModel& model);
     QAction* addRow(const core::MenuItem& item);
     void rowTriggered(QAction* action, const core::MenuItem& item);
@@ -83,6 +87,8 @@ struct Tray::Impl : QObject {
     // Key equivalents of the current rows, live while the menu is open (see addRow).
     std::vector<QShortcut*> rowShortcuts;
     std::unique_ptr<QSystemTrayIcon> icon;
+    // Runs while no tray is there to take the icon.
+    QTimer trayWatch;
     std::function<void(const core::MenuItem&)> onTrigger;
     uint32_t menuWindow = 0;
 };
@@ -97,7 +103,7 @@ Tray::Impl::~Impl()
     unregisterOwnTopLevel(menuWindow);
 }
 
-void Tray::Impl::create(const std::string& accessibleName)
+void Tray::Impl::create(const std::string& accessibleName, std::function<void()> notShown)
 {
     assert(!icon);
     // A StatusNotifierItem takes its Id and Title (what screen readers and overflow lists name
@@ -105,6 +111,31 @@ void Tray::Impl::create(const std::string& accessibleName)
     auto name = QString::fromStdString(accessibleName);
     if (QCoreApplication::applicationName() != name)
         QCoreApplication::setApplicationName(name);
+    showIcon();
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        return;
+    // A panel started with the session may come up after us: Qt docks an icon only into an XEmbed
+    // tray there when it is shown, so the icon is made again once one appears. (Whether a
+    // StatusNotifier host runs, Qt asks once per process.) Only a tray still
+    // missing after a while is worth telling.
+    QTimer::singleShot(noTrayGraceMs, this, [notShown = std::move(notShown)] {
+        if (!QSystemTrayIcon::isSystemTrayAvailable() && notShown)
+            notShown();
+    });
+    // Looked for during the first minutes only: a session's panels are up by then.
+    trayWatch.setInterval(trayWatchMs);
+    QObject::connect(&trayWatch, &QTimer::timeout, this, [this, looks = 0]() mutable {
+        bool available = QSystemTrayIcon::isSystemTrayAvailable();
+        if (available || ++looks == trayWatchLooks)
+            trayWatch.stop();
+        if (available)
+            showIcon();
+    });
+    trayWatch.start();
+}
+
+void Tray::Impl::showIcon()
+{
     icon = std::make_unique<QSystemTrayIcon>(renderTrayIcon());
     icon->setContextMenu(&menu);
     QObject::connect(icon.get(), &QSystemTrayIcon::activated, this,
@@ -215,7 +246,10 @@ Tray::Tray()
 
 Tray::~Tray() = default;
 
-void Tray::create(const std::string& accessibleName) { m_impl->create(accessibleName); }
+void Tray::create(const std::string& accessibleName, std::function<void()> notShown)
+{
+    m_impl->create(accessibleName, std::move(notShown));
+}
 
 void Tray::setMenu(const core::MenuModel& menu, std::function<void(const core::MenuItem&)> onTrigger)
 {

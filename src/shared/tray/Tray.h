@@ -13,7 +13,8 @@ class Tray {
 public:
     Tray();
     ~Tray();
-    void create(const std::string& accessibleName);
+    // notShown runs once if no tray has taken the icon a few seconds on.
+    void create(const std::string& accessibleName, std::function<void()> notShown);
     void setMenu(const core::MenuModel& menu, std::function<void(const core::MenuItem&)> onTrigger);
 
 private:
