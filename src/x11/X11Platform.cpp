@@ -154,6 +154,9 @@ void X11Platform::releaseShotMemory()
     QtPlatform::releaseShotMemory();
 }
 
+// System Tray Protocol: the tray's manager owns _NET_SYSTEM_TRAY_S<screen>.
+bool X11Platform::hasXEmbedTray() { return m_x11.selectionHasOwner("_NET_SYSTEM_TRAY_S" + std::to_string(m_x11.screenNumber())); }
+
 core::ImageRef X11Platform::captureScreen(const core::Rect& rect) { return m_captures->captureScreen(rect); }
 core::ImageRef X11Platform::captureWindow(uint32_t windowId, const core::Rect& rect) { return m_captures->captureWindow(windowId, rect); }
 

@@ -57,6 +57,7 @@ public:
 
 protected:
     void releaseShotMemory() override;
+    bool hasXEmbedTray() override;
 
 private:
     std::vector<core::Rect> screenFrames() const;

@@ -5,10 +5,12 @@ and its removal is pending: SIGTERM, SIGINT, the tray menu's Quit, and Ctrl+Q in
 the user is told what still works, and a tray started later gets the icon."""
 
 import signal
+import sys
+import time
 import unittest
 
 from harness import (ADJUST_MODE, CELL_LABELS, FULL_SCREEN, GRID_TOP, SCREENSHOT, SELECT_WINDOW, TAVELIN, TOGGLE_GRID,
-                     DesktopTestCase, end, wait_until)
+                     TRAYBUS, DesktopTestCase, end, wait_until)
 from pixels import off_background
 
 # Rows: (title, enabled, carries a check mark), or None for a separator.
@@ -20,6 +22,9 @@ EXPECTED_ROWS = [(TOGGLE_GRID, *PLAIN), SEP, ("Grid Size", *HEADING), *[(s, *PLA
                  ("Grid Color", *HEADING), *[(c, *MARKED) for c in COLOURS], SEP,
                  (CELL_LABELS, *MARKED), (SCREENSHOT, *PLAIN), (ADJUST_MODE, *PLAIN), SEP, ("Quit", *PLAIN)]
 DEFAULT_MARKS = [FULL_SCREEN, "  White"]
+
+# How long Tavelin waits for a tray before it tells the user there is none.
+NO_TRAY_GRACE = 5
 
 # A scan line through the middle of cells at every preset size.
 SCAN_Y = GRID_TOP + 20 + 40 * 10
@@ -167,6 +172,13 @@ class NoTrayTest(TrayCase):
         self.desktop.open_docked_menu(3)
         self.desktop.run(["xdotool", "key", "ctrl+q"], check=True)
         self.assert_clean_exit()
+
+    def test_a_status_notifier_host_that_comes_later_gets_the_item_and_nothing_is_told(self):
+        self.spawn([sys.executable, TRAYBUS, "watch"])
+        self.assertIn(SCREENSHOT, [row.label for row in self.desktop.menu_rows()])
+        time.sleep(NO_TRAY_GRACE + 1)
+        self.assertEqual(self.notifications.lines_so_far(), [], "a notice though the tray came in time")
+        self.assertNotIn("no tray", self.desktop.tavelin_log())
 
 
 if __name__ == "__main__":

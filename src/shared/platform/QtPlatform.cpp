@@ -80,7 +80,7 @@ void QtPlatform::stopTimer(core::TimerId id)
 
 void QtPlatform::createTrayIcon(const std::string& accessibleName, std::function<void()> notShown)
 {
-    m_tray->create(accessibleName, std::move(notShown));
+    m_tray->create(accessibleName, std::move(notShown), [this] { return hasXEmbedTray(); });
 }
 
 void QtPlatform::setTrayMenu(const core::MenuModel& menu, std::function<void(const core::MenuItem&)> onTrigger)

@@ -49,6 +49,8 @@ protected:
     // memory they took goes back to the system, the encoding threads' heaps included. Backends
     // add the buffers they keep for captures.
     virtual void releaseShotMemory();
+    // Whether an XEmbed system tray runs on the display (X11 only).
+    virtual bool hasXEmbedTray() { return false; }
 
 private:
     std::unique_ptr<shared::tray::Tray> m_tray;

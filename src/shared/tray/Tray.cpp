@@ -7,6 +7,9 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QCursor>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusServiceWatcher>
 #include <QEvent>
 #include <QIcon>
 #include <QImage>
@@ -36,7 +39,8 @@ namespace {
 
 constexpr int iconSizes[] = { 16, 22, 24, 32, 48, 64 };
 constexpr int noTrayGraceMs = 5000;
-constexpr int trayWatchMs = 2000, trayWatchLooks = 60;
+constexpr int trayWatchMs = 1000, trayWatchLooks = 180;
+const QString statusNotifierWatcher = QStringLiteral("org.kde.StatusNotifierWatcher");
 
 // Panels ask for different sizes (XEmbed trays pick by their height, StatusNotifier hosts from the
 // IconPixmap list), so the SVG is rendered once per common size instead of scaled from one bitmap.
@@ -73,6 +77,8 @@ struct Tray::Impl : QObject {
     ~Impl() override;
     void create(const std::string& accessibleName, std::function<void()> notShown);
     void showIcon();
+    bool trayRuns() const;
+    void trayCame();
     void fill(const core::MenuModel& model);
     QAction* addRow(const core::MenuItem& item);
     void rowTriggered(QAction* action, const core::MenuItem& item);
@@ -87,9 +93,11 @@ struct Tray::Impl : QObject {
     // Key equivalents of the current rows, live while the menu is open (see addRow).
     std::vector<QShortcut*> rowShortcuts;
     std::unique_ptr<QSystemTrayIcon> icon;
-    // Runs while no tray is there to take the icon.
+    // Run while no tray is there to take the icon.
     QTimer trayWatch;
+    std::unique_ptr<QDBusServiceWatcher> watcherArrival;
     std::function<void(const core::MenuItem&)> onTrigger;
+    std::function<bool()> hasXEmbedTray;
     uint32_t menuWindow = 0;
 };
 
@@ -111,27 +119,48 @@ void Tray::Impl::create(const std::string& accessibleName, std::function<void()>
     auto name = QString::fromStdString(accessibleName);
     if (QCoreApplication::applicationName() != name)
         QCoreApplication::setApplicationName(name);
-    showIcon();
-    if (QSystemTrayIcon::isSystemTrayAvailable())
+    if (trayRuns()) {
+        showIcon();
         return;
-    // A panel started with the session may come up after us: Qt docks an icon only into an XEmbed
-    // tray there when it is shown, so the icon is made again once one appears. (Whether a
-    // StatusNotifier host runs, Qt asks once per process.) Only a tray still
-    // missing after a while is worth telling.
-    QTimer::singleShot(noTrayGraceMs, this, [notShown = std::move(notShown)] {
-        if (!QSystemTrayIcon::isSystemTrayAvailable() && notShown)
+    }
+    // A panel started with the session may come up after us. Qt settles which kind of tray it
+    // talks to at its first question and docks an icon only into a tray there when it is shown,
+    // so it is asked nothing until a tray runs. Only one still missing after a while is told.
+    QTimer::singleShot(noTrayGraceMs, this, [this, notShown = std::move(notShown)] {
+        if (!icon && notShown)
             notShown();
     });
-    // Looked for during the first minutes only: a session's panels are up by then.
+    // A watcher's arrival is told by the bus; an XEmbed tray's is looked for, during the first
+    // minutes only: a session's panels are up by then.
+    watcherArrival = std::make_unique<QDBusServiceWatcher>(statusNotifierWatcher, QDBusConnection::sessionBus(),
+        QDBusServiceWatcher::WatchForRegistration);
+    QObject::connect(watcherArrival.get(), &QDBusServiceWatcher::serviceRegistered, this, [this] { trayCame(); });
     trayWatch.setInterval(trayWatchMs);
     QObject::connect(&trayWatch, &QTimer::timeout, this, [this, looks = 0]() mutable {
-        bool available = QSystemTrayIcon::isSystemTrayAvailable();
-        if (available || ++looks == trayWatchLooks)
+        if (hasXEmbedTray && hasXEmbedTray())
+            trayCame();
+        else if (++looks == trayWatchLooks)
             trayWatch.stop();
-        if (available)
-            showIcon();
     });
     trayWatch.start();
+}
+
+void Tray::Impl::trayCame()
+{
+    trayWatch.stop();
+    watcherArrival.reset();
+    if (!icon)
+        showIcon();
+}
+
+// Qt's own test: a StatusNotifierWatcher on the session bus (Qt then exports the item), or else
+// an XEmbed tray's manager selection.
+bool Tray::Impl::trayRuns() const
+{
+    auto* bus = QDBusConnection::sessionBus().interface();
+    if (bus && bus->isServiceRegistered(statusNotifierWatcher))
+        return true;
+    return hasXEmbedTray && hasXEmbedTray();
 }
 
 void Tray::Impl::showIcon()
@@ -246,8 +275,9 @@ Tray::Tray()
 
 Tray::~Tray() = default;
 
-void Tray::create(const std::string& accessibleName, std::function<void()> notShown)
+void Tray::create(const std::string& accessibleName, std::function<void()> notShown, std::function<bool()> hasXEmbedTray)
 {
+    m_impl->hasXEmbedTray = std::move(hasXEmbedTray);
     m_impl->create(accessibleName, std::move(notShown));
 }
 

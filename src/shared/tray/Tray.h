@@ -13,8 +13,9 @@ class Tray {
 public:
     Tray();
     ~Tray();
-    // notShown runs once if no tray has taken the icon a few seconds on.
-    void create(const std::string& accessibleName, std::function<void()> notShown);
+    // The icon waits for a tray: a StatusNotifier watcher on the session bus, or one hasXEmbedTray
+    // sees. notShown runs once if none has come a few seconds on.
+    void create(const std::string& accessibleName, std::function<void()> notShown, std::function<bool()> hasXEmbedTray);
     void setMenu(const core::MenuModel& menu, std::function<void(const core::MenuItem&)> onTrigger);
 
 private:

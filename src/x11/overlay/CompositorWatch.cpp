@@ -12,27 +12,12 @@
 
 namespace tavelin::x11::overlay {
 
-namespace {
-
-// The index of connection's screen whose root is root: the <n> of _NET_WM_CM_S<n>.
-int screenNumberOf(xcb_connection_t* connection, xcb_window_t root)
-{
-    int number = 0;
-    for (auto it = xcb_setup_roots_iterator(xcb_get_setup(connection)); it.rem; xcb_screen_next(&it), ++number) {
-        if (it.data->root == root)
-            return number;
-    }
-    return 0;
-}
-
-}
-
 CompositorWatch::CompositorWatch()
 {
     auto* c = m_x11.connection();
     if (!c || !m_x11.screen())
         return;
-    m_selection = m_x11.atom("_NET_WM_CM_S" + std::to_string(screenNumberOf(c, m_x11.root())));
+    m_selection = m_x11.atom("_NET_WM_CM_S" + std::to_string(m_x11.screenNumber()));
     bool subscribed = subscribe();
     // Asked after the subscription took effect: a change from here on is reported.
     readOwner();

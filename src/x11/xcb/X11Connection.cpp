@@ -10,15 +10,14 @@ namespace tavelin::x11::xcb {
 
 X11Connection::X11Connection()
 {
-    int screenNumber = 0;
-    m_connection = xcb_connect(nullptr, &screenNumber);
+    m_connection = xcb_connect(nullptr, &m_screenNumber);
     if (xcb_connection_has_error(m_connection)) {
         xcb_disconnect(m_connection);
         m_connection = nullptr;
         return;
     }
     auto it = xcb_setup_roots_iterator(xcb_get_setup(m_connection));
-    for (int i = 0; it.rem && i < screenNumber; ++i)
+    for (int i = 0; it.rem && i < m_screenNumber; ++i)
         xcb_screen_next(&it);
     m_screen = it.rem ? it.data : nullptr;
 }
@@ -41,6 +40,15 @@ xcb_atom_t X11Connection::atom(const std::string& name)
     if (result != XCB_NONE)
         m_atoms.emplace(name, result);
     return result;
+}
+
+bool X11Connection::selectionHasOwner(const std::string& name)
+{
+    auto selection = atom(name);
+    if (selection == XCB_NONE)
+        return false;
+    auto reply = takeReply(m_connection, xcb_get_selection_owner(m_connection, selection), &xcb_get_selection_owner_reply);
+    return reply && reply->owner != XCB_NONE;
 }
 
 void X11Connection::flush()

@@ -25,12 +25,17 @@ public:
 
     // Interned once, cached; XCB_NONE on failure.
     xcb_atom_t atom(const std::string& name);
+    // The <n> of per-screen manager selections (ICCCM 2.8): _NET_WM_CM_S<n>, _NET_SYSTEM_TRAY_S<n>.
+    int screenNumber() const { return m_screenNumber; }
+    // Whether some client owns the selection now: the manager it names runs.
+    bool selectionHasOwner(const std::string& name);
 
     void flush();
 
 private:
     xcb_connection_t* m_connection = nullptr;
     xcb_screen_t* m_screen = nullptr;
+    int m_screenNumber = 0;
     std::unordered_map<std::string, xcb_atom_t> m_atoms;
 };
 
