@@ -3,6 +3,7 @@ clipboard, the flash, the whole screen and one window alone, with and without a 
 failures told where a tray application's user looks: a desktop notification saying what happened
 and where the image went, and a full disk, which loses the file alone and leaves no part of it."""
 
+import html
 import glob
 import os
 import shutil
@@ -206,6 +207,17 @@ class ScreenShotTest(ShotCase):
         Path(self.desktop_dir()).write_text("not a folder")
         self.desktop.menu_click(SCREENSHOT)
         self.assertIn("not saved: cannot open folder", self.next_notification())
+
+        # A name the server would read as markup reaches it escaped, so the user reads it as it is.
+        odd = os.path.join(self.desktop.home, "R&D <shots>")
+        Path(odd).write_text("not a folder either")
+        self.addCleanup(os.remove, odd)
+        config = os.path.join(self.desktop.home, ".config")
+        os.makedirs(config, exist_ok=True)
+        Path(config, "user-dirs.dirs").write_text('XDG_DESKTOP_DIR="$HOME/R&D <shots>"\n')
+        self.addCleanup(os.remove, os.path.join(config, "user-dirs.dirs"))
+        self.desktop.menu_click(SCREENSHOT)
+        self.assertIn(f"cannot open folder {html.escape(odd)}", self.next_notification())
 
     def test_a_full_disk_loses_only_the_file_and_leaves_none_of_it(self):
         # The Desktop folder on a file system of one page: no screenshot fits.

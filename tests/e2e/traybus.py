@@ -74,11 +74,13 @@ NOTIFICATIONS_XML = f"""<node><interface name="{NOTIFICATIONS}">
   <method name="Notify"><arg type="s"/><arg type="u"/><arg type="s"/><arg type="s"/><arg type="s"/><arg type="as"/>
     <arg type="a{{sv}}"/><arg type="i"/><arg type="u" direction="out"/></method>
   <method name="GetServerInformation">{'<arg type="s" direction="out"/>' * 4}</method>
+  <method name="GetCapabilities"><arg type="as" direction="out"/></method>
 </interface></node>"""
 
 
 def serve_notifications():
-    """A notification server that prints each Notify call as one line: "notify SUMMARY\tBODY"."""
+    """A notification server that prints each Notify call as one line: "notify SUMMARY\tBODY". It
+    reads bodies as markup, as the common desktops' servers do, and prints them as they came."""
     count = [0]
 
     def method_call(_bus, _connection, _sender, _path, _interface, method, args, invocation):
@@ -87,6 +89,8 @@ def serve_notifications():
             count[0] += 1
             print(f"notify {values[3]}\t{values[4]}", flush=True)
             invocation.return_value(GLib.Variant("(u)", (count[0],)))
+        elif method == "GetCapabilities":
+            invocation.return_value(GLib.Variant("(as)", (["body", "body-markup"],)))
         else:
             invocation.return_value(GLib.Variant("(ssss)", ("e2e", "tavelin", "1", "1.2")))
 

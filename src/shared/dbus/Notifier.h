@@ -7,7 +7,8 @@
 namespace tavelin::shared::dbus {
 
 // Sends one notification without waiting for the server; without one on the bus it is lost, so
-// every caller keeps its own line on stderr as well.
+// every caller keeps its own line on stderr as well. The body is plain text: it is escaped for a
+// server that reads bodies as markup.
 void notify(const std::string& title, const std::string& body);
 
 }
