@@ -14,7 +14,7 @@ PACKAGES=(
   libxcb-shm0-dev libxcb-randr0-dev libxcb-damage0-dev libx11-dev zlib1g-dev
   libgtest-dev libbenchmark-dev
   xvfb openbox xcompmgr picom tint2 maim x11-xkb-utils x11-utils x11-xserver-utils x11-apps xdotool xclip xterm imagemagick dbus dbus-x11
-  fonts-dejavu-core xfonts-base python3 python3-gi nodejs
+  fonts-dejavu-core xfonts-base python3 python3-gi python3-xcffib nodejs
   librsvg2-bin desktop-file-utils appstream man-db lintian
 )
 # The window managers the end-to-end tests run under besides openbox, without what their desktops

@@ -19,7 +19,7 @@ from x11windows import X11Windows
 
 BUILD_DIR = os.environ.get("TAVELIN_BUILD_DIR", os.path.join(os.path.dirname(__file__), "..", "..", "build"))
 TAVELIN = os.environ.get("TAVELIN_BIN", os.path.join(BUILD_DIR, "src", "app", "tavelin"))
-PROBE = os.environ.get("TAVELIN_PROBE", os.path.join(BUILD_DIR, "tests", "e2e", "x11probe"))
+PROBE = [sys.executable, os.path.join(os.path.dirname(__file__), "x11probe.py")]
 TRAYBUS = os.path.join(os.path.dirname(__file__), "traybus.py")
 
 # The full-screen grid at launch on the default screen: a clear strip for a menu bar, the top ruler
@@ -164,12 +164,12 @@ class Desktop(X11Windows):
 
     # --- windows (the readers: x11windows.X11Windows) ---
     def probe(self, *args):
-        return self.run([PROBE] + [str(a) for a in args])
+        return self.run(PROBE + [str(a) for a in args])
 
     def wallpaper(self, *colours):
         """A desktop window in vertical stripes of these colours beneath every window, for an hour,
         once it shows along the top row."""
-        wall = self.spawn([PROBE, "desktop-window", "3600"] + ["%02x%02x%02x" % c for c in colours], stdout=subprocess.PIPE)
+        wall = self.spawn([*PROBE, "desktop-window", "3600"] + ["%02x%02x%02x" % c for c in colours], stdout=subprocess.PIPE)
         LineReader(wall).next_matching("ready")
         stripes = [colours[x * len(colours) // self.width] for x in range(self.width)]
         wait_until(lambda: self.root_pixels(0, 0, self.width, 1)[0] == stripes, timeout=10, what="the wallpaper")
@@ -232,7 +232,7 @@ class Desktop(X11Windows):
 
     def grabbed(self, device="pointer"):
         """True while some client holds the pointer (or keyboard): a grab of our own is refused."""
-        return subprocess.run([PROBE, "hold-grab", device, "0"], env=self.env, capture_output=True).returncode != 0
+        return subprocess.run([*PROBE, "hold-grab", device, "0"], env=self.env, capture_output=True).returncode != 0
 
     def wait_selecting(self):
         # The selection hides the grid and takes the pointer while it waits for the click.
@@ -270,7 +270,7 @@ class Desktop(X11Windows):
     # --- pixels and the clipboard ---
     def root_image(self, *rect):
         """The screen, or the rectangle x, y, w, h of it, as the compositor shows it (one GetImage of the root)."""
-        return Image.from_ppm(self.run([PROBE, "root-ppm", *map(str, rect)], check=True, text=False))
+        return Image.from_ppm(self.run([*PROBE, "root-ppm", *map(str, rect)], check=True, text=False))
 
     def root_pixels(self, x, y, width, height):
         """A part of the screen as rows of (r, g, b)."""
@@ -334,7 +334,7 @@ class DesktopTestCase(unittest.TestCase):
         """The probe's lines on Tavelin's window of that title appearing and vanishing, returned once
         it watches, so that nothing shown after this call is missed; the state it found first stays
         as the first line to read."""
-        reader = LineReader(self.spawn([PROBE, "watch-window", self.tavelin.pid, title, seconds] + (["shape"] if shape else []),
+        reader = LineReader(self.spawn([*PROBE, "watch-window", self.tavelin.pid, title, seconds] + (["shape"] if shape else []),
                                        stdout=subprocess.PIPE))
         found = []
         while (line := reader.next_matching("", timeout=20)) != "watching":
@@ -350,7 +350,7 @@ class DesktopTestCase(unittest.TestCase):
 
     def click_target(self, x, y, width, height):
         """A window at x, y that logs the presses it gets: (LineReader of "press X Y BUTTON", id)."""
-        presses = LineReader(self.spawn([PROBE, "click-target", x, y, width, height, 60], stdout=subprocess.PIPE))
+        presses = LineReader(self.spawn([*PROBE, "click-target", x, y, width, height, 60], stdout=subprocess.PIPE))
         return presses, int(presses.next_matching("ready").split()[1], 16)
 
     def assert_click_reaches(self, presses, x, y, msg=None):

@@ -74,7 +74,7 @@ class Image:
 
     @staticmethod
     def from_ppm(ppm):
-        # x11probe and ImageMagick write exactly "P6\n<w> <h>\n255\n" before the pixels.
+        # x11probe.py and ImageMagick write exactly "P6\n<w> <h>\n255\n" before the pixels.
         magic, size, maxval, rest = ppm.split(b"\n", 3)
         width, height = (int(v) for v in size.split())
         if magic != b"P6" or maxval != b"255" or len(rest) < width * height * 3:

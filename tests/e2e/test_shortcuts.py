@@ -219,7 +219,7 @@ class TrayMenuShortcutsTest(ShortcutCase):
         band = self.left_band()
         # Another client holds the keyboard, so the menu that opens now cannot take it: the key goes
         # to that client, and only the desktop-wide route sees it.
-        grab = self.spawn([PROBE, "hold-grab", "keyboard", 30], stdout=subprocess.PIPE, text=True)
+        grab = self.spawn([*PROBE, "hold-grab", "keyboard", 30], stdout=subprocess.PIPE, text=True)
         self.assertEqual(grab.stdout.readline().strip(), "grabbed")
         self.open_menu(takes_keyboard=False)
         self.desktop.key("super+shift+g")

@@ -138,7 +138,7 @@ class WindowTargetTest(WindowTargetCase):
         self.wait_overlay(self.full_screen(), what="overlay no longer following the xterm")
 
     def hold_pointer(self, seconds):
-        holder = self.spawn([PROBE, "hold-grab", "pointer", str(seconds)], stdout=subprocess.PIPE, text=True)
+        holder = self.spawn([*PROBE, "hold-grab", "pointer", str(seconds)], stdout=subprocess.PIPE, text=True)
         self.assertEqual(holder.stdout.readline().strip(), "grabbed")
         return holder
 
