@@ -5,6 +5,7 @@ import base64
 import json
 import os
 import subprocess
+import threading
 import types
 import unittest
 
@@ -25,11 +26,16 @@ class McpTest(DesktopTestCase):
         super().setUp()
         if not os.path.isdir(os.path.join(HERE, "mcp", "node_modules", "@modelcontextprotocol")):
             self.fail("the MCP SDK is not installed: scripts/test runs npm ci in tests/e2e/mcp")
-        self.client = subprocess.Popen(["node", BRIDGE, TAVELIN], env=self.desktop.env, stdin=subprocess.PIPE,
-                                       stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        self.client, self.answers, self.hello = self.connect(self.desktop.env, subprocess.DEVNULL)
         self.addCleanup(self.stop_everything)
-        self.answers = LineReader(self.client)
-        self.hello = json.loads(self.answers.next_matching("", timeout=30))
+
+    def connect(self, env, stderr):
+        """An SDK client on a server of its own: (process, its answers, the handshake's)."""
+        client = subprocess.Popen(["node", BRIDGE, TAVELIN], env=env, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                  stderr=stderr, text=True)
+        self.addCleanup(end, client)
+        answers = LineReader(client)
+        return client, answers, json.loads(answers.next_matching("", timeout=30))
 
     def stop_everything(self):
         self.client.stdin.close()
@@ -37,10 +43,12 @@ class McpTest(DesktopTestCase):
         tavelin(self.desktop, "quit")
         wait_until(lambda: tavelin(self.desktop, "state").returncode != 0, timeout=10, what="Tavelin gone")
 
-    def ask(self, **request):
-        self.client.stdin.write(json.dumps(request) + "\n")
-        self.client.stdin.flush()
-        return json.loads(self.answers.next_matching("", timeout=30))
+    def ask(self, peer=None, **request):
+        """The answer to one request, of the setUp's client or of peer, a (client, answers) pair."""
+        client, answers = peer or (self.client, self.answers)
+        client.stdin.write(json.dumps(request) + "\n")
+        client.stdin.flush()
+        return json.loads(answers.next_matching("", timeout=30))
 
     def call(self, name, **arguments):
         return self.ask(op="call", name=name, arguments=arguments)
@@ -152,6 +160,30 @@ class McpTest(DesktopTestCase):
         wait_until(lambda: self.desktop.overlay_id() is None, what="the grid hidden")
         self.result("set_grid", visible=True, labels=True)
         wait_until(lambda: self.desktop.overlay_id() is not None, what="the grid shown again")
+
+    def test_the_tavelin_it_starts_keeps_none_of_its_pipes_and_one_that_cannot_start_says_why(self):
+        # A client reading the server's stderr to its end gets that end once the server goes,
+        # though the Tavelin it started runs on: Tavelin writes into a log of its own.
+        client, answers, _ = self.connect(self.desktop.env, subprocess.PIPE)
+        self.assertTrue(self.ask((client, answers), op="call", name="get_grid")["structuredContent"]["visible"])
+        self.know_tavelin()
+        client.stdin.close()
+        reader = threading.Thread(target=client.stderr.read, daemon=True)
+        reader.start()
+        reader.join(timeout=10)
+        self.assertFalse(reader.is_alive(), "the client's stderr still open after its server ended")
+        client.stderr.close()   # not while the reader waits on it: the close would wait as well
+        self.assertEqual(client.wait(timeout=10), 0)
+        self.assertEqual(tavelin(self.desktop, "state").returncode, 0, "the grid runs on")
+        self.assertTrue(os.path.isfile(os.path.join(self.desktop.home, ".local", "state", "tavelin", "tavelin.log")))
+        self.stop_everything()
+
+        # Without a display the Tavelin it starts ends at once, and the tool error gives its reason.
+        env = {k: v for k, v in self.desktop.env.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+        answer = self.ask(self.connect(env, subprocess.DEVNULL)[:2], op="call", name="get_grid")
+        self.assertTrue(answer.get("isError"), answer)
+        self.assertEqual(answer["content"][0]["text"],
+                         "Tavelin could not start: tavelin: cannot start: no X display (DISPLAY is not set)")
 
 
 if __name__ == "__main__":

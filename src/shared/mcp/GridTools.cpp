@@ -2,10 +2,12 @@
 #include "shared/mcp/GridTools.h"
 
 #include "shared/cli/Output.h"
+#include "shared/xdg/UserDirs.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDBusError>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QJsonDocument>
@@ -14,6 +16,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 
 namespace tavelin::shared::mcp {
 
@@ -57,6 +60,27 @@ bool processGone(qint64 pid)
     return afterName < 0 || line.mid(afterName + 2, 1) == "Z";
 }
 
+// The log of the Tavelin this server starts, in the state home (replaced at each start), or empty
+// when there is no folder to keep it in.
+QString startLog()
+{
+    const char* home = std::getenv("HOME");
+    if (!home || !*home)
+        return {};
+    auto folder = QString::fromStdString(xdg::stateHome(home)) + QStringLiteral("/tavelin");
+    return QDir().mkpath(folder) ? folder + QStringLiteral("/tavelin.log") : QString();
+}
+
+// Why the Tavelin just started ended at once: its own last words, read from its log.
+QString startFailure(const QString& log)
+{
+    QFile file(log);
+    auto words = file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.read(2000)).trimmed() : QString();
+    if (words.isEmpty())
+        return QStringLiteral("Tavelin could not start (no display here?)");
+    return QStringLiteral("Tavelin could not start: ") + words.replace('\n', QStringLiteral("; "));
+}
+
 QJsonObject placeObject(const QVariantMap& place, const QString& position)
 {
     auto x = place.value("x").toLongLong(), y = place.value("y").toLongLong();
@@ -91,9 +115,13 @@ std::optional<QString> GridTools::ensureRunning()
         return std::nullopt;
     QProcess process;
     process.setProgram(QCoreApplication::applicationFilePath());
-    // Our standard output is the protocol's channel: Tavelin must never write into it.
+    // Our standard output is the protocol's channel: Tavelin must never write into it. Nor does it
+    // keep our stderr: Tavelin outlives this server, and a client reading that pipe to its end
+    // would wait for as long as the grid runs. Its messages go to a log of its own.
     process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardOutputFile(QProcess::nullDevice());
+    auto log = startLog();
+    process.setStandardErrorFile(log.isEmpty() ? QProcess::nullDevice() : log);
     qint64 pid = 0;
     if (!process.startDetached(&pid))
         return "could not start Tavelin: " + process.errorString();
@@ -102,8 +130,7 @@ std::optional<QString> GridTools::ensureRunning()
         if (m_proxy.isRunning())
             return std::nullopt;
         if (processGone(pid))
-            return m_proxy.isRunning() ? std::nullopt
-                                       : std::optional<QString>("Tavelin could not start (no display here?); its own message is on the MCP server's stderr");
+            return m_proxy.isRunning() ? std::nullopt : std::optional<QString>(startFailure(log));
         QThread::msleep(50);
     }
     return QStringLiteral("Tavelin did not appear on the session bus within 10 seconds");

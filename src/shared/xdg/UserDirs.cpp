@@ -41,13 +41,20 @@ std::optional<std::string> unquoted(const std::string& value)
 
 }
 
-std::string configHome(const std::string& home)
+namespace {
+
+// The XDG base directory rule: a relative value is invalid and is ignored.
+std::string baseFolder(const char* variable, const std::string& fallback)
 {
-    const char* configured = std::getenv("XDG_CONFIG_HOME");
-    if (configured && configured[0] == '/')
-        return configured;
-    return home + "/.config";
+    const char* configured = std::getenv(variable);
+    return configured && configured[0] == '/' ? configured : fallback;
 }
+
+}
+
+std::string configHome(const std::string& home) { return baseFolder("XDG_CONFIG_HOME", home + "/.config"); }
+
+std::string stateHome(const std::string& home) { return baseFolder("XDG_STATE_HOME", home + "/.local/state"); }
 
 std::string userDirValue(const std::string& value, const std::string& home)
 {

@@ -1,4 +1,4 @@
-// The user's freedesktop folders: the configuration home and the Desktop folder of user-dirs.dirs.
+// The user's freedesktop folders: the configuration and state homes, the Desktop folder of user-dirs.dirs.
 #pragma once
 
 #include <string>
@@ -7,6 +7,9 @@ namespace tavelin::shared::xdg {
 
 // $XDG_CONFIG_HOME when it is an absolute path, else HOME/.config.
 std::string configHome(const std::string& home);
+
+// $XDG_STATE_HOME when it is an absolute path, else HOME/.local/state: where logs belong.
+std::string stateHome(const std::string& home);
 
 // The folder a value of XDG_DESKTOP_DIR (or any XDG_*_DIR) names, as user-dirs.dirs writes it:
 // "$HOME/Schreibtisch" or "/an/absolute/path", quoted, backslash escapes allowed. Empty when the
