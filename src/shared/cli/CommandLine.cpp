@@ -2,6 +2,7 @@
 #include "shared/cli/CommandLine.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -69,14 +70,13 @@ std::string printable(const std::string& text)
 
 std::string quoted(const std::string& text) { return '"' + printable(text) + '"'; }
 
+// Decimal only, with a point whatever the locale: strtod would also take hexadecimal ("0x50" as 80).
 std::optional<double> number(const std::string& text)
 {
-    if (text.empty())
-        return std::nullopt;
-    char* end = nullptr;
-    errno = 0;
-    double value = std::strtod(text.c_str(), &end);
-    if (*end != '\0' || errno != 0 || !std::isfinite(value))
+    double value = 0;
+    auto last = text.data() + text.size();
+    auto [end, error] = std::from_chars(text.data(), last, value);
+    if (text.empty() || error != std::errc() || end != last || !std::isfinite(value))
         return std::nullopt;
     return value;
 }
