@@ -111,7 +111,8 @@ class CommandsTest(DesktopTestCase):
         for x, y, name in ((226, 327, "C4"), (186, 287, "C4"), (265, 366, "C4"), (266, 366, "D4"), (26, 47, "A1"),
                            (1385, 846, "Q10")):
             self.assertEqual(ok(self.desktop, "at", x, y), name + "\n", (x, y))
-        self.assertEqual(json.loads(ok(self.desktop, "at", 230, 330, "--json")), {"cell": "C4", "x": 230, "y": 330})
+        self.assertEqual(json.loads(ok(self.desktop, "at", 230, 330, "--json")),
+                         {"cell": "C4", "x": 230, "y": 330, "rect": {"x": 186, "y": 287, "width": 80, "height": 80}})
         for x, y, why in ((10, 300, "on a ruler band"), (300, 30, "on a ruler band"), (300, 10, "outside the grid"),
                           (1400, 300, "partial cell"), (300, 880, "partial cell"), (2000, 300, "outside the grid"),
                           (-5, -5, "outside the grid")):

@@ -84,7 +84,7 @@ QString atText(const QVariantMap& place, qint64 x, qint64 y, bool asJson)
 {
     auto name = place.value("cell").toString();
     if (asJson)
-        return json({ { "cell", name }, { "x", x }, { "y", y } });
+        return json({ { "cell", name }, { "x", x }, { "y", y }, { "rect", rectObject(place) } });
     return name + '\n';
 }
 
