@@ -165,7 +165,7 @@ Outcome<> CommandSet::size(double width, double height)
     for (double side : { width, height }) {
         if (!isCellSize(side)) {
             char text[96];
-            std::snprintf(text, sizeof text, "cell sizes are 20 to 400 points, not %g", side);
+            std::snprintf(text, sizeof text, "%g is outside 20 to 400 points", side);
             return badArgument(text);
         }
     }
@@ -180,7 +180,7 @@ Outcome<> CommandSet::color(std::string_view name)
         std::string names;
         for (auto c : allGridColors)
             names += (names.empty() ? "" : ", ") + std::string(rawValue(c));
-        return badArgument("no colour named " + quoted(name) + " (" + names + ")");
+        return badArgument("no colour " + quoted(name) + "; the colours are " + names);
     }
     m_app.setGridColor(*color);
     return done();
@@ -248,7 +248,7 @@ Outcome<CellPlace> CommandSet::cell(std::string_view name) const
 {
     auto address = parseCellName(name);
     if (!address)
-        return badArgument("not a cell name: " + quoted(name) + " (a column's letters, then a row number: C4)");
+        return badArgument(quoted(name) + " is not a cell name: a column's letters, then a row number, as C4");
     auto map = cellMap();
     if (!map.contains(*address)) {
         if (map.columns() == 0 || map.rows() == 0)

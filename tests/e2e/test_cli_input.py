@@ -184,12 +184,17 @@ class CommandLineEdgesTest(DesktopTestCase):
 
         # Calls answer, refusals are errors, changes are signalled.
         self.assertEqual(self.call("Cell", "(s)", "b2")[0]["centerX"], 146)
-        try:
-            self.call("Size", "(dd)", 5.0, 5.0)
-            self.fail("a size of 5 was accepted")
-        except GLib.Error as error:
-            self.assertEqual(Gio.DBusError.get_remote_error(error), "org.tavelin.Tavelin1.Error.BadArgument")
-            self.assertIn("cell sizes are 20 to 400 points, not 5", error.message)
+        # A refusal says what the command line says.
+        for method, signature, arguments, words in (("Size", "(dd)", (5.0, 5.0), ("size", "5")),
+                                                    ("Color", "(s)", ("mauve",), ("color", "mauve")),
+                                                    ("Cell", "(s)", ("4C",), ("cell", "4C"))):
+            try:
+                self.call(method, signature, *arguments)
+                self.fail(f"{method}{arguments} was accepted")
+            except GLib.Error as error:
+                self.assertEqual(Gio.DBusError.get_remote_error(error), "org.tavelin.Tavelin1.Error.BadArgument")
+                said = error.message.split(": ", 1)[1]   # after "GDBus.Error:NAME: "
+                self.assertIn(f": {said} (usage:", tavelin(self.desktop, *words).stderr)
 
         heard = []
         subscription = self.bus().signal_subscribe(None, BUS_INTERFACE, "StateChanged", BUS_PATH, None,
