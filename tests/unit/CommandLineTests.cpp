@@ -62,4 +62,8 @@ TEST(CommandLine, ColoursWindowsCellsAndPointsAreCheckedBeforeAnythingIsAsked)
     EXPECT_TRUE(at.json);
     EXPECT_EQ(refused({ "at", "10.5", "3" }), "at: \"10.5\" is not a whole number of pixels (usage: tavelin at X Y [--json])");
     EXPECT_EQ(refused({ "at", "10" }), "at: missing argument (usage: tavelin at X Y [--json])");
+
+    EXPECT_TRUE(ok({ "screen", "--json" }).json);
+    EXPECT_EQ(ok({ "screen", "HDMI-1" }).name, "HDMI-1");
+    EXPECT_NE(refused({ "screen", "HDMI-1", "--json" }), "(accepted)");
 }

@@ -137,6 +137,8 @@ std::optional<UsageError> readOperands(const std::string& word, const std::vecto
     case Verb::screen:
         if (ops.empty())
             r.verb = Verb::listScreens;
+        else if (r.json)
+            return usage(word, "--json goes with the list of screens: putting the grid on one prints nothing");
         else
             r.name = ops[0];
         return std::nullopt;
