@@ -71,7 +71,7 @@ QString startLog()
     return QDir().mkpath(folder) ? folder + QStringLiteral("/tavelin.log") : QString();
 }
 
-// Why the Tavelin just started ended at once: its own last words, read from its log.
+// Why the Tavelin just started ended at once, in its own words from its log.
 QString startFailure(const QString& log)
 {
     QFile file(log);
