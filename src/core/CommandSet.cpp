@@ -89,6 +89,26 @@ std::optional<uint32_t> parseWindowId(std::string_view text)
 
 bool isCellSize(double points) { return points >= GridState::minCellSize && points <= GridState::maxCellSize; }
 
+std::string outsideCellSizes(std::string_view shown)
+{
+    char range[48];
+    std::snprintf(range, sizeof range, " is outside %g to %g points", GridState::minCellSize, GridState::maxCellSize);
+    return std::string(shown) + range;
+}
+
+std::string noSuchColour(std::string_view shown)
+{
+    std::string names;
+    for (auto c : allGridColors)
+        names += (names.empty() ? "" : ", ") + std::string(rawValue(c));
+    return "no colour " + std::string(shown) + "; the colours are " + names;
+}
+
+std::string notACellName(std::string_view shown)
+{
+    return std::string(shown) + " is not a cell name: a column's letters, then a row number, as C4";
+}
+
 CommandSet::CommandSet(AppDelegate& app, Platform& platform)
     : m_app(app)
     , m_platform(platform)
@@ -164,9 +184,9 @@ Outcome<> CommandSet::size(double width, double height)
 {
     for (double side : { width, height }) {
         if (!isCellSize(side)) {
-            char text[96];
-            std::snprintf(text, sizeof text, "%g is outside 20 to 400 points", side);
-            return badArgument(text);
+            char shown[32];
+            std::snprintf(shown, sizeof shown, "%g", side);
+            return badArgument(outsideCellSizes(shown));
         }
     }
     m_app.setCellSize(width, height);
@@ -176,12 +196,8 @@ Outcome<> CommandSet::size(double width, double height)
 Outcome<> CommandSet::color(std::string_view name)
 {
     auto color = gridColorNamed(name);
-    if (!color) {
-        std::string names;
-        for (auto c : allGridColors)
-            names += (names.empty() ? "" : ", ") + std::string(rawValue(c));
-        return badArgument("no colour " + quoted(name) + "; the colours are " + names);
-    }
+    if (!color)
+        return badArgument(noSuchColour(quoted(name)));
     m_app.setGridColor(*color);
     return done();
 }
@@ -248,7 +264,7 @@ Outcome<CellPlace> CommandSet::cell(std::string_view name) const
 {
     auto address = parseCellName(name);
     if (!address)
-        return badArgument(quoted(name) + " is not a cell name: a column's letters, then a row number, as C4");
+        return badArgument(notACellName(quoted(name)));
     auto map = cellMap();
     if (!map.contains(*address)) {
         if (map.columns() == 0 || map.rows() == 0)

@@ -51,6 +51,12 @@ std::optional<GridColor> gridColorNamed(std::string_view);
 std::optional<uint32_t> parseWindowId(std::string_view);
 bool isCellSize(double points);
 
+// Why an argument is refused, in the same words on the bus and on the command line; each takes
+// the argument as it is to be shown (text quoted).
+std::string outsideCellSizes(std::string_view shown);
+std::string noSuchColour(std::string_view shown);
+std::string notACellName(std::string_view shown);
+
 // Everything a script can read about the grid. Positions are root-window device pixels.
 struct GridSnapshot {
     bool visible = false;

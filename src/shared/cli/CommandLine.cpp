@@ -76,7 +76,7 @@ std::optional<double> number(const std::string& text)
     double value = 0;
     auto last = text.data() + text.size();
     auto [end, error] = std::from_chars(text.data(), last, value);
-    if (text.empty() || error != std::errc() || end != last || !std::isfinite(value))
+    if (error != std::errc() || end != last || !std::isfinite(value))
         return std::nullopt;
     return value;
 }
@@ -122,7 +122,7 @@ std::optional<UsageError> readOperands(const std::string& word, const std::vecto
             if (!side)
                 return usage(word, quoted(ops[i]) + " is not a number");
             if (!core::isCellSize(*side))
-                return usage(word, printable(ops[i]) + " is outside 20 to 400 points");
+                return usage(word, core::outsideCellSizes(printable(ops[i])));
             (i == 0 ? r.width : r.height) = *side;
         }
         if (ops.size() == 1)
@@ -131,7 +131,7 @@ std::optional<UsageError> readOperands(const std::string& word, const std::vecto
     }
     case Verb::color:
         if (!core::gridColorNamed(ops[0]))
-            return usage(word, "no colour " + quoted(ops[0]) + "; the colours are White, Blue, Green, Cyan, Yellow, Red, Orange, Pink");
+            return usage(word, core::noSuchColour(quoted(ops[0])));
         r.name = ops[0];
         return std::nullopt;
     case Verb::screen:
@@ -153,7 +153,7 @@ std::optional<UsageError> readOperands(const std::string& word, const std::vecto
         return std::nullopt;
     case Verb::cell:
         if (!core::parseCellName(ops[0]))
-            return usage(word, quoted(ops[0]) + " is not a cell name: a column's letters, then a row number, as C4");
+            return usage(word, core::notACellName(quoted(ops[0])));
         r.name = ops[0];
         return std::nullopt;
     case Verb::at: {

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -21,9 +22,9 @@ const QString path = QStringLiteral("/org/freedesktop/Notifications");
 
 // A server with the "body-markup" capability reads the body as markup, where a bare & or < (a
 // folder named "R&D", a path with <) breaks the text or hides part of it. It is asked once; what
-// comes meanwhile waits, in order.
+// comes meanwhile waits, in order, and the question is out exactly while something waits.
 struct Server {
-    enum class Markup { Unknown, Asking, Yes, No } markup = Markup::Unknown;
+    std::optional<bool> markup;
     std::vector<std::pair<QString, QString>> waiting;
 };
 
@@ -38,7 +39,7 @@ Server& server()
 void send(const QString& title, const QString& body)
 {
     auto message = QDBusMessage::createMethodCall(service, path, service, QStringLiteral("Notify"));
-    auto text = server().markup == Server::Markup::Yes ? body.toHtmlEscaped() : body;
+    auto text = server().markup.value_or(false) ? body.toHtmlEscaped() : body;
     message << QStringLiteral("Tavelin") << uint(0) << QString() << title << text << QStringList() << QVariantMap()
             << int(-1);
     QDBusConnection::sessionBus().send(message);
@@ -46,20 +47,18 @@ void send(const QString& title, const QString& body)
 
 void askForMarkup()
 {
-    server().markup = Server::Markup::Asking;
     auto call = QDBusConnection::sessionBus().asyncCall(
         QDBusMessage::createMethodCall(service, path, service, QStringLiteral("GetCapabilities")));
     auto* watcher = new QDBusPendingCallWatcher(call);
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [](QDBusPendingCallWatcher* done) {
         QDBusPendingReply<QStringList> reply = *done;
-        bool markup = reply.isValid() && reply.value().contains(QStringLiteral("body-markup"));
-        server().markup = markup ? Server::Markup::Yes : Server::Markup::No;
+        server().markup = reply.isValid() && reply.value().contains(QStringLiteral("body-markup"));
         for (auto& [title, body] : std::exchange(server().waiting, {}))
             send(title, body);
         // No answer (no server yet, one that does not know the call): what waited went as plain
         // text, and a server that comes later is asked again.
         if (!reply.isValid())
-            server().markup = Server::Markup::Unknown;
+            server().markup.reset();
         done->deleteLater();
     });
 }
@@ -71,12 +70,12 @@ void notify(const std::string& title, const std::string& body)
     if (!QDBusConnection::sessionBus().isConnected())
         return;
     auto& s = server();
-    if (s.markup == Server::Markup::Yes || s.markup == Server::Markup::No) {
+    if (s.markup) {
         send(QString::fromStdString(title), QString::fromStdString(body));
         return;
     }
     s.waiting.emplace_back(QString::fromStdString(title), QString::fromStdString(body));
-    if (s.markup == Server::Markup::Unknown)
+    if (s.waiting.size() == 1)
         askForMarkup();
 }
 
