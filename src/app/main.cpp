@@ -72,29 +72,37 @@ bool x11Reachable()
 std::unique_ptr<tavelin::core::Platform> choosePlatform(int& argc, char** argv, std::unique_ptr<QApplication>& app)
 {
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    if (wayland && *wayland) {
+    const char* display = std::getenv("DISPLAY");
+    bool onWayland = wayland && *wayland, answered = false;
+    if (onWayland) {
         auto connection = std::make_unique<tavelin::wayland::wl::WaylandConnection>();
         if (connection->usable()) {
             setenv("QT_QPA_PLATFORM", "offscreen", 1);
             app = std::make_unique<QApplication>(argc, argv);
             return std::make_unique<tavelin::wayland::WaylandPlatform>(std::move(connection));
         }
-        if (x11Reachable())
-            std::fprintf(stderr, "tavelin: this Wayland compositor offers no layer-shell: running through XWayland, "
-                                 "where Wayland windows can cover the grid, the shortcuts work only while an X11 "
-                                 "window has the keyboard, and screenshots show X11 windows only\n");
+        answered = connection->connected();
         setenv("QT_QPA_PLATFORM", "xcb", 1);
     }
-    if (!x11Reachable()) {
-        const char* display = std::getenv("DISPLAY");
-        if (wayland && *wayland)
-            std::fprintf(stderr, "tavelin: cannot start: the Wayland compositor offers no layer-shell and there is no X display\n");
-        else if (!display || !*display)
-            std::fprintf(stderr, "tavelin: cannot start: no X display (DISPLAY is not set)\n");
-        else
-            std::fprintf(stderr, "tavelin: cannot start: cannot open the X display %s\n", display);
+    bool x11 = x11Reachable();
+    if (onWayland && answered)
+        std::fprintf(stderr, x11 ? "tavelin: this Wayland compositor offers no layer-shell: running through XWayland, "
+                                   "where Wayland windows can cover the grid, the shortcuts work only while an X11 "
+                                   "window has the keyboard, and screenshots show X11 windows only\n"
+                                 : "tavelin: cannot start: the Wayland compositor offers no layer-shell and there is no X display\n");
+    else if (onWayland && x11)
+        // A WAYLAND_DISPLAY left over from an ended session, say, beside a live X server.
+        std::fprintf(stderr, "tavelin: no Wayland compositor answers at WAYLAND_DISPLAY=%s: running on the X display %s\n",
+            wayland, display);
+    else if (onWayland)
+        std::fprintf(stderr, "tavelin: cannot start: no Wayland compositor answers at WAYLAND_DISPLAY=%s and there is no X display\n",
+            wayland);
+    else if (!display || !*display)
+        std::fprintf(stderr, "tavelin: cannot start: no X display (DISPLAY is not set)\n");
+    else if (!x11)
+        std::fprintf(stderr, "tavelin: cannot start: cannot open the X display %s\n", display);
+    if (!x11)
         return nullptr;
-    }
     app = std::make_unique<QApplication>(argc, argv);
     return std::make_unique<tavelin::x11::X11Platform>();
 }

@@ -1,6 +1,7 @@
 """Desktop parts that come and go while Tavelin runs: the tray host restarting (the icon comes back),
 the window manager replaced (the grid keeps above every window, on every desktop, with no taskbar
-entry), and the X server going away (Tavelin ends with status 1 and one line)."""
+entry), the X server going away (Tavelin ends with status 1 and one line), and a Wayland session's
+WAYLAND_DISPLAY left behind beside a live X server (Tavelin runs on X and says so)."""
 
 import sys
 import unittest
@@ -66,6 +67,14 @@ class XServerGoneTest(unittest.TestCase):
         lines = desktop.tavelin_log().splitlines()
         self.assertEqual(len(lines), 1, lines)
         self.assertIn("X11 connection broke", lines[0])
+
+    def test_a_wayland_display_nobody_answers_at_leaves_tavelin_on_x_saying_so(self):
+        desktop = Desktop(window_manager=False, compositor=False, tray_watcher=True).start()
+        self.addCleanup(desktop.stop)
+        desktop.start_tavelin({"WAYLAND_DISPLAY": "wayland-gone"})
+        desktop.overlay_window()
+        self.assertEqual(desktop.tavelin_log().splitlines(), [
+            f"tavelin: no Wayland compositor answers at WAYLAND_DISPLAY=wayland-gone: running on the X display {desktop.display}"])
 
 
 if __name__ == "__main__":

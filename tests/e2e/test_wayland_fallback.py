@@ -1,11 +1,18 @@
-"""A Wayland compositor without layer-shell (headless weston): Tavelin takes the XWayland route and
-says in one line what XWayland cannot do, or, with no X server either, exits 1 with one line."""
+"""Wayland sessions Tavelin cannot draw on: a compositor without layer-shell (headless weston), where
+Tavelin takes the XWayland route and says in one line what XWayland cannot do, or, with no X server
+either, exits 1 with one line; a WAYLAND_DISPLAY nobody answers at, and a compositor (headless sway)
+ending under a running Tavelin: status 1 and one line, never a Tavelin left answering for a screen
+it no longer has."""
 
+import os
 import shutil
+import subprocess
+import tempfile
 import unittest
 
-from harness import SCREEN, wait_until
-from wayland_harness import WestonSession
+from harness import SCREEN, TAVELIN, wait_until
+from processes import end
+from wayland_harness import WaylandSession, WestonSession
 
 
 def tavelin_lines(text):
@@ -47,6 +54,35 @@ class WithoutLayerShell(unittest.TestCase):
         self.assertIn("running through XWayland", lines[0])
         self.assertIn("screenshots show X11 windows only", lines[0])
         self.assertIn("no tray on this desktop", lines[1])
+
+
+def no_tray_aside(lines):
+    # A session without a panel says so a few seconds on; that line may come first.
+    return [line for line in lines if "no tray on this desktop" not in line]
+
+
+class WithoutACompositor(unittest.TestCase):
+    def test_a_wayland_display_nobody_answers_at_and_no_x_server_exit_1_saying_so(self):
+        with tempfile.TemporaryDirectory() as runtime:
+            os.chmod(runtime, 0o700)
+            env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "HOME": runtime, "XDG_RUNTIME_DIR": runtime,
+                   "WAYLAND_DISPLAY": "wayland-gone"}
+            result = subprocess.run([TAVELIN], env=env, capture_output=True, text=True, timeout=60)
+        self.assertEqual(result.returncode, 1)
+        self.assertEqual(tavelin_lines(result.stderr),
+                         ["tavelin: cannot start: no Wayland compositor answers at WAYLAND_DISPLAY=wayland-gone "
+                          "and there is no X display"])
+
+    @unittest.skipUnless(shutil.which("sway") and shutil.which("grim"), "sway or grim not installed")
+    def test_the_compositor_ending_ends_tavelin_with_status_1_and_one_line(self):
+        session = WaylandSession()
+        self.addCleanup(session.close)
+        tavelin = session.start_tavelin()
+        wait_until(session.grid_drawn, timeout=20, interval=0.2, what="the grid on the Wayland screen")
+        end(session.sway)
+        self.assertEqual(tavelin.wait(timeout=30), 1)
+        self.assertEqual(no_tray_aside(tavelin_lines(session.stderr())),
+                         ["tavelin: the Wayland compositor closed the connection"])
 
 
 if __name__ == "__main__":

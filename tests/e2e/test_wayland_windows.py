@@ -1,15 +1,18 @@
 """Following a window on sway: `tavelin follow` with a con_id lays the grid on the window's frame,
 and the grid keeps to it as swaymsg moves, resizes, floats, fullscreens, sends it to another
-workspace and closes it; a shot then is the window's part of the screen with its grid. Read back
-with grim."""
+workspace or into the scratchpad (the grid leaves with it, and shots are refused, until it shows
+again) and closes it; a shot then is the window's part of the screen with its grid. Read back with
+grim."""
 
 import os
 import unittest
 
 from harness import SCREEN, wait_until
 from pixels import Image, differing
-from sway_windows import DESKTOP, close, open_grey_foot, wait_laid_on
+from sway_windows import DESKTOP, close, frame, laid_on, open_grey_foot, wait_laid_on
 from wayland_harness import WaylandTestCase
+
+NOT_SHOWN = "the window the grid follows is not on screen (minimized, or on another desktop)"
 
 
 class FollowOnSway(WaylandTestCase):
@@ -48,15 +51,29 @@ class FollowOnSway(WaylandTestCase):
         self.follow((300, 200, 600, 400))
         self.sway(f"[con_id={self.con}] move to workspace 2")
         # Workspace 1 shows, empty: no grid anywhere on it.
-        wait_until(lambda: all(self.session.screen().pixel(x, y) == DESKTOP
-                               for x, y in ((40, 30), (5, 300), (303, 450), (700, 222))),
-                   timeout=10, interval=0.1, what="the grid gone with the window's workspace")
-        self.assertIn("target: window", self.session.cli("state")[1])
+        self.wait_grid_gone("with the window's workspace")
         self.sway("workspace 2")
         wait_laid_on(self.session, (300, 200, 600, 400), "shown again")
         self.sway(f"[con_id={self.con}] kill")
         wait_until(lambda: "target: screen" in self.session.cli("state")[1], timeout=10, what="full screen")
         wait_until(self.session.grid_drawn, timeout=10, interval=0.1, what="the full-screen grid")
+
+    def test_hidden_in_the_scratchpad_with_shots_refused_and_back_when_shown(self):
+        self.sway(f"[con_id={self.con}] floating enable, resize set 600 400, move position 300 200")
+        self.follow((300, 200, 600, 400))
+        self.sway(f"[con_id={self.con}] move scratchpad")
+        self.wait_grid_gone("with the window into the scratchpad")
+        code, _, err = self.session.cli("shot", os.path.join(self.session.home, "hidden.png"))
+        self.assertEqual((code, err.strip()), (1, "tavelin: the screenshot could not be taken: " + NOT_SHOWN))
+        self.sway("scratchpad show")
+        wait_until(lambda: laid_on(self.session, frame(self.session, self.con)), timeout=10, interval=0.1,
+                   what="the grid on the window shown again")
+
+    def wait_grid_gone(self, what):
+        wait_until(lambda: all(self.session.screen().pixel(x, y) == DESKTOP
+                               for x, y in ((40, 30), (5, 300), (303, 450), (700, 222))),
+                   timeout=10, interval=0.1, what="the grid gone " + what)
+        self.assertIn("target: window", self.session.cli("state")[1])
 
     def test_a_shot_is_the_windows_part_of_the_screen_with_its_grid(self):
         self.sway(f"[con_id={self.con}] floating enable, resize set 600 400, move position 300 200")

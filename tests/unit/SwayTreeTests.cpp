@@ -47,16 +47,16 @@ constexpr char tree[] = R"({"id":1,"type":"root","rect":{"x":0,"y":0,"width":144
 
 }
 
-TEST(SwayTree, ShownWindowsFirstFrontmostFirstScratchpadNever)
+TEST(SwayTree, ShownWindowsFirstFrontmostFirstScratchpadHidden)
 {
     auto windows = parseSwayTree(tree);
-    // Floating above tiled, the topmost floating (listed last) first; the tab behind another and
-    // workspace 2 after, its fullscreen window in front of its tiled one.
-    EXPECT_EQ(windowIds(windows), (std::vector<uint32_t> { 10, 9, 7, 5, 8, 21, 22 }));
-    EXPECT_EQ(shownFlags(windows), (std::vector<bool> { true, true, true, true, false, false, false }));
+    // Floating above tiled, the topmost floating (listed last) first; the tab behind another,
+    // the scratchpad's window and workspace 2 after, its fullscreen window in front of its tiled one.
+    EXPECT_EQ(windowIds(windows), (std::vector<uint32_t> { 10, 9, 7, 5, 8, 90, 21, 22 }));
+    EXPECT_EQ(shownFlags(windows), (std::vector<bool> { true, true, true, true, false, false, false, false }));
     EXPECT_TRUE(windows[0].floating);
     EXPECT_FALSE(windows[3].floating);
-    EXPECT_TRUE(windows[5].fullscreen);
+    EXPECT_TRUE(windows[6].fullscreen);
     EXPECT_EQ(windows[1].pid, 14);
 }
 

@@ -284,7 +284,7 @@ ToolResult GridTools::setGrid(const QJsonObject& a)
             return toolError(QString::fromLatin1(key) + " is a name");
     }
     if (a.contains("window") && (!isWhole(a.value("window")) || a.value("window").toDouble() < 1 || a.value("window").toDouble() > 0xFFFFFFFF))
-        return toolError("window is an X11 window id (a positive whole number)");
+        return toolError("window is a window id (a positive whole number)");
     if (a.contains("window") && a.value("full_screen").toBool())
         return toolError("give window or full_screen, not both");
 

@@ -21,7 +21,7 @@ QJsonObject stateSchema()
     auto state = schema(R"json({"type":"object","properties":{
       "visible":{"type":"boolean"},"labels":{"type":"boolean"},"adjusting":{"type":"boolean"},
       "picking":{"type":"boolean"},
-      "target":{"type":"object","description":"{\"screen\": name} or {\"window\": X11 window id}"},
+      "target":{"type":"object","description":"{\"screen\": name} or {\"window\": window id}"},
       "cellWidth":{"type":"number","description":"points"},"cellHeight":{"type":"number","description":"points"},
       "color":{"type":"string"},"scale":{"type":"number","description":"root pixels per point"},
       "columns":{"type":"integer"},"rows":{"type":"integer"}},
@@ -108,7 +108,7 @@ QJsonArray GridTools::definitions() const
               "cell_height":{"type":"number","minimum":20,"maximum":400,"description":"points; defaults to cell_width"},
               "color":{"type":"string"},
               "screen":{"type":"string","description":"an output name: the full-screen grid moves there"},
-              "window":{"type":"integer","description":"an X11 window id: the grid follows that window"},
+              "window":{"type":"integer","description":"the window the grid follows: its X11 window id; on sway its con_id, on Hyprland its address's low 32 bits"},
               "full_screen":{"type":"boolean","description":"true: back to the whole screen"}},
               "additionalProperties":false})json"),
             stateSchema()),

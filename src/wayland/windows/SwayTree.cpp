@@ -92,15 +92,15 @@ std::vector<Window> parseSwayTree(const QByteArray& json)
     std::vector<Window> front, back;
     for (auto outputValue : doc.object()["nodes"].toArray()) {
         auto output = outputValue.toObject();
-        // The scratchpad's pseudo output shows nothing.
-        if (output["name"].toString() == "__i3")
-            continue;
+        // The scratchpad's pseudo output shows nothing; its windows are hidden, as a minimized one
+        // is elsewhere, and come back with "scratchpad show".
+        bool scratchpad = output["name"].toString() == "__i3";
         auto current = output["current_workspace"].toString();
         for (auto workspaceValue : output["nodes"].toArray()) {
             auto workspace = workspaceValue.toObject();
             if (workspace["type"].toString() != "workspace")
                 continue;
-            collectWorkspace(workspace, workspace["name"].toString() == current, front, back);
+            collectWorkspace(workspace, !scratchpad && workspace["name"].toString() == current, front, back);
         }
     }
     front.insert(front.end(), back.begin(), back.end());

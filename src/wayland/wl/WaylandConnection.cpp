@@ -11,9 +11,11 @@
 #include <wayland-client.h>
 
 #include <QAbstractEventDispatcher>
+#include <QCoreApplication>
 #include <QSocketNotifier>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -238,12 +240,24 @@ void WaylandConnection::attachToEventLoop()
     connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this, &WaylandConnection::flush);
 }
 
+// A failed dispatch leaves the display unusable for good (libwayland keeps the error): with no
+// grid, no shortcuts and no captures left, carrying on would only answer the bus with lies. As on
+// X11: one line and status 1.
 void WaylandConnection::dispatch()
 {
-    if (wl_display_dispatch(m_display) < 0) {
-        m_notifier->setEnabled(false);
+    if (wl_display_dispatch(m_display) >= 0)
+        return;
+    m_notifier->setEnabled(false);
+    const wl_interface* interface = nullptr;
+    uint32_t object = 0;
+    if (wl_display_get_error(m_display) == EPROTO) {
+        uint32_t code = wl_display_get_protocol_error(m_display, &interface, &object);
+        std::fprintf(stderr, "tavelin: the Wayland compositor ended the connection: protocol error %u on %s\n", code,
+            interface ? interface->name : "an unknown object");
+    } else {
         std::fprintf(stderr, "tavelin: the Wayland compositor closed the connection\n");
     }
+    QCoreApplication::exit(1);
 }
 
 void WaylandConnection::flush()
