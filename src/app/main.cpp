@@ -55,12 +55,11 @@ void installSignalHandlers(QApplication& app)
 }
 
 // Qt aborts when it cannot reach a display: look first, and say so in one line.
-bool x11Reachable()
+bool x11Reachable(const char* display)
 {
-    const char* display = std::getenv("DISPLAY");
     if (!display || !*display)
         return false;
-    auto* connection = xcb_connect(nullptr, nullptr);
+    auto* connection = xcb_connect(display, nullptr);
     bool reachable = !xcb_connection_has_error(connection);
     xcb_disconnect(connection);
     return reachable;
@@ -84,7 +83,7 @@ std::unique_ptr<tavelin::core::Platform> choosePlatform(int& argc, char** argv, 
         answered = connection->connected();
         setenv("QT_QPA_PLATFORM", "xcb", 1);
     }
-    bool x11 = x11Reachable();
+    bool x11 = x11Reachable(display);
     if (onWayland && answered)
         std::fprintf(stderr, x11 ? "tavelin: this Wayland compositor offers no layer-shell: running through XWayland, "
                                    "where Wayland windows can cover the grid, the shortcuts work only while an X11 "

@@ -8,10 +8,8 @@ import unittest
 
 import remote
 import test_window_target as targets
-from harness import wait_until
+from harness import NOT_SHOWN, wait_until
 from pixels import Image
-
-NOT_SHOWN = "the window the grid follows is not on screen (minimized, or on another desktop)"
 
 
 class OddTargetTest(targets.WindowTargetCase):

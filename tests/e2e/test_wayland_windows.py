@@ -7,12 +7,10 @@ grim."""
 import os
 import unittest
 
-from harness import SCREEN, wait_until
+from harness import NOT_SHOWN, SCREEN, wait_until
 from pixels import Image, differing
 from sway_windows import DESKTOP, close, frame, laid_on, open_grey_foot, wait_laid_on
 from wayland_harness import WaylandTestCase
-
-NOT_SHOWN = "the window the grid follows is not on screen (minimized, or on another desktop)"
 
 
 class FollowOnSway(WaylandTestCase):
@@ -64,7 +62,7 @@ class FollowOnSway(WaylandTestCase):
         self.sway(f"[con_id={self.con}] move scratchpad")
         self.wait_grid_gone("with the window into the scratchpad")
         code, _, err = self.session.cli("shot", os.path.join(self.session.home, "hidden.png"))
-        self.assertEqual((code, err.strip()), (1, "tavelin: the screenshot could not be taken: " + NOT_SHOWN))
+        self.assertEqual((code, err.strip()), (1, f"tavelin: the screenshot could not be taken: {NOT_SHOWN}"))
         self.sway("scratchpad show")
         wait_until(lambda: laid_on(self.session, frame(self.session, self.con)), timeout=10, interval=0.1,
                    what="the grid on the window shown again")

@@ -249,9 +249,8 @@ void WaylandConnection::dispatch()
         return;
     m_notifier->setEnabled(false);
     const wl_interface* interface = nullptr;
-    uint32_t object = 0;
     if (wl_display_get_error(m_display) == EPROTO) {
-        uint32_t code = wl_display_get_protocol_error(m_display, &interface, &object);
+        uint32_t code = wl_display_get_protocol_error(m_display, &interface, nullptr);
         std::fprintf(stderr, "tavelin: the Wayland compositor ended the connection: protocol error %u on %s\n", code,
             interface ? interface->name : "an unknown object");
     } else {
