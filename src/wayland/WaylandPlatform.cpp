@@ -63,10 +63,12 @@ void WaylandPlatform::watchScreens(std::function<void()> changed)
     QObject::connect(m_connection.get(), &wl::WaylandConnection::outputsChanged, m_connection.get(), std::move(changed));
 }
 
+// One factor for the whole layout, the first output's: outputs of different scales share no grid of
+// pixels.
 double WaylandPlatform::deviceScale() const
 {
     auto outputs = m_connection->outputs();
-    return outputs.empty() ? 1.0 : double(outputs.front()->scale);
+    return outputs.empty() ? 1.0 : wl::pixelsPerPoint(*outputs.front());
 }
 
 std::unique_ptr<core::OverlayWindow> WaylandPlatform::createOverlayWindow(const core::Rect& frame, core::TavelinView& view)
@@ -189,7 +191,18 @@ core::ImageRef WaylandPlatform::captureWindow(uint32_t, const core::Rect& rect)
     if (region.isEmpty())
         return nullptr;
     std::string failure;
-    auto image = capture::copyOutput(*m_connection, out->output, failure, &region);
+    QImage image;
+    if (out->transform == 0) {
+        image = capture::copyOutput(*m_connection, out->output, failure, &region);
+    } else {
+        // Compositors place a region of a turned output wrongly (wlroots and Hyprland alike): the
+        // whole output, upright, and our own cut of it.
+        image = capture::copyOutput(*m_connection, out->output, failure);
+        double s = image.isNull() ? 0 : image.width() / on.width;
+        QRectF cut(region.x() * s, region.y() * s, region.width() * s, region.height() * s);
+        if (!image.isNull())
+            image = image.copy(cut.toRect());
+    }
     if (image.isNull())
         reportProblem(failure);
     return shared::image::makeImage(std::move(image));

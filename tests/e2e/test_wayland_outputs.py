@@ -1,12 +1,14 @@
 """Outputs changing under the grid on a layer-shell compositor (headless sway): an output resized,
 one added, and (on a sway nested in the headless one, whose outputs are windows) one unplugged while
-the grid is on it; the grid re-fitted each time as grim shows it."""
+the grid is on it; the grid re-fitted each time as grim shows it. A turned output is shot upright, and
+at a fractional scale positions are still the output's pixels."""
 
 import json
+import os
 import unittest
 
-from harness import BAND_ALPHA, SCREEN, TOP_INSET, wait_until
-from pixels import near, over
+from harness import BAND_ALPHA, CELL, GRID_TOP, LEFT_BAND, SCREEN, TOP_INSET, wait_until
+from pixels import Image, differing, luma, near, over
 from wayland_harness import NestedSwaySession, WaylandTestCase
 
 
@@ -54,6 +56,38 @@ class WaylandOutputs(OutputReading, WaylandTestCase):
         self.session.ok("screen", "HEADLESS-1")
         self.wait(lambda: self.bands_reach(*SCREEN, "HEADLESS-1"), "the grid back on the first output")
         self.assertEqual(self.state_frame(), {"x": 0, "y": 0, "width": SCREEN[0], "height": SCREEN[1]})
+
+    def test_a_turned_output_is_shot_upright(self):
+        self.addCleanup(self.session.swaymsg, "output", "HEADLESS-1", "transform", "normal")
+        # The compositor copies an output's pixels as the device holds them: a quarter turn, and one
+        # flipped as well.
+        for transform in ("90", "flipped-270"):
+            self.session.swaymsg("output", "HEADLESS-1", "transform", transform)
+            self.wait(lambda: self.bands_reach(SCREEN[1], SCREEN[0]), f"the grid over the output turned {transform}")
+            # The cursor, drawn into captures, in the bottom right corner where the grid adds nothing.
+            self.session.pointer("move", SCREEN[0] - 1, SCREEN[1] - 1)
+            path = os.path.join(self.session.home, f"turned-{transform}.png")
+            self.session.ok("shot", path)
+            self.wait(self.session.grid_drawn, "the grid back after the shot")
+            shot, screen = Image.from_png(path), self.session.screen()
+            self.assertEqual((shot.width, shot.height), (SCREEN[1], SCREEN[0]), transform)
+            self.assertEqual(differing(shot.rows(), screen.rows()), 0, transform)
+
+    def test_positions_are_the_outputs_pixels_at_a_fractional_scale(self):
+        self.addCleanup(self.session.swaymsg, "output", "HEADLESS-1", "scale", "1")
+        # 960 x 600 points on 1440 x 900 pixels, where wl_output announces a scale of 2.
+        self.session.swaymsg("output", "HEADLESS-1", "scale", "1.5")
+        self.wait(lambda: json.loads(self.session.ok("state", "--json"))["scale"] == 1.5, "the scale taken")
+        self.assertEqual(self.state_frame(), {"x": 0, "y": 0, "width": SCREEN[0], "height": SCREEN[1]})
+        c4 = json.loads(self.session.ok("cell", "C4", "--rect", "--json"))
+        self.assertEqual(c4, {"cell": "C4", "x": (LEFT_BAND + 2 * CELL) * 3 // 2, "y": (GRID_TOP + 3 * CELL) * 3 // 2,
+                              "width": CELL * 3 // 2, "height": CELL * 3 // 2})
+        centre = self.session.ok("cell", "C4").split()
+        self.assertEqual(self.session.ok("at", *centre), "C4\n")
+        # C4's left line is where grim sees it.
+        row = self.session.screen().rows(c4["x"] - 8, int(centre[1]), 17, 1)[0]
+        brightest = max(range(17), key=lambda i: luma(row[i]))
+        self.assertLessEqual(abs(brightest - 8), 1, row)
 
 
 class UnpluggedOutput(OutputReading, WaylandTestCase):

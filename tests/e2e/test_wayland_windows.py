@@ -74,15 +74,19 @@ class FollowOnSway(WaylandTestCase):
         self.assertIn("target: window", self.session.cli("state")[1])
 
     def test_a_shot_is_the_windows_part_of_the_screen_with_its_grid(self):
-        self.sway(f"[con_id={self.con}] floating enable, resize set 600 400, move position 300 200")
-        self.follow((300, 200, 600, 400))
-        path = os.path.join(self.session.home, "window.png")
-        self.session.ok("shot", path)
-        wait_laid_on(self.session, (300, 200, 600, 400), "back after the shot")
-        seen = self.session.run(["grim", "-g", "300,200 600x400", "-t", "png", "-"], check=True).stdout
-        shot, screen = Image.from_png(path), Image.from_png(seen)
-        self.assertEqual((shot.width, shot.height), (600, 400))
-        self.assertEqual(differing(shot.rows(), screen.rows()), 0)
+        self.addCleanup(self.sway, "output HEADLESS-1 transform normal")
+        # Upright on a turned output too, whose pixels the compositor copies as the device holds them.
+        for transform, x in (("normal", 300), ("270", 200)):
+            self.sway(f"output HEADLESS-1 transform {transform}")
+            self.sway(f"[con_id={self.con}] floating enable, resize set 600 400, move position {x} 200")
+            self.follow((x, 200, 600, 400))
+            path = os.path.join(self.session.home, f"window-{transform}.png")
+            self.session.ok("shot", path)
+            wait_laid_on(self.session, (x, 200, 600, 400), "back after the shot")
+            seen = self.session.run(["grim", "-g", f"{x},200 600x400", "-t", "png", "-"], check=True).stdout
+            shot, screen = Image.from_png(path), Image.from_png(seen)
+            self.assertEqual((shot.width, shot.height), (600, 400), transform)
+            self.assertEqual(differing(shot.rows(), screen.rows()), 0, transform)
 
     def test_follow_refuses_an_id_sway_does_not_show(self):
         code, _, err = self.session.cli("follow", "999999")

@@ -7,6 +7,8 @@
 
 #include <wayland-client.h>
 
+#include <QTransform>
+
 #include <chrono>
 #include <cstdint>
 #include <cstring>
@@ -88,6 +90,18 @@ QImage toImage(const uint8_t* pixels, const Frame& f)
     return image;
 }
 
+// The frame as the layout shows it. The compositor copies the output's pixels as they go to the
+// device, which wl_output.transform turned against the layout (quarter turns counter-clockwise,
+// flipped around the vertical axis first for 4 to 7): undone here, the flip last.
+QImage upright(QImage image, int transform)
+{
+    if (transform & 3)
+        image = image.transformed(QTransform().rotate(90 * (transform & 3)));
+    if (transform & 4)
+        image = std::move(image).mirrored(true, false);
+    return image;
+}
+
 // The shared memory the compositor copies into, unmapped and closed when it goes.
 struct Memory {
     int fd = -1;
@@ -159,9 +173,11 @@ QImage copyOutput(wl::WaylandConnection& connection, wl_output* output, std::str
         wl_buffer_destroy(buffer);
     wl_display_flush(display);
     wl_event_queue_destroy(queue);
-    if (!image.isNull())
-        failure.clear();
-    return image;
+    if (image.isNull())
+        return image;
+    failure.clear();
+    auto* described = connection.outputFor(output);
+    return upright(std::move(image), described ? described->transform : 0);
 }
 
 }

@@ -32,11 +32,13 @@ void onGlobal(void* data, wl_registry*, uint32_t name, const char* interface, ui
 void onGlobalRemove(void* data, wl_registry*, uint32_t name) { self(data).globalRemoved(name); }
 const wl_registry_listener registryListener = { onGlobal, onGlobalRemove };
 
-void onGeometry(void* data, wl_output* o, int32_t x, int32_t y, int32_t, int32_t, int32_t, const char*, const char*, int32_t)
+void onGeometry(void* data, wl_output* o, int32_t x, int32_t y, int32_t, int32_t, int32_t, const char*, const char*,
+    int32_t transform)
 {
     if (auto* out = self(data).outputFor(o)) {
         out->x = x;
         out->y = y;
+        out->transform = transform;
     }
 }
 void onMode(void* data, wl_output* o, uint32_t flags, int32_t width, int32_t height, int32_t)
@@ -215,7 +217,21 @@ core::Rect pointFrame(const Output& out)
 {
     if (out.logicalWidth > 0 && out.logicalHeight > 0)
         return { double(out.logicalX), double(out.logicalY), double(out.logicalWidth), double(out.logicalHeight) };
-    return { double(out.x), double(out.y), double(out.pixelWidth) / out.scale, double(out.pixelHeight) / out.scale };
+    auto pixels = layoutPixels(out);
+    return { double(out.x), double(out.y), pixels.width / out.scale, pixels.height / out.scale };
+}
+
+// wl_output.transform: the odd values are the quarter turns, flipped or not.
+core::Size layoutPixels(const Output& out)
+{
+    bool turned = out.transform & 1;
+    return { double(turned ? out.pixelHeight : out.pixelWidth), double(turned ? out.pixelWidth : out.pixelHeight) };
+}
+
+double pixelsPerPoint(const Output& out)
+{
+    double points = pointFrame(out).width;
+    return points > 0 ? layoutPixels(out).width / points : double(out.scale);
 }
 
 const Output* WaylandConnection::outputAt(const core::Rect& frame) const

@@ -38,13 +38,19 @@ struct Output {
     std::string name;
     int x = 0, y = 0;
     int pixelWidth = 0, pixelHeight = 0;
-    int scale = 1;
+    int scale = 1;        // wl_output's whole-number scale: the buffer scale our surfaces draw at
+    int transform = 0;    // wl_output's transform: 90 and 270 (and flipped) stand the pixels on their side
     int logicalX = 0, logicalY = 0, logicalWidth = 0, logicalHeight = 0; // 0 × 0: not told
     bool done = false;
 };
 
 // Its rectangle in the compositor's space, in points.
 core::Rect pointFrame(const Output& output);
+// Its pixel size the way the layout has it, a turned output's width and height swapped.
+core::Size layoutPixels(const Output& output);
+// Its pixels per point, fractional where the compositor scales by 1.25 or 1.5 (wl_output then
+// announces the next whole number).
+double pixelsPerPoint(const Output& output);
 
 class WaylandConnection : public QObject {
     Q_OBJECT
