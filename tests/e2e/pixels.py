@@ -9,6 +9,11 @@ def luma(pixel):
     return sum(pixel) / 3
 
 
+def warmth(pixel):
+    """How much redder than blue: 0 for white and grey, above it for the orange and red lines."""
+    return pixel[0] - pixel[2]
+
+
 def near(a, b, tolerance=3):
     """Grey levels, or pixels channel by channel, equal but for rounding."""
     if isinstance(a, (int, float)):

@@ -8,22 +8,15 @@ import unittest
 
 from gridlines import C4_BOX
 from harness import CELL, GRID_TOP, LEFT_BAND, SCREEN, TAVELIN, DesktopTestCase, wait_until
-from pixels import ink, line_centres
+from pixels import ink, line_centres, warmth
 from remote import ok, state, tavelin
 
-BAND_SPOT, CLEAR_SPOT = (40, 30), (40, 10)   # in the top band, and in the strip above it
 SCAN_Y = GRID_TOP + 3 * CELL + 20            # through the middle of row 4
 
-
-def warmth(pixel):
-    return pixel[0] - pixel[2]
 
 
 class CommandsTest(DesktopTestCase):
     desktop_options = {"tray_watcher": True}
-
-    def grid_shown(self):
-        return self.desktop.pixel(*BAND_SPOT) != self.desktop.pixel(*CLEAR_SPOT)
 
     def c4_ink(self):
         return ink(self.desktop.root_pixels(*C4_BOX))
@@ -46,11 +39,11 @@ class CommandsTest(DesktopTestCase):
 
     def test_grid_labels_adjust_color_and_size_change_what_the_screen_shows(self):
         ok(self.desktop, "grid", "off")
-        wait_until(lambda: self.desktop.overlay_id() is None and not self.grid_shown(), what="grid hidden")
+        wait_until(lambda: self.desktop.overlay_id() is None and not self.desktop.grid_drawn(), what="grid hidden")
         ok(self.desktop, "grid", "off")
         self.assertFalse(state(self.desktop)["visible"], "off twice stays off")
         ok(self.desktop, "grid", "toggle")
-        wait_until(lambda: self.desktop.overlay_id() and self.grid_shown(), what="grid shown again")
+        wait_until(lambda: self.desktop.overlay_id() and self.desktop.grid_drawn(), what="grid shown again")
         ok(self.desktop, "grid", "on")
         self.assertTrue(state(self.desktop)["visible"])
 

@@ -11,7 +11,7 @@ import unittest
 
 from harness import (ADJUST_MODE, CELL_LABELS, FULL_SCREEN, GRID_TOP, SCREENSHOT, SELECT_WINDOW, TAVELIN, TOGGLE_GRID,
                      TRAYBUS, DesktopTestCase, end, wait_until)
-from pixels import off_background
+from pixels import off_background, warmth
 
 # Rows: (title, enabled, carries a check mark), or None for a separator.
 SEP, PLAIN, HEADING, MARKED = None, (True, False), (False, False), (True, True)
@@ -38,9 +38,6 @@ def line_columns(img):
     """x of the pixels on the scan line, right of the left band, that differ from the cells' background."""
     return [30 + i for i in off_background(img.rows(30, SCAN_Y, img.width - 30, 1)[0])]
 
-
-def warmth(pixel):
-    return pixel[0] - pixel[2]
 
 
 class TrayCase(DesktopTestCase):

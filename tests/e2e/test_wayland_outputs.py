@@ -7,15 +7,12 @@ import json
 import os
 import unittest
 
-from harness import BAND_ALPHA, CELL, GRID_TOP, LEFT_BAND, SCREEN, TOP_INSET, wait_until
+from harness import BAND_ALPHA, CELL, GRID_TOP, LEFT_BAND, SCREEN, TOP_INSET
 from pixels import Image, differing, luma, near, over
 from wayland_harness import NestedSwaySession, WaylandTestCase
 
 
 class OutputReading:
-    def wait(self, predicate, what):
-        return wait_until(predicate, timeout=15, interval=0.2, what=what)
-
     def state_frame(self):
         return json.loads(self.session.ok("state", "--json"))["frame"]
 

@@ -278,5 +278,5 @@ class WaylandTestCase(unittest.TestCase):
         """What a test class adds to its session before its tests."""
 
     @staticmethod
-    def wait(predicate, what, timeout=10):
+    def wait(predicate, what, timeout=15):
         return wait_until(predicate, timeout=timeout, interval=0.2, what=what)

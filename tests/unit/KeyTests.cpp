@@ -41,5 +41,4 @@ TEST(Shortcuts, QueuedCommandsAfterTheDelegateIsGoneDoNothing)
     l.app->shortcuts().handleKeyEvent(key(ShortcutKey::g));
     l.app.reset();
     l.platform.runPosted(); // must not touch the destroyed delegate
-    SUCCEED();
 }
