@@ -71,7 +71,7 @@ class WaylandOutputs(OutputReading, WaylandTestCase):
             self.assertEqual(differing(shot.rows(), screen.rows()), 0, transform)
 
     def test_positions_are_the_outputs_pixels_at_a_fractional_scale(self):
-        self.addCleanup(self.session.swaymsg, "output", "HEADLESS-1", "scale", "1")
+        self.addCleanup(self.session.swaymsg, "output", "HEADLESS-1", "resolution", f"{SCREEN[0]}x{SCREEN[1]}", "scale", "1")
         # 960 x 600 points on 1440 x 900 pixels, where wl_output announces a scale of 2.
         self.session.swaymsg("output", "HEADLESS-1", "scale", "1.5")
         self.wait(lambda: json.loads(self.session.ok("state", "--json"))["scale"] == 1.5, "the scale taken")
@@ -85,6 +85,11 @@ class WaylandOutputs(OutputReading, WaylandTestCase):
         row = self.session.screen().rows(c4["x"] - 8, int(centre[1]), 17, 1)[0]
         brightest = max(range(17), key=lambda i: luma(row[i]))
         self.assertLessEqual(abs(brightest - 8), 1, row)
+
+        # sway rounds 800 / 3 down to 266 points; the 200 points of 600 pixels tell the scale.
+        self.session.swaymsg("output", "HEADLESS-1", "resolution", "800x600", "scale", "3")
+        self.wait(lambda: json.loads(self.session.ok("state", "--json"))["scale"] == 3, "the scale of 3 taken")
+        self.assertEqual(self.state_frame(), {"x": 0, "y": 0, "width": 798, "height": 600})
 
 
 class UnpluggedOutput(OutputReading, WaylandTestCase):

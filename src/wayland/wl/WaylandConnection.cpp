@@ -228,10 +228,15 @@ core::Size layoutPixels(const Output& out)
     return { double(turned ? out.pixelHeight : out.pixelWidth), double(turned ? out.pixelWidth : out.pixelHeight) };
 }
 
+// Compositors round the points down (wlroots: 800 pixels at scale 3 are 266 points): each side's
+// ratio is then at most a little above the scale, and the smaller one is nearer.
 double pixelsPerPoint(const Output& out)
 {
-    double points = pointFrame(out).width;
-    return points > 0 ? layoutPixels(out).width / points : double(out.scale);
+    auto points = pointFrame(out);
+    auto pixels = layoutPixels(out);
+    if (points.width <= 0 || points.height <= 0)
+        return double(out.scale);
+    return std::min(pixels.width / points.width, pixels.height / points.height);
 }
 
 const Output* WaylandConnection::outputAt(const core::Rect& frame) const
