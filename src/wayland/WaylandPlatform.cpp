@@ -198,10 +198,10 @@ core::ImageRef WaylandPlatform::captureWindow(uint32_t, const core::Rect& rect)
         // Compositors place a region of a turned output wrongly (wlroots and Hyprland alike): the
         // whole output, upright, and our own cut of it.
         image = capture::copyOutput(*m_connection, out->output, failure);
-        double s = image.isNull() ? 0 : image.width() / on.width;
-        QRectF cut(region.x() * s, region.y() * s, region.width() * s, region.height() * s);
-        if (!image.isNull())
-            image = image.copy(cut.toRect());
+        if (!image.isNull()) {
+            double s = image.width() / on.width;
+            image = image.copy(QRectF(region.x() * s, region.y() * s, region.width() * s, region.height() * s).toRect());
+        }
     }
     if (image.isNull())
         reportProblem(failure);
