@@ -124,8 +124,23 @@ core::WindowRecord recordOf(const windows::Window& w)
     record.shown = w.shown;
     return record;
 }
+
+// The part of a window on the output that holds most of it. The grid is a layer surface on one
+// output: over a window past an edge or across two it lies where the window is seen there, and
+// its cells and shots with it.
+core::Rect onItsOutput(const core::Rect& frame, const std::vector<const wl::Output*>& outputs)
+{
+    core::Rect best { frame.x, frame.y, 0, 0 };
+    for (auto* out : outputs) {
+        auto part = frame.intersected(wl::pointFrame(*out));
+        if (part.width * part.height > best.width * best.height)
+            best = part;
+    }
+    return best.isEmpty() ? frame : best;
+}
 }
 
+// Whole frames, for the pick: a press on any part of a window names it.
 std::vector<core::WindowRecord> WaylandPlatform::visibleWindows()
 {
     std::vector<core::WindowRecord> records;
@@ -139,7 +154,11 @@ std::vector<core::WindowRecord> WaylandPlatform::visibleWindows()
 std::optional<core::WindowRecord> WaylandPlatform::windowRecord(uint32_t id)
 {
     auto w = m_windows ? m_windows->window(id) : std::nullopt;
-    return w ? std::optional(recordOf(*w)) : std::nullopt;
+    if (!w)
+        return std::nullopt;
+    auto record = recordOf(*w);
+    record.bounds = onItsOutput(w->frame, m_connection->outputs());
+    return record;
 }
 
 // Our layer surfaces are no windows in any compositor's list.

@@ -136,14 +136,16 @@ class McpTest(DesktopTestCase):
 
     def test_bad_arguments_are_tool_errors_an_unknown_tool_a_protocol_error_and_set_grid_works(self):
         self.assertIn("20 to 400", self.refused("set_grid", cell_width=5))
-        self.assertIn("mauve", self.refused("set_grid", color="mauve"))
-        self.assertEqual(state(self.desktop)["cellWidth"], 80, "a refused change changes nothing")
+        # A refusal changes nothing, the good arguments beside the bad one included.
+        self.assertIn("mauve", self.refused("set_grid", cell_width=40, color="mauve"))
+        self.assertIn('no screen named "nowhere"', self.refused("set_grid", color="red", screen="nowhere"))
+        self.assertIn("is not a viewable top-level window", self.refused("set_grid", window=0x7ffffff, cell_width=40, labels=True))
+        self.assertEqual([state(self.desktop)[k] for k in ("cellWidth", "color", "labels")], [80, "White", False])
         self.assertIn("unknown argument", self.refused("get_grid", colour="red"))
         self.assertIn("position", self.refused("cell_to_point", cell="C4", position="middle"))
         self.assertIn("whole", self.refused("point_to_cell", x="ten", y=3))
         self.assertIn("max_width", self.refused("screenshot", max_width=2))
         self.assertIn("window id", self.refused("set_grid", window=-4))
-        self.assertIn("is not a viewable top-level window", self.refused("set_grid", window=0x7ffffff))
         unknown = self.call("draw_on_screen")
         self.assertEqual(unknown["protocolError"]["code"], -32602)
         self.assertTrue(self.result("get_grid")["visible"], "the server goes on")

@@ -1,8 +1,8 @@
 """Following a window on sway: `tavelin follow` with a con_id lays the grid on the window's frame,
 and the grid keeps to it as swaymsg moves, resizes, floats, fullscreens, sends it to another
 workspace or into the scratchpad (the grid leaves with it, and shots are refused, until it shows
-again) and closes it; a shot then is the window's part of the screen with its grid. Read back with
-grim."""
+again) and closes it; a shot then is the window's part of the screen with its grid, on a turned
+output too, and of a window past the output's edge the part that shows. Read back with grim."""
 
 import os
 import unittest
@@ -87,6 +87,18 @@ class FollowOnSway(WaylandTestCase):
             shot, screen = Image.from_png(path), Image.from_png(seen)
             self.assertEqual((shot.width, shot.height), (600, 400), transform)
             self.assertEqual(differing(shot.rows(), screen.rows()), 0, transform)
+
+    def test_past_the_outputs_edge_the_grid_and_the_shot_keep_to_what_shows(self):
+        self.sway(f"[con_id={self.con}] floating enable, resize set 600 400, move position 1100 200")
+        shown = (1100, 200, SCREEN[0] - 1100, 400)
+        self.follow(shown)
+        path = os.path.join(self.session.home, "past-the-edge.png")
+        self.session.ok("shot", path)
+        wait_laid_on(self.session, shown, "back after the shot")
+        seen = self.session.run(["grim", "-g", f"1100,200 {shown[2]}x400", "-t", "png", "-"], check=True).stdout
+        shot, screen = Image.from_png(path), Image.from_png(seen)
+        self.assertEqual((shot.width, shot.height), shown[2:])
+        self.assertEqual(differing(shot.rows(), screen.rows()), 0)
 
     def test_follow_refuses_an_id_sway_does_not_show(self):
         code, _, err = self.session.cli("follow", "999999")

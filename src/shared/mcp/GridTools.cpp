@@ -1,11 +1,13 @@
 // Carrying out the MCP tools: checked arguments, one bus call each, answers as structured results.
 #include "shared/mcp/GridTools.h"
 
+#include "core/CommandSet.h"
 #include "shared/cli/Output.h"
 #include "shared/xdg/UserDirs.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
+#include <QDBusArgument>
 #include <QDBusError>
 #include <QDir>
 #include <QFile>
@@ -14,6 +16,7 @@
 #include <QProcess>
 #include <QThread>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -206,15 +209,17 @@ ToolResult GridTools::screenshot(const QJsonObject& arguments)
     if (!image.loadFromData(png, "PNG"))
         return toolError("the screenshot Tavelin took is not a PNG image");
     auto frame = cli::dictionary(state.value("frame"));
-    double imageScale = 1;
     if (!maxWidth.isUndefined() && image.width() > maxWidth.toInt()) {
         image = image.scaledToWidth(maxWidth.toInt(), Qt::SmoothTransformation);
-        imageScale = double(image.width()) / frame.value("width").toDouble();
         png.clear();
         QBuffer buffer(&png);
         buffer.open(QIODevice::WriteOnly);
         image.save(&buffer, "PNG");
     }
+    // Below 1 where max_width shrank it; on Wayland also where the grid's output counts its pixels
+    // otherwise than the first output, whose pixels positions are in.
+    double frameWidth = frame.value("width").toDouble();
+    double imageScale = frameWidth > 0 ? image.width() / frameWidth : 1;
     double scale = state.value("scale").toDouble();
     QJsonObject geometry {
         { "image", QJsonObject { { "width", image.width() }, { "height", image.height() }, { "scale", imageScale } } },
@@ -267,6 +272,18 @@ ToolResult GridTools::pointToCell(const QJsonObject& arguments)
     return structured(object);
 }
 
+// As the running Tavelin finds a screen: by its name, in any letter case.
+bool GridTools::hasScreen(const QString& name)
+{
+    auto reply = call("Screens");
+    if (!std::holds_alternative<QVariant>(reply))
+        return true; // let the call itself say what is wrong
+    for (auto& screen : qdbus_cast<QList<QVariantMap>>(std::get<QVariant>(reply).value<QDBusArgument>()))
+        if (screen.value("name").toString().compare(name, Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
 ToolResult GridTools::setGrid(const QJsonObject& a)
 {
     if (auto unknown = unknownKey(a, { "visible", "labels", "cell_width", "cell_height", "color", "screen", "window", "full_screen" }))
@@ -288,29 +305,44 @@ ToolResult GridTools::setGrid(const QJsonObject& a)
     if (a.contains("window") && a.value("full_screen").toBool())
         return toolError("give window or full_screen, not both");
 
-    // The arguments the running Tavelin checks itself come first, so a refusal leaves the rest undone.
-    std::vector<std::pair<const char*, QVariantList>> steps;
+    // A refusal leaves everything as it was. A step the running Tavelin will refuse, by the rules it
+    // checks, goes alone, to be refused in its own words; else following a window, the one step
+    // nothing here can foretell, goes first.
+    struct Step {
+        const char* method;
+        QVariantList arguments;
+        bool refused = false;
+    };
+    std::vector<Step> steps;
+    if (a.contains("window"))
+        steps.push_back({ "Follow", { QVariant::fromValue(uint(a.value("window").toDouble())) } });
     if (a.contains("cell_width") || a.contains("cell_height")) {
         auto now = call("State");
         auto current = std::holds_alternative<QVariant>(now) ? cli::dictionary(std::get<QVariant>(now)) : QVariantMap();
         double width = a.value("cell_width").toDouble(a.contains("cell_height") ? current.value("cellWidth").toDouble() : 0);
         double height = a.value("cell_height").toDouble(width);
-        steps.push_back({ "Size", { width, height } });
+        steps.push_back({ "Size", { width, height }, !core::isCellSize(width) || !core::isCellSize(height) });
     }
-    if (a.contains("color"))
-        steps.push_back({ "Color", { a.value("color").toString() } });
-    if (a.contains("screen"))
-        steps.push_back({ "Screen", { a.value("screen").toString() } });
-    if (a.contains("window"))
-        steps.push_back({ "Follow", { QVariant::fromValue(uint(a.value("window").toDouble())) } });
+    if (a.contains("color")) {
+        auto name = a.value("color").toString();
+        steps.push_back({ "Color", { name }, !core::gridColorNamed(name.toStdString()) });
+    }
+    if (a.contains("screen")) {
+        auto name = a.value("screen").toString();
+        steps.push_back({ "Screen", { name }, !hasScreen(name) });
+    }
     if (a.value("full_screen").toBool())
         steps.push_back({ "FullScreen", {} });
     if (a.contains("visible"))
         steps.push_back({ "Grid", { onOff(a.value("visible").toBool()) } });
     if (a.contains("labels"))
         steps.push_back({ "Labels", { onOff(a.value("labels").toBool()) } });
-    for (auto& [method, arguments] : steps) {
-        if (auto problem = call(method, arguments); std::holds_alternative<QString>(problem))
+    if (auto refused = std::find_if(steps.begin(), steps.end(), [](auto& step) { return step.refused; }); refused != steps.end()) {
+        Step alone = *refused;
+        steps = { alone };
+    }
+    for (auto& step : steps) {
+        if (auto problem = call(step.method, step.arguments); std::holds_alternative<QString>(problem))
             return toolError(std::get<QString>(problem));
     }
     return stateResult();
