@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -184,9 +185,10 @@ Outcome<> CommandSet::size(double width, double height)
 {
     for (double side : { width, height }) {
         if (!isCellSize(side)) {
+            // Shortest exact form: 400.0000001 is not shown as 400.
             char shown[32];
-            std::snprintf(shown, sizeof shown, "%g", side);
-            return badArgument(outsideCellSizes(shown));
+            auto end = std::to_chars(shown, shown + sizeof shown, side).ptr;
+            return badArgument(outsideCellSizes(std::string_view(shown, size_t(end - shown))));
         }
     }
     m_app.setCellSize(width, height);

@@ -72,3 +72,11 @@ TEST(CommandSet, TheStateIsToldOnceATurnAndOnlyWhenItChanged)
     s.platform.runPosted();
     EXPECT_EQ(told.size(), 1u) << "a write of the same value changes nothing";
 }
+
+TEST(CommandSet, ARefusedSizeIsShownExactly)
+{
+    Scripted s;
+    EXPECT_EQ(s.commands.size(80, 400.0000001).error().message, "400.0000001 is outside 20 to 400 points");
+    EXPECT_EQ(s.commands.size(5, 80).error().message, "5 is outside 20 to 400 points");
+    EXPECT_EQ(s.app->gridState().cellWidth(), 80);
+}

@@ -62,6 +62,8 @@ TEST(McpServer, MalformedRequestsGetJsonRpcErrorsAndToolFailuresAreResults)
     Session s;
     EXPECT_EQ(s.errorCode("{not json"), -32700);
     EXPECT_EQ(s.errorCode("[1,2]"), -32600);
+    EXPECT_EQ(s.errorCode(R"("hello")"), -32600);
+    EXPECT_EQ(s.errorCode("[1,"), -32700);
     EXPECT_EQ(s.errorCode(R"({"jsonrpc":"1.0","id":1,"method":"ping"})"), -32600);
     EXPECT_EQ(s.errorCode(R"({"jsonrpc":"2.0","id":{},"method":"ping"})"), -32600);
     EXPECT_EQ(s.errorCode(R"({"jsonrpc":"2.0","id":1,"method":"resources/list"})"), -32601);

@@ -39,7 +39,8 @@ std::optional<QString> unknownKey(const QJsonObject& arguments, const QStringLis
 {
     for (auto it = arguments.begin(); it != arguments.end(); ++it) {
         if (!allowed.contains(it.key()))
-            return "unknown argument \"" + it.key() + "\" (expected: " + allowed.join(", ") + ")";
+            return "unknown argument \"" + it.key() + "\" ("
+                + (allowed.isEmpty() ? QStringLiteral("this tool takes none") : "expected: " + allowed.join(", ")) + ")";
     }
     return std::nullopt;
 }
@@ -202,7 +203,7 @@ ToolResult GridTools::screenshot(const QJsonObject& arguments)
     if (!wasVisible)
         call("Grid", { onOff(false) });
     if (auto* problem = std::get_if<QString>(&shot))
-        return toolError("no screenshot: " + *problem);
+        return toolError(*problem);
 
     auto png = std::get<QVariant>(shot).toByteArray();
     QImage image;

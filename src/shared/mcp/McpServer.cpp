@@ -1,6 +1,7 @@
 // The protocol side of the MCP server: framing, the handshake, listing and calling tools.
 #include "shared/mcp/McpServer.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 
 #include <cstdio>
@@ -43,6 +44,9 @@ std::optional<QByteArray> McpServer::handleLine(const QByteArray& line)
         return std::nullopt;
     QJsonParseError parse {};
     auto document = QJsonDocument::fromJson(line, &parse);
+    // Qt reads only objects and arrays at the top: a lone string or number is JSON all the same.
+    if (parse.error != QJsonParseError::NoError && QJsonDocument::fromJson("[" + line + "]").array().size() == 1)
+        return errorReply(QJsonValue::Null, invalidRequest, "a message is one JSON object");
     if (parse.error != QJsonParseError::NoError)
         return errorReply(QJsonValue::Null, parseError, "not JSON: " + parse.errorString());
     if (!document.isObject())
