@@ -146,6 +146,7 @@ class McpTest(DesktopTestCase):
         self.assertIn("whole", self.refused("point_to_cell", x="ten", y=3))
         self.assertIn("max_width", self.refused("screenshot", max_width=2))
         self.assertIn("window id", self.refused("set_grid", window=-4))
+        self.assertIn("not both", self.refused("set_grid", window=1, screen="screen"))
         unknown = self.call("draw_on_screen")
         self.assertEqual(unknown["protocolError"]["code"], -32602)
         self.assertTrue(self.result("get_grid")["visible"], "the server goes on")

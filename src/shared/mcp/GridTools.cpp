@@ -303,8 +303,9 @@ ToolResult GridTools::setGrid(const QJsonObject& a)
     }
     if (a.contains("window") && (!isWhole(a.value("window")) || a.value("window").toDouble() < 1 || a.value("window").toDouble() > 0xFFFFFFFF))
         return toolError("window is a window id (a positive whole number)");
-    if (a.contains("window") && a.value("full_screen").toBool())
-        return toolError("give window or full_screen, not both");
+    // A screen puts the grid over it, full screen: no window to follow then.
+    if (a.contains("window") && (a.value("full_screen").toBool() || a.contains("screen")))
+        return toolError(QStringLiteral("give window or ") + (a.contains("screen") ? "screen" : "full_screen") + ", not both");
 
     // A refusal leaves everything as it was. A step the running Tavelin will refuse, by the rules it
     // checks, goes alone, to be refused in its own words; else following a window, the one step
