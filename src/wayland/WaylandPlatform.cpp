@@ -218,7 +218,7 @@ core::ImageRef WaylandPlatform::captureWindow(uint32_t, const core::Rect& rect)
         // whole output, upright, and our own cut of it.
         image = capture::copyOutput(*m_connection, out->output, failure);
         if (!image.isNull()) {
-            double s = image.width() / on.width;
+            double s = wl::pixelsPerPoint(*out);
             image = image.copy(QRectF(region.x() * s, region.y() * s, region.width() * s, region.height() * s).toRect());
         }
     }

@@ -13,8 +13,11 @@ from wayland_harness import NestedSwaySession, WaylandTestCase
 
 
 class OutputReading:
+    def state(self):
+        return json.loads(self.session.ok("state", "--json"))
+
     def state_frame(self):
-        return json.loads(self.session.ok("state", "--json"))["frame"]
+        return self.state()["frame"]
 
     def bands_reach(self, width, height, output=None):
         """The top band runs to the right edge and the left band to the bottom edge of a
@@ -74,7 +77,7 @@ class WaylandOutputs(OutputReading, WaylandTestCase):
         self.addCleanup(self.session.swaymsg, "output", "HEADLESS-1", "resolution", f"{SCREEN[0]}x{SCREEN[1]}", "scale", "1")
         # 960 x 600 points on 1440 x 900 pixels, where wl_output announces a scale of 2.
         self.session.swaymsg("output", "HEADLESS-1", "scale", "1.5")
-        self.wait(lambda: json.loads(self.session.ok("state", "--json"))["scale"] == 1.5, "the scale taken")
+        self.wait(lambda: self.state()["scale"] == 1.5, "the scale taken")
         self.assertEqual(self.state_frame(), {"x": 0, "y": 0, "width": SCREEN[0], "height": SCREEN[1]})
         c4 = json.loads(self.session.ok("cell", "C4", "--rect", "--json"))
         self.assertEqual(c4, {"cell": "C4", "x": (LEFT_BAND + 2 * CELL) * 3 // 2, "y": (GRID_TOP + 3 * CELL) * 3 // 2,
@@ -88,7 +91,7 @@ class WaylandOutputs(OutputReading, WaylandTestCase):
 
         # sway rounds 800 / 3 down to 266 points; the 200 points of 600 pixels tell the scale.
         self.session.swaymsg("output", "HEADLESS-1", "resolution", "800x600", "scale", "3")
-        self.wait(lambda: json.loads(self.session.ok("state", "--json"))["scale"] == 3, "the scale of 3 taken")
+        self.wait(lambda: self.state()["scale"] == 3, "the scale of 3 taken")
         self.assertEqual(self.state_frame(), {"x": 0, "y": 0, "width": 798, "height": 600})
 
 

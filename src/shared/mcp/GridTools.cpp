@@ -7,7 +7,6 @@
 
 #include <QBuffer>
 #include <QCoreApplication>
-#include <QDBusArgument>
 #include <QDBusError>
 #include <QDir>
 #include <QFile>
@@ -273,18 +272,6 @@ ToolResult GridTools::pointToCell(const QJsonObject& arguments)
     return structured(object);
 }
 
-// As the running Tavelin finds a screen: by its name, in any letter case.
-bool GridTools::hasScreen(const QString& name)
-{
-    auto reply = call("Screens");
-    if (!std::holds_alternative<QVariant>(reply))
-        return true; // let the call itself say what is wrong
-    for (auto& screen : qdbus_cast<QList<QVariantMap>>(std::get<QVariant>(reply).value<QDBusArgument>()))
-        if (screen.value("name").toString().compare(name, Qt::CaseInsensitive) == 0)
-            return true;
-    return false;
-}
-
 ToolResult GridTools::setGrid(const QJsonObject& a)
 {
     if (auto unknown = unknownKey(a, { "visible", "labels", "cell_width", "cell_height", "color", "screen", "window", "full_screen" }))
@@ -307,9 +294,9 @@ ToolResult GridTools::setGrid(const QJsonObject& a)
     if (a.contains("window") && (a.value("full_screen").toBool() || a.contains("screen")))
         return toolError(QStringLiteral("give window or ") + (a.contains("screen") ? "screen" : "full_screen") + ", not both");
 
-    // A refusal leaves everything as it was. A step the running Tavelin will refuse, by the rules it
-    // checks, goes alone, to be refused in its own words; else following a window, the one step
-    // nothing here can foretell, goes first.
+    // A refusal leaves everything as it was. A size or colour the running Tavelin will refuse, by the
+    // rules it checks, goes alone, to be refused in its own words; else the window or the screen, which
+    // only it can tell, goes first.
     struct Step {
         const char* method;
         QVariantList arguments;
@@ -318,6 +305,8 @@ ToolResult GridTools::setGrid(const QJsonObject& a)
     std::vector<Step> steps;
     if (a.contains("window"))
         steps.push_back({ "Follow", { QVariant::fromValue(uint(a.value("window").toDouble())) } });
+    if (a.contains("screen"))
+        steps.push_back({ "Screen", { a.value("screen").toString() } });
     if (a.contains("cell_width") || a.contains("cell_height")) {
         auto now = call("State");
         auto current = std::holds_alternative<QVariant>(now) ? cli::dictionary(std::get<QVariant>(now)) : QVariantMap();
@@ -328,10 +317,6 @@ ToolResult GridTools::setGrid(const QJsonObject& a)
     if (a.contains("color")) {
         auto name = a.value("color").toString();
         steps.push_back({ "Color", { name }, !core::gridColorNamed(name.toStdString()) });
-    }
-    if (a.contains("screen")) {
-        auto name = a.value("screen").toString();
-        steps.push_back({ "Screen", { name }, !hasScreen(name) });
     }
     if (a.value("full_screen").toBool())
         steps.push_back({ "FullScreen", {} });

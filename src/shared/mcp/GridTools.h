@@ -33,7 +33,6 @@ private:
     ToolResult pointToCell(const QJsonObject& arguments);
     ToolResult getGrid(const QJsonObject& arguments);
     ToolResult setGrid(const QJsonObject& arguments);
-    bool hasScreen(const QString& name);
     ToolResult stateResult();
 
     dbus::Proxy m_proxy;
