@@ -36,7 +36,9 @@ void AppDelegate::toggleGrid()
     // The window may have been minimized, moved or shown again while the grid was hidden.
     if (auto target = m_gridState.targetMode().windowId())
         m_windows.applyTarget(*target);
-    m_overlay.show();
+    // A pending pick keeps the screen clear: its click brings the grid back.
+    if (!m_gridState.isSelectingWindow())
+        m_overlay.show();
     if (m_gridState.targetMode().isWindow())
         m_windows.startTracking();
 }

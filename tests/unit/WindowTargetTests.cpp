@@ -80,6 +80,9 @@ TEST(WindowSelection, HiddenGridNeitherStartsNorIsShownByTheClick)
     l.platform.windows = { window(42, { 100, 50, 800, 600 }) };
     l.app->startWindowSelection();
     l.app->toggleGrid(); // hidden while the selection waits
+    l.app->toggleGrid();
+    EXPECT_FALSE(l.overlay().shown) << "shown again, it still waits for the click";
+    l.app->toggleGrid();
     l.platform.click({ 200, 200 });
     EXPECT_EQ(l.state().targetMode().windowId(), 42u);
     EXPECT_FALSE(l.overlay().shown);
