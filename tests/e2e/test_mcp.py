@@ -122,6 +122,8 @@ class McpTest(DesktopTestCase):
         self.assertEqual((image.width, image.height), (720, 450))
         self.assertEqual(bare["structuredContent"]["image"], {"width": 720, "height": 450, "scale": 0.5})
         self.assertEqual(ink(image.rows(*(v // 2 for v in C4_BOX))), 0, "no names when asked")
+        wide = self.call("screenshot", max_width=2 ** 32)
+        self.assertEqual(wide["structuredContent"]["image"], {"width": SCREEN[0], "height": SCREEN[1], "scale": 1})
 
         # Cells and points agree with the command line.
         c4 = self.result("cell_to_point", cell="c4")

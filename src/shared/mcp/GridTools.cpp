@@ -209,8 +209,9 @@ ToolResult GridTools::screenshot(const QJsonObject& arguments)
     if (!image.loadFromData(png, "PNG"))
         return toolError("the screenshot Tavelin took is not a PNG image");
     auto frame = cli::dictionary(state.value("frame"));
-    if (!maxWidth.isUndefined() && image.width() > maxWidth.toInt()) {
-        image = image.scaledToWidth(maxWidth.toInt(), Qt::SmoothTransformation);
+    // Compared as a double: a width past int's range (toInt() gives 0 there) asks for no shrinking.
+    if (!maxWidth.isUndefined() && image.width() > maxWidth.toDouble()) {
+        image = image.scaledToWidth(static_cast<int>(maxWidth.toDouble()), Qt::SmoothTransformation);
         png.clear();
         QBuffer buffer(&png);
         buffer.open(QIODevice::WriteOnly);
