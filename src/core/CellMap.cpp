@@ -59,6 +59,16 @@ std::optional<CellAddress> parseCellName(std::string_view name)
     return CellAddress { column - 1, row - 1 };
 }
 
+bool isCellNameBeyondAnyGrid(std::string_view name)
+{
+    auto isLetter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    auto letters = size_t(std::find_if_not(name.begin(), name.end(), isLetter) - name.begin());
+    auto digits = name.substr(letters);
+    bool written = letters > 0 && !digits.empty() && digits.front() != '0' && std::all_of(digits.begin(), digits.end(), isDigit);
+    return written && (letters > maxColumnLetters || digits.size() > maxRowDigits);
+}
+
 std::string cellName(CellAddress cell) { return TavelinView::cellLabel(cell.column, cell.row); }
 
 GridLayout GridLayout::of(Size view, double cellWidth, double cellHeight, bool fullScreen)

@@ -20,6 +20,8 @@ struct CellAddress {
 // Letters (any case) then a row number from 1 without leading zeros: "C4", "aa10". Anything else,
 // and names too long to be any grid's, is no cell.
 std::optional<CellAddress> parseCellName(std::string_view name);
+// Written as a cell name, but with more letters or digits than any grid's: "ZZZZZZZZ1", "A1234567890".
+bool isCellNameBeyondAnyGrid(std::string_view name);
 // The name the grid draws: "C4".
 std::string cellName(CellAddress);
 

@@ -265,13 +265,16 @@ CellPlace CommandSet::place(CellAddress cell, const CellMap& map) const
 Outcome<CellPlace> CommandSet::cell(std::string_view name) const
 {
     auto address = parseCellName(name);
-    if (!address)
+    bool beyond = !address && isCellNameBeyondAnyGrid(name);
+    if (!address && !beyond)
         return badArgument(notACellName(quoted(name)));
     auto map = cellMap();
-    if (!map.contains(*address)) {
+    if (beyond || !map.contains(*address)) {
+        std::string shown = beyond ? std::string(name) : cellName(*address);
+        std::transform(shown.begin(), shown.end(), shown.begin(), [](char c) { return c >= 'a' && c <= 'z' ? char(c - 32) : c; });
         if (map.columns() == 0 || map.rows() == 0)
-            return notFound("no cell " + cellName(*address) + ": the grid has no whole cells");
-        return notFound("no cell " + cellName(*address) + " on the grid (columns A to "
+            return notFound("no cell " + shown + ": the grid has no whole cells");
+        return notFound("no cell " + shown + " on the grid (columns A to "
             + TavelinView::columnLabel(map.columns() - 1) + ", rows 1 to " + std::to_string(map.rows()) + ")");
     }
     return place(*address, map);

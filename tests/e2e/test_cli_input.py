@@ -3,6 +3,7 @@ nothing changed, no running instance, no display; and the session-bus interface 
 
 import glob
 import os
+import signal
 import subprocess
 import unittest
 import xml.etree.ElementTree as ElementTree
@@ -88,6 +89,7 @@ class CommandLineEdgesTest(DesktopTestCase):
             (["cell", "4C"], 2, "is not a cell name"),
             (["cell", "ZZ99"], 1, "no cell ZZ99 on the grid (columns A to Q, rows 1 to 10)"),
             (["cell", "R1"], 1, "no cell R1"),
+            (["cell", "zzzzzzzz999999999"], 1, "no cell ZZZZZZZZ999999999 on the grid (columns A to Q, rows 1 to 10)"),
             (["at", "5", "5"], 1, "no cell at 5 5: that is outside the grid"),
             (["at", "10", "300"], 1, "on a ruler band"),
             (["at", "x", "3"], 2, "is not a whole number"),
@@ -109,6 +111,13 @@ class CommandLineEdgesTest(DesktopTestCase):
                 self.assertTrue(lines[0].startswith("tavelin: "), lines)
                 self.assertIn(message, lines[0])
                 self.assertEqual(done.stdout, "")
+        # An answer that could not be printed is a failure: a script must not go on without it.
+        for redirect in (">/dev/full", ">&-"):
+            with self.subTest(redirect=redirect):
+                done = subprocess.run(["sh", "-c", f'"$0" cell C4 {redirect}', TAVELIN], env=self.desktop.env,
+                                      capture_output=True, text=True, timeout=20)
+                self.assertEqual(done.returncode, 1)
+                self.assertRegex(done.stderr, r"^tavelin: could not write to standard output: .+\n$")
         self.assertEqual(state(self.desktop), before)
         self.assertEqual(self.desktop.overlay_rect(), overlay)
         self.assertEqual(Path(existing).read_bytes(), b"keep me")
@@ -125,7 +134,17 @@ class CommandLineEdgesTest(DesktopTestCase):
         self.assertEqual(self.desktop.overlay_id(), None)
         self.assertFalse(state(self.desktop)["adjusting"])
 
-    def test_subcommands_say_tavelin_is_not_running_and_a_start_without_a_display_says_why(self):
+    def test_subcommands_say_tavelin_is_stopped_or_not_running_and_a_start_without_a_display_says_why(self):
+        # A stopped Tavelin keeps the call queued: the caller is told it may still take effect, and it does.
+        os.kill(self.tavelin.pid, signal.SIGSTOP)
+        try:
+            done = tavelin(self.desktop, "grid", "off", env=dict(self.desktop.env, TAVELIN_CALL_TIMEOUT_SECONDS="1"))
+        finally:
+            os.kill(self.tavelin.pid, signal.SIGCONT)
+        self.assertEqual((done.returncode, done.stderr), (1, "tavelin: Tavelin did not answer within 1 s (stopped or "
+                                                              "stuck?): the command may still take effect\n"))
+        self.assertFalse(state(self.desktop)["visible"])
+
         end(self.tavelin)
         for args in (["state"], ["grid", "on"], ["pick"], ["shot"], ["cell", "C4"], ["quit"]):
             with self.subTest(args=args):
@@ -155,7 +174,7 @@ class CommandLineEdgesTest(DesktopTestCase):
         remote = tavelin(self.desktop, "state", env=env)
         self.assertEqual(remote.returncode, 1)
         self.assertEqual(len(remote.stderr.splitlines()), 1)
-        self.assertIn("not running", remote.stderr)
+        self.assertIn("cannot reach Tavelin: there is no session bus", remote.stderr)
 
     def bus(self):
         return self.desktop.panel.bus

@@ -16,6 +16,11 @@ TEST(CellNames, LettersThenARowNumberInAnyCaseAndNothingElse)
     for (const char* bad : { "", "C", "4", "4C", "C0", "C04", "C-4", "C 4", " C4", "C4 ", "C4x", "C+4", "\xc3\x84" "1",
              "ABCDEFGH1", "A1234567890", "C4.0" })
         EXPECT_FALSE(parseCellName(bad)) << bad;
+    // Too long for any grid, yet written as a name: no cell there, rather than no name.
+    for (const char* far : { "ABCDEFGH1", "A1234567890", "zzzzzzzz999999999" })
+        EXPECT_TRUE(isCellNameBeyondAnyGrid(far)) << far;
+    for (const char* bad : { "C4", "ABCDEFGH", "ABCDEFGH01", "1234567890A", "ABCDEFGH1x" })
+        EXPECT_FALSE(isCellNameBeyondAnyGrid(bad)) << bad;
 }
 
 TEST(CellMap, FullScreenAt80PointsLeavesTheMenuStripAndBandsAndNamesWholeCellsOnly)

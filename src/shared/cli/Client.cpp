@@ -15,10 +15,13 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,6 +40,34 @@ int fail(const QString& message, int status = refused)
 {
     std::fprintf(stderr, "tavelin: %s\n", message.toLocal8Bit().constData());
     return status;
+}
+
+// Text a script never got (a full disk, a closed output) is a failure it must learn of.
+int flushed(int status)
+{
+    if (status != 0)
+        return status;
+    errno = 0;
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+        return status;
+    QString reason = errno ? QString(": ") + std::strerror(errno) : QString();
+    return fail("could not write to standard output" + reason);
+}
+
+// A standard descriptor the caller closed would go to the next file opened (the bus's socket), and
+// what is printed would land there. /dev/null takes its place, read-only for standard output so
+// that printing fails and is told.
+void holdStandardDescriptors()
+{
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        int held = open("/dev/null", fd == STDERR_FILENO ? O_WRONLY : O_RDONLY);
+        if (held >= 0 && held != fd) {
+            dup2(held, fd);
+            close(held);
+        }
+    }
 }
 
 void print(const QString& text)
@@ -133,7 +164,7 @@ std::pair<const char*, QVariantList> plainCall(const Request& r)
 int callRunning(const Request& r, QDBusConnection bus)
 {
     if (!bus.isConnected())
-        return fail("Tavelin is not running: there is no session bus (" + bus.lastError().message() + ")");
+        return fail("cannot reach Tavelin: there is no session bus (" + bus.lastError().message() + ")");
     Remote remote(bus);
     if (!remote.isRunning())
         return fail(dbus::notRunningMessage);
@@ -171,7 +202,7 @@ int callRunning(const Request& r, QDBusConnection bus)
 int runRemote(const Request& r, int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    int status = callRunning(r, QDBusConnection::sessionBus());
+    int status = flushed(callRunning(r, QDBusConnection::sessionBus()));
     // Qt's bus thread goes on reading messages (the bus's NameAcquired) while the program's statics
     // are torn down, and then warns about invalid types on stderr: everything is said, leave now.
     std::fflush(stdout);
@@ -211,16 +242,17 @@ std::vector<std::string> argumentsOf(int argc, char** argv)
 
 int runTavelin(int argc, char** argv, const StartApplication& start)
 {
+    holdStandardDescriptors();
     auto parsed = parseCommandLine(argumentsOf(argc, argv));
     if (auto* error = std::get_if<UsageError>(&parsed))
         return fail(QString::fromStdString(error->message), usageStatus);
     const auto& request = std::get<Request>(parsed);
     switch (request.verb) {
     case Verb::start: return start(argc, argv);
-    case Verb::help: std::fputs(helpText().c_str(), stdout); return 0;
-    case Verb::version: std::printf("tavelin %s\n", TAVELIN_VERSION); return 0;
+    case Verb::help: std::fputs(helpText().c_str(), stdout); return flushed(0);
+    case Verb::version: std::printf("tavelin %s\n", TAVELIN_VERSION); return flushed(0);
     case Verb::mcp: return mcp::serveMcp(argc, argv);
-    case Verb::autostart: return setAutostart(request.mode);
+    case Verb::autostart: return flushed(setAutostart(request.mode));
     default: return runRemote(request, argc, argv);
     }
 }

@@ -152,7 +152,7 @@ std::optional<UsageError> readOperands(const std::string& word, const std::vecto
         }
         return std::nullopt;
     case Verb::cell:
-        if (!core::parseCellName(ops[0]))
+        if (!core::parseCellName(ops[0]) && !core::isCellNameBeyondAnyGrid(ops[0]))
             return usage(word, core::notACellName(quoted(ops[0])));
         r.name = ops[0];
         return std::nullopt;
