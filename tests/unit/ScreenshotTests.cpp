@@ -227,6 +227,8 @@ TEST(NewFile, SecondShotInTheSameSecondGetsASuffixAndNothingIsOverwritten)
     EXPECT_EQ(home.desktopFiles(), (std::vector<std::string> { "Tavelin_x-2.png", "Tavelin_x-3.png", "Tavelin_x.png" }))
         << "no temporary files left behind";
     EXPECT_EQ(contents(folder + "/Tavelin_x.png"), "a");
+    auto slashed = writeNewFile(folder + "/", "Tavelin_x", a);
+    EXPECT_EQ(std::get<WrittenFile>(slashed).path, folder + "/Tavelin_x-4.png") << "one slash";
 }
 
 TEST(NewFile, NeverFollowsALinkPlantedAtTheName)

@@ -122,6 +122,12 @@ int moveIntoPlace(int dirFd, const std::string& from, const std::string& to, con
     return 0;
 }
 
+// A folder named with its slash ("/", "~/Desktop/" in user-dirs.dirs) gets no second one.
+std::string pathIn(const std::string& folder, const std::string& name)
+{
+    return !folder.empty() && folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
 std::string candidateName(const std::string& stem, int suffix)
 {
     return suffix == 1 ? stem + ".png" : stem + "-" + std::to_string(suffix) + ".png";
@@ -148,9 +154,9 @@ core::FileWriteResult writeFirstFree(const std::string& folder, const std::vecto
     for (int suffix = 1; suffix <= candidates; ++suffix) {
         auto name = nameFor(suffix);
         if (moveIntoPlace(dir.get(), temporary, name, bytes) == 0)
-            return core::WrittenFile { folder + "/" + name };
+            return core::WrittenFile { pathIn(folder, name) };
         if (errno != EEXIST) {
-            auto error = errnoText("cannot create", folder + "/" + name);
+            auto error = errnoText("cannot create", pathIn(folder, name));
             unlinkat(dir.get(), temporary.c_str(), 0);
             return core::WriteError { error };
         }
