@@ -35,7 +35,7 @@ std::string hexId(uint32_t id)
 std::string quoted(std::string_view text)
 {
     std::string out(1, '"');
-    out.append(text).push_back('"');
+    out.append(clipped(text)).push_back('"');
     return out;
 }
 
@@ -108,6 +108,18 @@ std::string noSuchColour(std::string_view shown)
 std::string notACellName(std::string_view shown)
 {
     return std::string(shown) + " is not a cell name: a column's letters, then a row number, as C4";
+}
+
+std::string clipped(std::string_view text)
+{
+    constexpr size_t longest = 80, kept = 60;
+    if (text.size() <= longest)
+        return std::string(text);
+    // Cut before a character, never inside one's UTF-8 bytes.
+    size_t end = kept;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    return std::string(text.substr(0, end)) + "\u2026";
 }
 
 CommandSet::CommandSet(AppDelegate& app, Platform& platform)

@@ -56,6 +56,8 @@ bool isCellSize(double points);
 std::string outsideCellSizes(std::string_view shown);
 std::string noSuchColour(std::string_view shown);
 std::string notACellName(std::string_view shown);
+// What a message shows of a text the caller gave: its start, where it is too long to read back.
+std::string clipped(std::string_view text);
 
 // Everything a script can read about the grid. Positions are root-window device pixels.
 struct GridSnapshot {

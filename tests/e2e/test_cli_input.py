@@ -80,6 +80,7 @@ class CommandLineEdgesTest(DesktopTestCase):
             (["size", "abc"], 2, '"abc" is not a number'),
             (["size", "80", "5"], 2, "5 is outside"),
             (["color", "mauve"], 2, 'no colour "mauve"'),
+            (["color", "m" * 100000], 2, 'no colour "' + "m" * 60 + '\u2026"; the colours are'),
             (["grid", "maybe"], 2, "is not on, off or toggle"),
             (["grid"], 2, "missing argument"),
             (["labels", "on", "now"], 2, "too many arguments"),

@@ -80,3 +80,17 @@ TEST(CommandSet, ARefusedSizeIsShownExactly)
     EXPECT_EQ(s.commands.size(5, 80).error().message, "5 is outside 20 to 400 points");
     EXPECT_EQ(s.app->gridState().cellWidth(), 80);
 }
+
+TEST(CommandSet, ALongArgumentIsShownByItsStartCutBetweenCharacters)
+{
+    Scripted s;
+    auto refused = s.commands.color(std::string(100000, 'm')).error().message;
+    EXPECT_EQ(refused.substr(0, refused.find(';')), "no colour \"" + std::string(60, 'm') + "\u2026\"");
+    std::string accents;
+    for (int i = 0; i < 50; ++i)
+        accents += "\u00e9"; // two bytes each
+    EXPECT_EQ(clipped(accents), accents.substr(0, 60) + "\u2026");
+    std::string shifted = "x" + accents, cut = shifted.substr(0, 59) + "\u2026";
+    EXPECT_EQ(clipped(shifted), cut) << "not inside a character";
+    EXPECT_EQ(clipped(std::string(80, 'a')), std::string(80, 'a'));
+}

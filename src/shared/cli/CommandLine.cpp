@@ -68,7 +68,7 @@ std::string printable(const std::string& text)
     return out;
 }
 
-std::string quoted(const std::string& text) { return '"' + printable(text) + '"'; }
+std::string quoted(const std::string& text) { return '"' + printable(core::clipped(text)) + '"'; }
 
 // Decimal only, with a point whatever the locale: strtod would also take hexadecimal ("0x50" as 80).
 std::optional<double> number(const std::string& text)

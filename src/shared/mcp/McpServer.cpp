@@ -1,6 +1,8 @@
 // The protocol side of the MCP server: framing, the handshake, listing and calling tools.
 #include "shared/mcp/McpServer.h"
 
+#include "core/CommandSet.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -11,6 +13,8 @@
 namespace tavelin::shared::mcp {
 
 namespace {
+
+QString shown(const QString& text) { return QString::fromStdString(core::clipped(text.toStdString())); }
 
 // JSON-RPC 2.0's own error codes.
 constexpr int parseError = -32700;
@@ -102,10 +106,10 @@ std::variant<QJsonObject, McpServer::RpcError> McpServer::respond(const QString&
             return RpcError { invalidParams, "a tool's arguments are an object" };
         auto result = m_tools.call(name.toString(), arguments.toObject());
         if (!result)
-            return RpcError { invalidParams, "there is no tool " + name.toString() };
+            return RpcError { invalidParams, "there is no tool " + shown(name.toString()) };
         return *result;
     }
-    return RpcError { methodNotFound, "method not found: " + method };
+    return RpcError { methodNotFound, "method not found: " + shown(method) };
 }
 
 int McpServer::serve()
