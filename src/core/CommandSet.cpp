@@ -282,7 +282,7 @@ Outcome<CellPlace> CommandSet::cell(std::string_view name) const
         return badArgument(notACellName(quoted(name)));
     auto map = cellMap();
     if (beyond || !map.contains(*address)) {
-        std::string shown = beyond ? std::string(name) : cellName(*address);
+        std::string shown = beyond ? clipped(name) : cellName(*address);
         std::transform(shown.begin(), shown.end(), shown.begin(), [](char c) { return c >= 'a' && c <= 'z' ? char(c - 32) : c; });
         if (map.columns() == 0 || map.rows() == 0)
             return notFound("no cell " + shown + ": the grid has no whole cells");

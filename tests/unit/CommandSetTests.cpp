@@ -86,6 +86,11 @@ TEST(CommandSet, ALongArgumentIsShownByItsStartCutBetweenCharacters)
     Scripted s;
     auto refused = s.commands.color(std::string(100000, 'm')).error().message;
     EXPECT_EQ(refused.substr(0, refused.find(';')), "no colour \"" + std::string(60, 'm') + "\u2026\"");
+    std::string farName = "b", farShown = "no cell B";
+    farName.append(1000, '1');
+    farShown.append(59, '1').append("\u2026");
+    auto far = s.commands.cell(farName).error().message;
+    EXPECT_EQ(far.substr(0, far.find(" on the grid")), farShown);
     std::string accents;
     for (int i = 0; i < 50; ++i)
         accents += "\u00e9"; // two bytes each
