@@ -16,6 +16,18 @@ namespace {
 constexpr size_t maxColumnLetters = 7;
 constexpr size_t maxRowDigits = 9;
 
+// How many letters a name written as a cell's begins with: ASCII letters, then a row number
+// without leading zeros, and nothing after. 0 when it is not written so.
+size_t writtenLetters(std::string_view name)
+{
+    auto isLetter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    auto letters = size_t(std::find_if_not(name.begin(), name.end(), isLetter) - name.begin());
+    auto digits = name.substr(letters);
+    bool written = letters > 0 && !digits.empty() && digits.front() != '0' && std::all_of(digits.begin(), digits.end(), isDigit);
+    return written ? letters : 0;
+}
+
 // Truncates toward zero; counts beyond any screen are held at a bound instead of overflowing.
 int64_t truncatedCount(double value)
 {
@@ -34,39 +46,22 @@ int64_t pixelEdge(double points, double scale)
 
 std::optional<CellAddress> parseCellName(std::string_view name)
 {
-    size_t letters = 0;
-    int64_t column = 0;
-    while (letters < name.size() && std::isalpha(static_cast<unsigned char>(name[letters]))) {
-        // Longer than any grid's column names: no cell (and no overflow on the way there).
-        if (letters == maxColumnLetters)
-            return std::nullopt;
-        char upper = char(std::toupper(static_cast<unsigned char>(name[letters])));
-        if (upper < 'A' || upper > 'Z')
-            return std::nullopt;
-        column = column * 26 + (upper - 'A' + 1);
-        ++letters;
-    }
-    auto digits = name.substr(letters);
-    if (letters == 0 || letters > maxColumnLetters || digits.empty() || digits.size() > maxRowDigits
-        || digits.front() == '0')
+    size_t letters = writtenLetters(name);
+    // Longer than any grid's names: no cell (and no overflow on the way there).
+    if (letters == 0 || letters > maxColumnLetters || name.size() - letters > maxRowDigits)
         return std::nullopt;
-    int64_t row = 0;
-    for (char c : digits) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
+    int64_t column = 0, row = 0;
+    for (char c : name.substr(0, letters))
+        column = column * 26 + (char(std::toupper(static_cast<unsigned char>(c))) - 'A' + 1);
+    for (char c : name.substr(letters))
         row = row * 10 + (c - '0');
-    }
     return CellAddress { column - 1, row - 1 };
 }
 
 bool isCellNameBeyondAnyGrid(std::string_view name)
 {
-    auto isLetter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
-    auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
-    auto letters = size_t(std::find_if_not(name.begin(), name.end(), isLetter) - name.begin());
-    auto digits = name.substr(letters);
-    bool written = letters > 0 && !digits.empty() && digits.front() != '0' && std::all_of(digits.begin(), digits.end(), isDigit);
-    return written && (letters > maxColumnLetters || digits.size() > maxRowDigits);
+    size_t letters = writtenLetters(name);
+    return letters > 0 && (letters > maxColumnLetters || name.size() - letters > maxRowDigits);
 }
 
 std::string cellName(CellAddress cell) { return TavelinView::cellLabel(cell.column, cell.row); }

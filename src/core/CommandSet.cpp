@@ -282,8 +282,10 @@ Outcome<CellPlace> CommandSet::cell(std::string_view name) const
         return badArgument(notACellName(quoted(name)));
     auto map = cellMap();
     if (beyond || !map.contains(*address)) {
+        // As the grid would write it: in capitals, and only the start of a name longer than any grid's.
         std::string shown = beyond ? clipped(name) : cellName(*address);
-        std::transform(shown.begin(), shown.end(), shown.begin(), [](char c) { return c >= 'a' && c <= 'z' ? char(c - 32) : c; });
+        if (beyond)
+            std::transform(shown.begin(), shown.end(), shown.begin(), [](char c) { return c >= 'a' && c <= 'z' ? char(c - 32) : c; });
         if (map.columns() == 0 || map.rows() == 0)
             return notFound("no cell " + shown + ": the grid has no whole cells");
         return notFound("no cell " + shown + " on the grid (columns A to "

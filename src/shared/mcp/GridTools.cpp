@@ -38,7 +38,7 @@ std::optional<QString> unknownKey(const QJsonObject& arguments, const QStringLis
 {
     for (auto it = arguments.begin(); it != arguments.end(); ++it) {
         if (!allowed.contains(it.key()))
-            return "unknown argument \"" + QString::fromStdString(core::clipped(it.key().toStdString())) + "\" ("
+            return "unknown argument \"" + clippedText(it.key()) + "\" ("
                 + (allowed.isEmpty() ? QStringLiteral("this tool takes none") : "expected: " + allowed.join(", ")) + ")";
     }
     return std::nullopt;

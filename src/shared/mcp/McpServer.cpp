@@ -12,9 +12,9 @@
 
 namespace tavelin::shared::mcp {
 
-namespace {
+QString clippedText(const QString& text) { return QString::fromStdString(core::clipped(text.toStdString())); }
 
-QString shown(const QString& text) { return QString::fromStdString(core::clipped(text.toStdString())); }
+namespace {
 
 // JSON-RPC 2.0's own error codes.
 constexpr int parseError = -32700;
@@ -106,10 +106,10 @@ std::variant<QJsonObject, McpServer::RpcError> McpServer::respond(const QString&
             return RpcError { invalidParams, "a tool's arguments are an object" };
         auto result = m_tools.call(name.toString(), arguments.toObject());
         if (!result)
-            return RpcError { invalidParams, "there is no tool " + shown(name.toString()) };
+            return RpcError { invalidParams, "there is no tool " + clippedText(name.toString()) };
         return *result;
     }
-    return RpcError { methodNotFound, "method not found: " + shown(method) };
+    return RpcError { methodNotFound, "method not found: " + clippedText(method) };
 }
 
 int McpServer::serve()

@@ -11,6 +11,9 @@
 
 namespace tavelin::shared::mcp {
 
+// What an error shows of a text the client sent: its start, where it is too long to read back.
+QString clippedText(const QString& text);
+
 // What a tool call gives back: MCP's CallToolResult (content, structuredContent, isError).
 using ToolResult = QJsonObject;
 
