@@ -107,11 +107,13 @@ std::unique_ptr<tavelin::core::Platform> choosePlatform(int& argc, char** argv, 
 }
 
 // The display the chosen backend draws on, by the name its clients use.
-std::string displayName()
+std::string displayName(const std::string& runtimeFolder)
 {
     bool wayland = QGuiApplication::platformName() != "xcb";
     const char* name = std::getenv(wayland ? "WAYLAND_DISPLAY" : "DISPLAY");
-    return name ? name : "";
+    if (!name)
+        return "";
+    return wayland ? tavelin::shared::xdg::waylandDisplay(runtimeFolder, name) : name;
 }
 
 int startTavelin(int argc, char** argv)
@@ -147,10 +149,10 @@ int startTavelin(int argc, char** argv)
         // Two sessions on one display, or a start whose bus is unreachable, would stack two grids.
         // Let go before the bus name, so a start that finds the name free finds the display free.
         tavelin::shared::xdg::DisplayLock displayLock;
-        std::string display = displayName();
+        std::string runtimeFolder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation).toStdString();
+        std::string display = displayName(runtimeFolder);
         std::string problem;
-        switch (displayLock.take(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation).toStdString(),
-            display, problem)) {
+        switch (displayLock.take(runtimeFolder, display, problem)) {
         case tavelin::shared::xdg::DisplayLock::Result::held:
             std::fprintf(stderr, "tavelin: Tavelin is already running on the display %s\n", display.c_str());
             return 0;

@@ -11,7 +11,7 @@ import unittest
 from pathlib import Path
 
 from gridlines import C4_BOX, RESIZE_GAIN, badge_shown, wait_for_cells
-from harness import BAND_ALPHA, CELL, GRID_TOP, LEFT_BAND, SCREEN, TOP_BAND, TOP_INSET, wait_until
+from harness import BAND_ALPHA, CELL, GRID_TOP, LEFT_BAND, SCREEN, TAVELIN, TOP_BAND, TOP_INSET, wait_until
 from pixels import Image, differing, ink, near, over
 from sway_windows import close, crosshair_at, frame, nodes, open_grey_foot, wait_laid_on
 from wayland_harness import WaylandTestCase
@@ -118,6 +118,16 @@ class OnSway(WaylandTestCase):
         session.pointer("click", "move", SCREEN[0] - 1, SCREEN[1] - 1)
         self.wait(session.grid_drawn, "the grid back after the pick")
         self.assertIn("target: screen", session.cli("state")[1])
+
+    def test_a_second_start_finds_the_grid_on_its_socket_however_the_display_is_written(self):
+        # Without the session bus only the display's lock tells; libwayland takes a name or a path.
+        name = self.session.env["WAYLAND_DISPLAY"]
+        for display in (name, os.path.join(self.session.runtime, name), os.path.join(self.session.runtime, ".", name)):
+            with self.subTest(display=display):
+                second = self.session.run([TAVELIN], {"WAYLAND_DISPLAY": display, "DBUS_SESSION_BUS_ADDRESS": "unix:path=/nonexistent"})
+                self.assertEqual((second.returncode, second.stderr.decode().splitlines()),
+                                 (0, [f"tavelin: Tavelin is already running on the display {name}"]))
+        self.assertIsNone(self.session.tavelin.poll())
 
     def test_shot_file_equals_the_screen_with_its_grid_and_is_never_replaced(self):
         self.labels(True)

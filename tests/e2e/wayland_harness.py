@@ -112,8 +112,8 @@ class WaylandSession:
         self.processes.append(process)
         return process
 
-    def run(self, argv, **kwargs):
-        return subprocess.run(self._command(argv), cwd=self.dir, capture_output=True, timeout=60, **kwargs)
+    def run(self, argv, extra=None, **kwargs):
+        return subprocess.run(self._command(argv, extra), cwd=self.dir, capture_output=True, timeout=60, **kwargs)
 
     def _runtime_file(self, prefix, old=()):
         """The name of a file of the runtime folder starting with prefix, not a lock and not in old."""

@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -11,13 +12,16 @@ namespace tavelin::shared::xdg {
 
 namespace {
 
-// ":1.0" and ":1" are the same display; a name may not climb out of the folder.
+// ":1.0", "unix:1" and ":1" are the same display (libxcb reads the host "unix" as the local
+// socket); a name may not climb out of the folder.
 std::string fileName(const std::string& display)
 {
     std::string name = display;
     if (auto colon = name.rfind(':'); colon != std::string::npos) {
         if (auto dot = name.find('.', colon); dot != std::string::npos)
             name.resize(dot);
+        if (name.compare(0, colon, "unix") == 0)
+            name.erase(0, colon);
     }
     for (char& c : name) {
         if (c == '/')
@@ -51,6 +55,19 @@ DisplayLock::Result DisplayLock::take(const std::string& runtimeFolder, const st
     }
     m_fd = fd;
     return Result::ours;
+}
+
+std::string waylandDisplay(const std::string& runtimeFolder, const std::string& display)
+{
+    namespace fs = std::filesystem;
+    if (display.empty() || runtimeFolder.empty())
+        return display;
+    std::error_code error;
+    fs::path socket = fs::weakly_canonical(display.front() == '/' ? fs::path(display) : fs::path(runtimeFolder) / display, error);
+    fs::path folder = fs::weakly_canonical(runtimeFolder, error);
+    if (error || socket.empty())
+        return display;
+    return socket.parent_path() == folder ? socket.filename().string() : socket.string();
 }
 
 void DisplayLock::release()

@@ -26,4 +26,8 @@ private:
     int m_fd = -1;
 };
 
+// WAYLAND_DISPLAY by the socket it names: libwayland takes a name in the runtime folder or a
+// socket's absolute path, and the two spellings of one socket are one display ("wayland-1").
+std::string waylandDisplay(const std::string& runtimeFolder, const std::string& display);
+
 }
