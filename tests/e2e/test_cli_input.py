@@ -12,6 +12,7 @@ from pathlib import Path
 from gi.repository import Gio, GLib
 
 from harness import SCREEN, TAVELIN, DesktopTestCase, end, wait_until
+from processes import LineReader
 from pixels import Image, luma
 from remote import bare_env, ok, state, tavelin
 
@@ -146,7 +147,17 @@ class CommandLineEdgesTest(DesktopTestCase):
                                                               "stuck?): the command may still take effect\n"))
         self.assertFalse(state(self.desktop)["visible"])
 
-        end(self.tavelin)
+        # One that ends with the call unanswered is said to have ended, at once.
+        calls = LineReader(self.spawn(["dbus-monitor", "type='method_call',interface='org.tavelin.Tavelin1'"],
+                                      stdout=subprocess.PIPE))
+        calls.next_matching("signal")   # the monitor's own NameAcquired: it watches
+        os.kill(self.tavelin.pid, signal.SIGSTOP)
+        pending = self.spawn([TAVELIN, "grid", "on"], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        calls.next_matching("method call")
+        os.kill(self.tavelin.pid, signal.SIGKILL)
+        self.assertEqual((pending.wait(timeout=20), pending.stderr.read()),
+                         (1, b"tavelin: Tavelin ended before it answered (it quit or crashed)\n"))
+        pending.stderr.close()
         for args in (["state"], ["grid", "on"], ["pick"], ["shot"], ["cell", "C4"], ["quit"]):
             with self.subTest(args=args):
                 done = tavelin(self.desktop, *args)

@@ -48,8 +48,13 @@ std::variant<QVariantList, CallError> Proxy::call(const char* method, const QVar
         || name == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner"))
         return CallError { CallError::Kind::notRunning, notRunningMessage };
     if (name == QLatin1String("org.freedesktop.DBus.Error.NoReply")
-        || name == QLatin1String("org.freedesktop.DBus.Error.Timeout"))
+        || name == QLatin1String("org.freedesktop.DBus.Error.Timeout")) {
+        // The bus answers NoReply at once for a Tavelin that left it with the call unanswered; by
+        // then its name is gone too, so the wait did not run out and nothing is queued any more.
+        if (!isRunning())
+            return CallError { CallError::Kind::refused, QStringLiteral("Tavelin ended before it answered (it quit or crashed)") };
         return CallError { CallError::Kind::refused, noAnswer(timeoutMs) };
+    }
     if (name == QLatin1String(badArgumentError))
         return CallError { CallError::Kind::badArgument, reply.errorMessage() };
     return CallError { CallError::Kind::refused, reply.errorMessage() };
