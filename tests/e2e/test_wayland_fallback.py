@@ -2,17 +2,23 @@
 Tavelin takes the XWayland route and says in one line what XWayland cannot do, or, with no X server
 either, exits 1 with one line; a WAYLAND_DISPLAY nobody answers at, and a compositor (headless sway)
 ending under a running Tavelin: status 1 and one line, never a Tavelin left answering for a screen
-it no longer has."""
+it no longer has. A Tavelin told to quit while a shot waits for the compositor finishes the shot first."""
 
 import os
+import platform
 import shutil
+import signal
 import subprocess
 import tempfile
 import unittest
+from pathlib import Path
 
 from harness import SCREEN, TAVELIN, wait_until
-from processes import end
+from processes import LineReader, end
 from wayland_harness import WaylandSession, WestonSession
+
+
+POLL_SYSCALL = 7   # x86-64
 
 
 def tavelin_lines(text):
@@ -83,6 +89,44 @@ class WithoutACompositor(unittest.TestCase):
         self.assertEqual(tavelin.wait(timeout=30), 1)
         self.assertEqual(no_tray_aside(tavelin_lines(session.stderr())),
                          ["tavelin: the Wayland compositor closed the connection"])
+
+
+def waits_for_one_fd(pid):
+    """Whether the main thread sleeps in poll on one descriptor with a timeout: the capture's wait for
+    the compositor's answer (the event loop polls several, the signal lands on the main thread)."""
+    try:
+        words = Path(f"/proc/{pid}/task/{pid}/syscall").read_text().split()
+    except OSError:
+        return False
+    return words[0] == str(POLL_SYSCALL) and int(words[2], 16) == 1 and 0 < int(words[3], 16) <= 5000
+
+
+@unittest.skipUnless(shutil.which("sway") and shutil.which("grim"), "sway or grim not installed")
+@unittest.skipUnless(platform.machine() == "x86_64", "reads x86-64 system call numbers")
+class QuitDuringAShot(unittest.TestCase):
+    def test_sigterm_while_the_compositor_is_slow_to_capture_ends_tavelin_after_the_shot(self):
+        session = WaylandSession()
+        self.addCleanup(session.close)
+        tavelin = session.start_tavelin()
+        wait_until(session.grid_drawn, timeout=20, interval=0.2, what="the grid on the Wayland screen")
+        calls = LineReader(session._spawn(["dbus-monitor", "type='method_call',interface='org.tavelin.Tavelin1'"],
+                                          stdout=subprocess.PIPE))
+        calls.next_matching("signal")   # the monitor's own NameAcquired: it watches
+        path = os.path.join(session.home, "bug.png")
+        # sway stopped: the capture Tavelin asks for waits, and the signal lands in that wait.
+        os.kill(session.sway.pid, signal.SIGSTOP)
+        try:
+            shot = session._spawn([TAVELIN, "shot", path], stderr=subprocess.PIPE)
+            calls.next_matching("method call")
+            wait_until(lambda: waits_for_one_fd(tavelin.pid), timeout=20, what="Tavelin waiting for the capture")
+            tavelin.send_signal(signal.SIGTERM)
+        finally:
+            os.kill(session.sway.pid, signal.SIGCONT)
+        self.assertEqual((shot.wait(timeout=30), shot.stderr.read()), (0, b""))
+        shot.stderr.close()
+        self.assertEqual(tavelin.wait(timeout=30), 0)
+        self.assertTrue(os.path.getsize(path) > 0)
+        self.assertEqual(no_tray_aside(tavelin_lines(session.stderr())), [])
 
 
 if __name__ == "__main__":

@@ -10,6 +10,7 @@
 #include <QTransform>
 
 #include <chrono>
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -54,8 +55,12 @@ bool dispatchUntil(wl_display* display, wl_event_queue* queue, const std::functi
         wl_display_flush(display);
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         pollfd fd { wl_display_get_fd(display), POLLIN, 0 };
-        if (left.count() <= 0 || poll(&fd, 1, int(left.count())) <= 0) {
+        int ready = left.count() > 0 ? poll(&fd, 1, int(left.count())) : 0;
+        if (ready <= 0) {
             wl_display_cancel_read(display);
+            // A signal (SIGTERM asks to quit once the shot is done) cuts the wait short, not the capture.
+            if (ready < 0 && errno == EINTR)
+                continue;
             return false;
         }
         if (wl_display_read_events(display) < 0 || wl_display_dispatch_queue_pending(display, queue) < 0)
@@ -168,6 +173,8 @@ QImage copyOutput(wl::WaylandConnection& connection, wl_output* output, std::str
     }
     if (frame.failed)
         failure = "the compositor could not capture the screen";
+    else if (wl_display_get_error(display) != 0)
+        failure = "the Wayland compositor closed the connection";
     zwlr_screencopy_frame_v1_destroy(proxy);
     if (buffer)
         wl_buffer_destroy(buffer);
