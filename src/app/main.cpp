@@ -84,6 +84,9 @@ std::unique_ptr<tavelin::core::Platform> choosePlatform(int& argc, char** argv, 
         setenv("QT_QPA_PLATFORM", "xcb", 1);
     }
     bool x11 = x11Reachable(display);
+    // libwayland finds a socket's name in XDG_RUNTIME_DIR: without it, the name leads nowhere.
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    const char* why = onWayland && *wayland != '/' && !(runtime && *runtime) ? " (XDG_RUNTIME_DIR is not set)" : "";
     if (onWayland && answered)
         std::fprintf(stderr, x11 ? "tavelin: this Wayland compositor offers no layer-shell: running through XWayland, "
                                    "where Wayland windows can cover the grid, the shortcuts work only while an X11 "
@@ -91,11 +94,11 @@ std::unique_ptr<tavelin::core::Platform> choosePlatform(int& argc, char** argv, 
                                  : "tavelin: cannot start: the Wayland compositor offers no layer-shell and there is no X display\n");
     else if (onWayland && x11)
         // A WAYLAND_DISPLAY left over from an ended session, say, beside a live X server.
-        std::fprintf(stderr, "tavelin: no Wayland compositor answers at WAYLAND_DISPLAY=%s: running on the X display %s\n",
-            wayland, display);
+        std::fprintf(stderr, "tavelin: no Wayland compositor answers at WAYLAND_DISPLAY=%s%s: running on the X display %s\n",
+            wayland, why, display);
     else if (onWayland)
-        std::fprintf(stderr, "tavelin: cannot start: no Wayland compositor answers at WAYLAND_DISPLAY=%s and there is no X display\n",
-            wayland);
+        std::fprintf(stderr, "tavelin: cannot start: no Wayland compositor answers at WAYLAND_DISPLAY=%s%s and there is no X display\n",
+            wayland, why);
     else if (!display || !*display)
         std::fprintf(stderr, "tavelin: cannot start: no X display (DISPLAY is not set)\n");
     else if (!x11)

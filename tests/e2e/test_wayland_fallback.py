@@ -78,6 +78,12 @@ class WithoutACompositor(unittest.TestCase):
         self.assertEqual(tavelin_lines(result.stderr),
                          ["tavelin: cannot start: no Wayland compositor answers at WAYLAND_DISPLAY=wayland-gone "
                           "and there is no X display"])
+        # Without a runtime folder the name leads nowhere, whatever socket there is.
+        del env["XDG_RUNTIME_DIR"]
+        result = subprocess.run([TAVELIN], env=dict(env, WAYLAND_DISPLAY="wayland-1"), capture_output=True, text=True, timeout=60)
+        self.assertEqual((result.returncode, tavelin_lines(result.stderr)),
+                         (1, ["tavelin: cannot start: no Wayland compositor answers at WAYLAND_DISPLAY=wayland-1 "
+                              "(XDG_RUNTIME_DIR is not set) and there is no X display"]))
 
     @unittest.skipUnless(shutil.which("sway") and shutil.which("grim"), "sway or grim not installed")
     def test_the_compositor_ending_ends_tavelin_with_status_1_and_one_line(self):
