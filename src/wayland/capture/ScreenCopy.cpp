@@ -9,8 +9,8 @@
 
 #include <QTransform>
 
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <functional>
