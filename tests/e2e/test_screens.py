@@ -93,6 +93,15 @@ class ScreensTest(DesktopTestCase):
         self.assertEqual((refused.returncode, refused.stderr),
                          (1, 'tavelin: no screen named "side" (screens: screen)\n'))
 
+        # Any client can name a monitor: an escape sequence in the name is spelled out, never sent to the terminal.
+        self.xrandr("--setmonitor", "odd\x1b[2J", "960/254x900/238+1440+0", "none")
+        self.addCleanup(self.xrandr, "--delmonitor", "odd\x1b[2J")
+        wait_until(lambda: "odd" in ok(self.desktop, "screen"), what="the odd monitor listed")
+        self.assertEqual(ok(self.desktop, "screen"), "* screen 1440x900+0+0 primary\n  odd\\x1b[2J 960x900+1440+0\n")
+        refused = tavelin(self.desktop, "screen", "side\x1b]0;title\x07")
+        self.assertEqual((refused.returncode, refused.stderr), (1, 'tavelin: no screen named "side\\x1b]0;title\\x07" '
+                                                                   '(screens: screen, odd\\x1b[2J)\n'))
+
 
 if __name__ == "__main__":
     unittest.main()

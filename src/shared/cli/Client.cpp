@@ -38,7 +38,9 @@ constexpr int usageStatus = 2;
 
 int fail(const QString& message, int status = refused)
 {
-    std::fprintf(stderr, "tavelin: %s\n", message.toLocal8Bit().constData());
+    // Refusals quote what they were given, and Tavelin's answers name what the display reports.
+    auto shown = QString::fromStdString(printable(message.toStdString()));
+    std::fprintf(stderr, "tavelin: %s\n", shown.toLocal8Bit().constData());
     return status;
 }
 

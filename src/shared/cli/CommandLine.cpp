@@ -51,23 +51,6 @@ UsageError usage(const std::string& word, const std::string& problem)
     return { word + ": " + problem + " (usage: tavelin " + grammar().at(word).synopsis + ")" };
 }
 
-// Control characters spelled out: a message stays one line, and a typed escape sequence never
-// reaches the terminal.
-std::string printable(const std::string& text)
-{
-    std::string out;
-    for (unsigned char c : text) {
-        if (c < 0x20 || c == 0x7f) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
-            out += escaped;
-        } else {
-            out += char(c);
-        }
-    }
-    return out;
-}
-
 std::string quoted(const std::string& text) { return '"' + printable(core::clipped(text)) + '"'; }
 
 // Decimal only, with a point whatever the locale: strtod would also take hexadecimal ("0x50" as 80).
@@ -168,6 +151,21 @@ std::optional<UsageError> readOperands(const std::string& word, const std::vecto
     }
 }
 
+}
+
+std::string printable(const std::string& text)
+{
+    std::string out;
+    for (unsigned char c : text) {
+        if (c < 0x20 || c == 0x7f) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
+            out += escaped;
+        } else {
+            out += char(c);
+        }
+    }
+    return out;
 }
 
 std::variant<Request, UsageError> parseCommandLine(const std::vector<std::string>& arguments)

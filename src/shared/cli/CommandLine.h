@@ -59,4 +59,8 @@ std::variant<Request, UsageError> parseCommandLine(const std::vector<std::string
 // The text --help prints.
 std::string helpText();
 
+// Text from elsewhere (an argument, a screen's name) with control characters spelled out as \xNN:
+// a line printed stays one line, and no escape sequence reaches the terminal.
+std::string printable(const std::string& text);
+
 }

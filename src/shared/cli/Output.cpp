@@ -1,6 +1,8 @@
 // Turning the bus's dictionaries into the lines and JSON objects the command line prints.
 #include "shared/cli/Output.h"
 
+#include "shared/cli/CommandLine.h"
+
 #include <QDBusArgument>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -9,6 +11,9 @@
 namespace tavelin::shared::cli {
 
 namespace {
+
+// A screen's name is the display's word, and any client can name a monitor: one line each, no escapes.
+QString printed(const QString& text) { return QString::fromStdString(printable(text.toStdString())); }
 
 QString json(const QJsonObject& object)
 {
@@ -101,7 +106,7 @@ QString stateText(const QVariantMap& state, bool asJson)
     line("labels", onOff(state.value("labels").toBool()));
     line("adjusting", onOff(state.value("adjusting").toBool()));
     line("picking", onOff(state.value("picking").toBool()));
-    line("target", window ? QStringLiteral("window 0x%1").arg(windowId, 0, 16) : "screen " + state.value("screen").toString());
+    line("target", window ? QStringLiteral("window 0x%1").arg(windowId, 0, 16) : "screen " + printed(state.value("screen").toString()));
     line("cellWidth", measure(state.value("cellWidth").toDouble()));
     line("cellHeight", measure(state.value("cellHeight").toDouble()));
     line("color", state.value("color").toString());
@@ -129,7 +134,7 @@ QString screensText(const QList<QVariantMap>& screens, bool asJson)
     for (auto& s : screens) {
         text += QStringLiteral("%1 %2 %3x%4+%5+%6%7\n")
                     .arg(s.value("grid").toBool() ? "*" : " ")
-                    .arg(s.value("name").toString())
+                    .arg(printed(s.value("name").toString()))
                     .arg(number(s, "width"))
                     .arg(number(s, "height"))
                     .arg(number(s, "x"))
