@@ -34,6 +34,26 @@ missing_packages() {
   done
 }
 
+# apt-get as root, waiting for another package manager to finish first: a fresh Ubuntu runs its
+# daily update at boot, and while install waits for the dpkg lock (DPkg::Lock::Timeout), update
+# gives up on the lists' lock at once. Gives up after APT_LOCK_WAIT_SECONDS (600).
+apt_get() {
+  local errors waited=0 limit=${APT_LOCK_WAIT_SECONDS:-600} pause=${APT_LOCK_PAUSE_SECONDS:-5}
+  errors=$(mktemp)
+  while ! as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout="$limit" "$@" 2>"$errors"; do
+    if ! grep -q "Could not get lock" "$errors" || [ "$waited" -ge "$limit" ]; then
+      cat "$errors" >&2
+      rm -f "$errors"
+      return 1
+    fi
+    [ "$waited" -gt 0 ] || log "waiting for another package manager: $(grep -m1 "Could not get lock" "$errors" | sed 's/^E: //')"
+    sleep "$pause"
+    waited=$((waited + pause))
+  done
+  cat "$errors" >&2
+  rm -f "$errors"
+}
+
 # Installs through apt-get only what is missing, so a second run costs nothing; with --managers,
 # the window managers too.
 install_packages() {
@@ -43,10 +63,9 @@ install_packages() {
   [[ " $* " == *" --managers "* ]] && mapfile -t managers < <(missing_packages "${MANAGER_PACKAGES[@]}")
   [ ${#missing[@]} -eq 0 ] && [ ${#managers[@]} -eq 0 ] && return 0
   log "installing: ${missing[*]} ${managers[*]}"
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-  [ ${#missing[@]} -eq 0 ] || as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
-  [ ${#managers[@]} -eq 0 ] ||
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${managers[@]}" >/dev/null
+  apt_get update -qq
+  [ ${#missing[@]} -eq 0 ] || apt_get install -y -qq "${missing[@]}" >/dev/null
+  [ ${#managers[@]} -eq 0 ] || apt_get install -y -qq --no-install-recommends "${managers[@]}" >/dev/null
 }
 
 # The official MCP client SDK for the agent-server tests, pinned by tests/e2e/mcp/package-lock.json.
