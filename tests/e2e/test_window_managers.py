@@ -1,14 +1,15 @@
 """The same checks under every common X11 window manager: the grid lies exactly on the screen and
 stays on every desktop, above windows opened or raised after it (full-screen ones too), with
 clicks going through; a pick lays it exactly on a window's frame and it follows the window; the
-flash and adjust mode."""
+flash and adjust mode; a compositing manager restarted under the grid draws it and its changes."""
 
 import unittest
 
 import managers
 from gridlines import assert_grid_pixels
 from harness import CELL, COLS, LEFT_BAND, SCREEN, DesktopTestCase, wait_until
-from pixels import luma
+from pixels import luma, warmth
+from remote import ok
 
 # Some managers paint the root black: a desktop window of one known grey lies beneath everything.
 WALL = (0x90, 0x90, 0x90)
@@ -41,6 +42,9 @@ class ManagerCase(DesktopTestCase):
     def assert_grid_over(self, window, what):
         x, y, width, height = self.desktop.frame(window)
         wait_until(lambda: self.line_drawn_over(x + 10, y + height // 2), what=f"the grid drawn over {what}")
+
+
+class ManagerTest(ManagerCase):
 
     def test_grid_lies_exactly_on_the_screen_on_every_desktop_above_later_windows_and_lets_clicks_through(self):
         self.assertEqual(self.desktop.geometry(self.overlay), (0, 0) + SCREEN)
@@ -109,10 +113,32 @@ class ManagerCase(DesktopTestCase):
         self.wait_overlay(moved, what="the grid following the xterm")
 
 
+class RestartTest(ManagerCase):
+    """A desktop of its own: a manager started over a running one need not set windows up as the first did."""
+
+    def test_a_compositing_manager_restarted_under_the_grid_draws_it_and_its_changes(self):
+        owner = self.desktop.probe("owner", "_NET_WM_CM_S0").strip()
+        # Its command replaces the running manager; it lives on with the desktop, which is this test's alone.
+        self.desktop.spawn(managers.command(self.manager, self.desktop.home))
+        wait_until(lambda: self.desktop.probe("owner", "_NET_WM_CM_S0").strip() not in ("0x0", owner), timeout=60,
+                   what=f"{self.manager} compositing again")
+        self.prepare_desktop()
+
+        def line_warmth():
+            return max(warmth(p) for p in self.desktop.root_pixels(LINES_X[3] - 3, 400, 6, 1)[0])
+        for colour, warm in (("red", True), ("white", False)):
+            ok(self.desktop, "color", colour)
+            wait_until(lambda: (line_warmth() > 8) == warm, timeout=10, what=f"{colour} lines on the screen")
+        wait_until(lambda: self.line_drawn_over(100, 400), what="the grid drawn again")
+
+
 for _name in managers.MANAGERS:
-    globals()[f"{_name.capitalize()}Test"] = type(f"{_name.capitalize()}Test", (ManagerCase,),
+    globals()[f"{_name.capitalize()}Test"] = type(f"{_name.capitalize()}Test", (ManagerTest,),
                                                    {"manager": _name, "__doc__": f"Under {_name}."})
-del _name, ManagerCase   # the base alone has no manager to test
+    if managers.composites(_name):
+        globals()[f"{_name.capitalize()}RestartTest"] = type(f"{_name.capitalize()}RestartTest", (RestartTest,),
+                                                              {"manager": _name, "__doc__": f"{_name} restarted."})
+del _name, ManagerCase, ManagerTest, RestartTest   # the bases alone have no manager to test
 
 if __name__ == "__main__":
     unittest.main()

@@ -20,29 +20,21 @@ OverlayWidget::OverlayWidget(const core::Rect& frame, core::TavelinView& view, b
     , m_view(view)
 {
     setAttribute(Qt::WA_PaintOnScreen);
-    setSolid(solid);
+    if (solid)
+        becomeSolid();
 }
 
-// From translucent to solid the window is already black wherever nothing is painted: paint and
-// shape it at once. From solid to translucent the pixels go back to translucent first, so the
-// compositing manager never blends the opaque ones, then the shape goes.
-void OverlayWidget::setSolid(bool solid)
+// The window is already black wherever nothing is painted: paint and shape it at once.
+void OverlayWidget::becomeSolid()
 {
-    if (solid == m_solid)
+    if (m_solid)
         return;
-    m_solid = solid;
+    m_solid = true;
     noteChange();
-    if (solid) {
-        if (isVisible())
-            repaint();
-        else
-            hideEverything();
-    } else {
-        m_shape.reset();
-        if (isVisible())
-            repaint();
-        overlay::clearBoundingShape(xcb::qtConnection(), windowId());
-    }
+    if (isVisible())
+        repaint();
+    else
+        hideEverything();
     updateCatcher();
 }
 

@@ -16,16 +16,18 @@ class TavelinView;
 
 namespace tavelin::x11::overlay {
 
-// Two ways to show the grid, switched at run time on the same window (its ARGB visual stays):
+// Two ways to show the grid:
 // - translucent, while a compositing manager blends it over the desktop: the view as drawn;
 // - solid, while none does: the view through SolidCanvas, and the window's bounding shape cut to
 //   the painted pixels, rebuilt at the end of every paint that changed them. The shape clips the
 //   input region too, so while the overlay takes the mouse a AdjustInputWindow covers the rest.
+// A translucent overlay becomes solid on the same window (its ARGB visual stays) when the
+// compositing manager goes; the way back is a new overlay, as a shaped window may stay clipped.
 class OverlayWidget final : public FloatingWidget {
 public:
     OverlayWidget(const core::Rect& frame, core::TavelinView& view, bool solid);
 
-    void setSolid(bool solid);
+    void becomeSolid();
     void setTakesMouse(bool takesMouse);
     // showOnTop, keeping the pointer catcher (if any) above the overlay.
     void bringToFront();

@@ -64,32 +64,60 @@ private:
 class QtOverlayWindow final : public core::OverlayWindow {
 public:
     QtOverlayWindow(const core::Rect& frame, core::TavelinView& view, CompositorWatch& compositor)
-        : m_surface(frame, view, !compositor.isCompositing())
+        : m_view(view)
+        , m_surface(std::make_unique<OverlayWidget>(frame, view, !compositor.isCompositing()))
         , m_compositor(compositor)
     {
-        QObject::connect(&compositor, &CompositorWatch::compositingChanged, &m_surface,
-            [this](bool compositing) { m_surface.setSolid(!compositing); });
+        m_watch = QObject::connect(&compositor, &CompositorWatch::compositingChanged, &compositor,
+            [this](bool compositing) { compositingChanged(compositing); });
     }
+    ~QtOverlayWindow() override { QObject::disconnect(m_watch); }
 
-    void setClickThrough(bool ignores) override { m_surface.setTakesMouse(!ignores); }
-    void show() override { m_surface.bringToFront(); }
-    void hide() override { m_surface.hide(); }
-    void setFrame(const core::Rect& frame) override { m_surface.setFrame(frame); }
-    core::Rect frame() const override { return m_surface.frame(); }
-    uint32_t windowId() const override { return m_surface.windowId(); }
+    void setClickThrough(bool ignores) override
+    {
+        m_takesMouse = !ignores;
+        m_surface->setTakesMouse(m_takesMouse);
+    }
+    void show() override { m_surface->bringToFront(); }
+    void hide() override { m_surface->hide(); }
+    void setFrame(const core::Rect& frame) override { m_surface->setFrame(frame); }
+    core::Rect frame() const override { return m_surface->frame(); }
+    uint32_t windowId() const override { return m_surface->windowId(); }
     // QWidget::update posts one paint event however often it is called before the paint.
     void update() override
     {
-        m_surface.noteRepaintAsked();
-        m_surface.update();
+        m_surface->noteRepaintAsked();
+        m_surface->update();
     }
     // Only a compositing manager blends the translucent drawing; without one, a window moved off
     // ours leaves an exposed patch until our repaint.
-    bool screenShowsDrawing() const override { return m_compositor.isCompositing() && m_surface.steadyOnScreen(); }
+    bool screenShowsDrawing() const override { return m_compositor.isCompositing() && m_surface->steadyOnScreen(); }
 
 private:
-    OverlayWidget m_surface;
+    // A compositing manager that starts while our window is shaped may go on drawing it through
+    // that shape once the shape is gone: xfwm4 does, through unmaps and maps too, so its restart
+    // or a login where Tavelin comes first left the grid invisible. A new window is drawn whole.
+    void compositingChanged(bool compositing)
+    {
+        if (!compositing) {
+            m_surface->becomeSolid();
+            return;
+        }
+        bool shown = m_surface->isVisible();
+        auto fresh = std::make_unique<OverlayWidget>(m_surface->frame(), m_view, false);
+        fresh->setTakesMouse(m_takesMouse);
+        // Gone before the new one shows: never two grids on the screen, not even for a frame.
+        m_surface.reset();
+        m_surface = std::move(fresh);
+        if (shown)
+            m_surface->bringToFront();
+    }
+
+    core::TavelinView& m_view;
+    std::unique_ptr<OverlayWidget> m_surface;
     CompositorWatch& m_compositor;
+    QMetaObject::Connection m_watch;
+    bool m_takesMouse = false;
 };
 
 class QtFlashWindow final : public core::FlashWindow {
