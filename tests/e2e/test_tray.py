@@ -121,6 +121,17 @@ class TrayMenuOverDBusTest(TrayCase):
         self.desktop.menu_click(FULL_SCREEN)   # choosing the current target again keeps its mark
         self.wait_for_marks(pink)
 
+    def test_a_left_click_the_host_passes_on_opens_the_menu_at_the_pointer(self):
+        # Xfce's and KDE's panels call Activate on a left click and show no menu of their own.
+        self.desktop.run(["xdotool", "mousemove", "700", "12"], check=True)
+        self.assertTrue(self.desktop.panel.activate(*self.desktop.tray_item(), 700, 12))
+        menu = wait_until(self.desktop.menu_windows, what="the menu")[0]
+        x, y, _, height = self.desktop.geometry(menu)
+        self.assertGreater(height, 400, "26 rows")
+        self.assertLessEqual(max(abs(x - 700), abs(y - 12)), 2, "at the pointer")
+        self.desktop.key("Escape")
+        wait_until(lambda: not self.desktop.menu_windows(), what="the menu closed by Escape")
+
     def test_sigterm_sigint_and_the_menus_quit_with_the_flash_up(self):
         for way in (signal.SIGTERM, signal.SIGINT, "menu"):
             with self.subTest(way=str(way)):

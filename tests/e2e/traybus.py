@@ -145,6 +145,10 @@ class Panel:
         """The item's properties; pixmaps as (width, height, list of bytes)."""
         return (self.call(service, path, PROPERTIES, "GetAll", "(s)", ITEM) or [None])[0]
 
+    def activate(self, service, path, x, y):
+        """A left click on the item as most panels pass it on: Activate(x, y), in root coordinates."""
+        return self.call(service, path, ITEM, "Activate", "(ii)", x, y) is not None
+
     def menu_path(self, service, path):
         return (self.call(service, path, PROPERTIES, "Get", "(ss)", ITEM, "Menu") or [None])[0]
 

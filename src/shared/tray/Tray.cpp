@@ -11,6 +11,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusServiceWatcher>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QImage>
 #include <QKeySequence>
@@ -222,14 +223,16 @@ void Tray::Impl::rowTriggered(QAction* action, const core::MenuItem& item)
     QMetaObject::invokeMethod(this, [handler = onTrigger, item] { handler(item); }, Qt::QueuedConnection);
 }
 
-// A left click on an XEmbed icon opens the menu, as the right click does. StatusNotifier hosts
-// show the exported menu themselves; there the icon has no geometry and nothing is done here.
+// A left click opens the menu, as the right click does. On an XEmbed icon Qt reports it as a
+// trigger. A StatusNotifier host shows the exported menu on a right click, but on a left click it
+// asks the item to activate (Qt's item says it is not menu-only), and Xfce's or KDE's panel then
+// shows nothing of its own: the menu opens at the pointer, over the panel. Under the offscreen
+// platform (the Wayland backend) no menu of ours can show.
 void Tray::Impl::iconActivated(QSystemTrayIcon::ActivationReason reason)
 {
-    if (reason != QSystemTrayIcon::Trigger || !icon)
+    if (reason != QSystemTrayIcon::Trigger || !icon || menu.isVisible())
         return;
-    auto where = icon->geometry();
-    if (!where.isValid() || menu.isVisible())
+    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
         return;
     menu.popup(QCursor::pos());
 }
