@@ -31,7 +31,8 @@ Screenshot::Base Screenshot::captureBase(Rect& rect, std::string& failure)
         if (auto record = m_targeting.windowRecord(*target); record && record->bounds) {
             // Its pixels are not there to take, and the grid is not on screen: nothing to show.
             if (!record->shown) {
-                failure = "the window the grid follows is not on screen (minimized, or on another desktop)";
+                failure = "the window the grid follows is not on screen "
+                          "(minimized, shaded, on another desktop or in a scratchpad)";
                 return {};
             }
             rect = *record->bounds;

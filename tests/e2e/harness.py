@@ -30,7 +30,7 @@ GRID_TOP = TOP_INSET + TOP_BAND
 COLS, ROWS = (SCREEN[0] - LEFT_BAND) // CELL, (SCREEN[1] - GRID_TOP) // CELL   # 17 (A..Q) and 10
 BAND_ALPHA = 0.35
 # Why a shot is refused while the window the grid follows is hidden.
-NOT_SHOWN = "the window the grid follows is not on screen (minimized, or on another desktop)"
+NOT_SHOWN = "the window the grid follows is not on screen (minimized, shaded, on another desktop or in a scratchpad)"
 
 # Tray menu rows the tests click.
 TOGGLE_GRID = "Toggle Grid (\u2318\u21e7G)"

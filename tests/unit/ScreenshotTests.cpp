@@ -126,7 +126,8 @@ TEST(Screenshot, FailureTable)
         auto result = s.app->screenshotToDesktop();
         EXPECT_TRUE(s.platform.log.empty()) << "nothing captured";
         EXPECT_FALSE(s.flashed());
-        const std::string why = "the window the grid follows is not on screen (minimized, or on another desktop)";
+        const std::string why
+            = "the window the grid follows is not on screen (minimized, shaded, on another desktop or in a scratchpad)";
         EXPECT_EQ(s.platform.notifications, (std::vector { nothing + why + "." }));
         EXPECT_EQ(result.problem, "the screenshot could not be taken: " + why);
         EXPECT_EQ(s.app->screenshotPng().problem, why);
