@@ -35,12 +35,12 @@ missing_packages() {
 }
 
 # apt-get as root, waiting for another package manager to finish first: a fresh Ubuntu runs its
-# daily update at boot, and while install waits for the dpkg lock (DPkg::Lock::Timeout), update
-# gives up on the lists' lock at once. Gives up after APT_LOCK_WAIT_SECONDS (600).
+# daily update at boot, and apt-get gives up on a held lock at once (update on the lists' lock,
+# install on dpkg's). Gives up after APT_LOCK_WAIT_SECONDS (600).
 apt_get() {
   local errors waited=0 limit=${APT_LOCK_WAIT_SECONDS:-600} pause=${APT_LOCK_PAUSE_SECONDS:-5}
   errors=$(mktemp)
-  while ! as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout="$limit" "$@" 2>"$errors"; do
+  while ! as_root env DEBIAN_FRONTEND=noninteractive apt-get "$@" 2>"$errors"; do
     if ! grep -q "Could not get lock" "$errors" || [ "$waited" -ge "$limit" ]; then
       cat "$errors" >&2
       rm -f "$errors"

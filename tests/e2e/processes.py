@@ -71,3 +71,11 @@ class LineReader:
             self.buffer += chunk
         *lines, self.buffer = self.buffer.split(b"\n")
         return [line.decode() for line in lines]
+
+
+def watch_calls(spawn):
+    """A dbus-monitor of the method calls to Tavelin's interface on the bus spawn's processes use,
+    returned once it watches: its next_matching("method call") waits until the bus routed one."""
+    calls = LineReader(spawn(["dbus-monitor", "type='method_call',interface='org.tavelin.Tavelin1'"], stdout=subprocess.PIPE))
+    calls.next_matching("signal")   # the monitor's own NameAcquired
+    return calls

@@ -12,7 +12,7 @@ from pathlib import Path
 from gi.repository import Gio, GLib
 
 from harness import SCREEN, TAVELIN, DesktopTestCase, end, wait_until
-from processes import LineReader
+from processes import watch_calls
 from pixels import Image, luma
 from remote import bare_env, ok, state, tavelin
 
@@ -148,9 +148,7 @@ class CommandLineEdgesTest(DesktopTestCase):
         self.assertFalse(state(self.desktop)["visible"])
 
         # One that ends with the call unanswered is said to have ended, at once.
-        calls = LineReader(self.spawn(["dbus-monitor", "type='method_call',interface='org.tavelin.Tavelin1'"],
-                                      stdout=subprocess.PIPE))
-        calls.next_matching("signal")   # the monitor's own NameAcquired: it watches
+        calls = watch_calls(self.spawn)
         os.kill(self.tavelin.pid, signal.SIGSTOP)
         pending = self.spawn([TAVELIN, "grid", "on"], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         calls.next_matching("method call")

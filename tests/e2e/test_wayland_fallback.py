@@ -14,7 +14,7 @@ import unittest
 from pathlib import Path
 
 from harness import SCREEN, TAVELIN, wait_until
-from processes import LineReader, end
+from processes import end, watch_calls
 from wayland_harness import WaylandSession, WestonSession
 
 
@@ -115,9 +115,7 @@ class QuitDuringAShot(unittest.TestCase):
         self.addCleanup(session.close)
         tavelin = session.start_tavelin()
         wait_until(session.grid_drawn, timeout=20, interval=0.2, what="the grid on the Wayland screen")
-        calls = LineReader(session._spawn(["dbus-monitor", "type='method_call',interface='org.tavelin.Tavelin1'"],
-                                          stdout=subprocess.PIPE))
-        calls.next_matching("signal")   # the monitor's own NameAcquired: it watches
+        calls = watch_calls(session._spawn)
         path = os.path.join(session.home, "bug.png")
         # sway stopped: the capture Tavelin asks for waits, and the signal lands in that wait.
         os.kill(session.sway.pid, signal.SIGSTOP)

@@ -39,8 +39,7 @@ constexpr int usageStatus = 2;
 int fail(const QString& message, int status = refused)
 {
     // Refusals quote what they were given, and Tavelin's answers name what the display reports.
-    auto shown = QString::fromStdString(printable(message.toStdString()));
-    std::fprintf(stderr, "tavelin: %s\n", shown.toLocal8Bit().constData());
+    std::fprintf(stderr, "tavelin: %s\n", printed(message).toLocal8Bit().constData());
     return status;
 }
 

@@ -12,9 +12,6 @@ namespace tavelin::shared::cli {
 
 namespace {
 
-// A screen's name is the display's word, and any client can name a monitor: one line each, no escapes.
-QString printed(const QString& text) { return QString::fromStdString(printable(text.toStdString())); }
-
 QString json(const QJsonObject& object)
 {
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) + '\n';
@@ -64,6 +61,8 @@ QJsonObject stateObject(const QVariantMap& state)
         { "rows", number(state, "rows") },
     };
 }
+
+QString printed(const QString& text) { return QString::fromStdString(printable(text.toStdString())); }
 
 QVariantMap dictionary(const QVariant& value)
 {

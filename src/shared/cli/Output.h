@@ -20,6 +20,10 @@ QString screensText(const QList<QVariantMap>& screens, bool json);
 QJsonObject rectObject(const QVariantMap& rect);
 QJsonObject stateObject(const QVariantMap& state);
 
+// Text from elsewhere (a refusal quoting an argument, a screen's name any client may set) as
+// printable() makes it: one line, no escape sequences.
+QString printed(const QString& text);
+
 // A value that came over the bus as a dictionary (a{sv}), whichever way it was unpacked.
 QVariantMap dictionary(const QVariant& value);
 
