@@ -4,7 +4,6 @@ and windows, cells to points and back, one instance per session, and quitting.""
 import json
 import os
 import subprocess
-import unittest
 
 from gridlines import C4_BOX
 from harness import CELL, GRID_TOP, LEFT_BAND, SCREEN, TAVELIN, DesktopTestCase, wait_until
@@ -191,7 +190,3 @@ class CommandsTest(DesktopTestCase):
         done = tavelin(self.desktop, "state")
         self.assertEqual((done.returncode, done.stderr),
                          (1, "tavelin: Tavelin is not running in this session (start it with: tavelin)\n"))
-
-
-if __name__ == "__main__":
-    unittest.main()

@@ -5,7 +5,6 @@ import glob
 import os
 import signal
 import subprocess
-import unittest
 import xml.etree.ElementTree as ElementTree
 from pathlib import Path
 
@@ -237,7 +236,3 @@ class CommandLineEdgesTest(DesktopTestCase):
             return any(s["labels"] for s in heard)
         wait_until(told, what="StateChanged with labels on")
         self.assertEqual(heard[-1], self.call("State")[0])
-
-
-if __name__ == "__main__":
-    unittest.main()

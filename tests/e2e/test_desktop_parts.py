@@ -75,7 +75,3 @@ class XServerGoneTest(unittest.TestCase):
         desktop.overlay_window()
         self.assertEqual(desktop.tavelin_log().splitlines(), [
             f"tavelin: no Wayland compositor answers at WAYLAND_DISPLAY=wayland-gone: running on the X display {desktop.display}"])
-
-
-if __name__ == "__main__":
-    unittest.main()

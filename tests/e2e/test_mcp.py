@@ -7,7 +7,6 @@ import os
 import subprocess
 import threading
 import types
-import unittest
 
 from gridlines import C4_BOX
 from harness import CELL, GRID_TOP, LEFT_BAND, SCREEN, TAVELIN, DesktopTestCase, LineReader, end, wait_until
@@ -189,7 +188,3 @@ class McpTest(DesktopTestCase):
         self.assertTrue(answer.get("isError"), answer)
         self.assertEqual(answer["content"][0]["text"],
                          "Tavelin could not start: tavelin: cannot start: no X display (DISPLAY is not set)")
-
-
-if __name__ == "__main__":
-    unittest.main()

@@ -4,7 +4,6 @@ everywhere else; a compositor starting or stopping switches the drawing while Ta
 clicks still go through it and adjust mode still takes the mouse on its whole area; a screenshot
 still shows the translucent grid over the desktop alone, and the flash does not hide the screen."""
 
-import unittest
 
 from harness import BAND_ALPHA, CELL, COLS, GRID_TOP, LEFT_BAND, ROWS, SCREEN, TOP_INSET, DesktopTestCase, wait_until
 from pixels import Image, luma, near, over
@@ -208,6 +207,3 @@ class NoCompositorTest(DesktopTestCase):
         for x in BAND_PROBES:
             self.assertEqual(image.pixel(x, 3), wallpaper(x), "desktop above the rulers")
             self.assertLess(luma(image.pixel(x, TOP_INSET + 5)), 80, "solid dark ruler")
-
-if __name__ == "__main__":
-    unittest.main()

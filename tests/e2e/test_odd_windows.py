@@ -4,7 +4,6 @@ desktop takes the grid off the screen until it is shown again, and a screenshot 
 where the user learns of it (a notification, stderr, the command's exit status)."""
 
 import os
-import unittest
 
 import remote
 import test_window_target as targets
@@ -102,8 +101,3 @@ class OddTargetTest(targets.WindowTargetCase):
         self.wait_overlay(frame, what="the grid over the window on the desktop it went to")
         self.desktop.switch_desktop(0)
         self.wait_grid_gone("the grid gone again from the desktop the window left")
-
-
-
-if __name__ == "__main__":
-    unittest.main()

@@ -3,7 +3,6 @@ after it was hidden), what it puts on the screen (bands, lines, headers), that c
 it to the window beneath except in adjust mode."""
 
 import time
-import unittest
 
 from gridlines import assert_grid_pixels
 from harness import CELL, COLS, LEFT_BAND, SCREEN, DesktopTestCase, wait_until
@@ -56,7 +55,3 @@ class OverlayTest(DesktopTestCase):
 
     def test_screen_shows_bands_lines_and_headers_where_they_belong(self):
         assert_grid_pixels(self, self.desktop.root_image())
-
-
-if __name__ == "__main__":
-    unittest.main()

@@ -1,7 +1,6 @@
 """Screens changing while Tavelin runs (RandR on Xvfb): a mode change re-fits the grid and every capture,
 monitors added and removed, and the grid put on a screen by name."""
 
-import unittest
 
 from harness import CELL, GRID_TOP, LEFT_BAND, DesktopTestCase, wait_until
 from pixels import Image, luma
@@ -101,7 +100,3 @@ class ScreensTest(DesktopTestCase):
         refused = tavelin(self.desktop, "screen", "side\x1b]0;title\x07")
         self.assertEqual((refused.returncode, refused.stderr), (1, 'tavelin: no screen named "side\\x1b]0;title\\x07" '
                                                                    '(screens: screen, odd\\x1b[2J)\n'))
-
-
-if __name__ == "__main__":
-    unittest.main()

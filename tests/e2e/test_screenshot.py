@@ -9,7 +9,6 @@ import os
 import shutil
 import subprocess
 import time
-import unittest
 from pathlib import Path
 
 from harness import BAND_ALPHA, CELL, LEFT_BAND, SCREENSHOT, TOP_BAND, TOP_INSET, DesktopTestCase, wait_until
@@ -279,7 +278,3 @@ class NoCompositorShotTest(ShotCase):
 
     def test_target_window_alone_without_compositor(self):
         self.assert_window_shot_holds_target_alone()
-
-
-if __name__ == "__main__":
-    unittest.main()

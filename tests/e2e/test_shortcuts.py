@@ -6,7 +6,6 @@ mode's drag resizes the cells the way the lines on screen show."""
 import os
 import subprocess
 import time
-import unittest
 from pathlib import Path
 
 from gridlines import RESIZE_GAIN, badge_shown, wait_for_cells
@@ -227,7 +226,3 @@ class TrayMenuShortcutsTest(ShortcutCase):
         time.sleep(1.0)
         self.assertNotEqual(self.left_band(), band)
         self.assertTrue(self.desktop.menu_windows(), "the menu stayed open")
-
-
-if __name__ == "__main__":
-    unittest.main()

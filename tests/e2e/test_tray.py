@@ -7,7 +7,6 @@ the user is told what still works, and a tray started later gets the icon."""
 import signal
 import sys
 import time
-import unittest
 
 from harness import (ADJUST_MODE, CELL_LABELS, FULL_SCREEN, GRID_TOP, SCREENSHOT, SELECT_WINDOW, TAVELIN, TOGGLE_GRID,
                      TRAYBUS, DesktopTestCase, end, wait_until)
@@ -187,7 +186,3 @@ class NoTrayTest(TrayCase):
         time.sleep(NO_TRAY_GRACE + 1)
         self.assertEqual(self.notifications.lines_so_far(), [], "a notice though the tray came in time")
         self.assertNotIn("no tray", self.desktop.tavelin_log())
-
-
-if __name__ == "__main__":
-    unittest.main()

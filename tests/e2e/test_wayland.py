@@ -7,7 +7,6 @@ under it and never reaches it. Pixels read with grim."""
 
 import os
 import re
-import unittest
 from pathlib import Path
 
 from gridlines import C4_BOX, RESIZE_GAIN, badge_shown, wait_for_cells
@@ -196,7 +195,3 @@ class OnSway(WaylandTestCase):
         self.pick(700, 500)
         self.assertIn("target: screen", self.session.cli("state")[1])
         wait_until(self.session.grid_drawn, timeout=10, interval=0.1, what="the full-screen grid")
-
-
-if __name__ == "__main__":
-    unittest.main()

@@ -131,7 +131,3 @@ class QuitDuringAShot(unittest.TestCase):
         self.assertEqual(tavelin.wait(timeout=30), 0)
         self.assertTrue(os.path.getsize(path) > 0)
         self.assertEqual(no_tray_aside(tavelin_lines(session.stderr())), [])
-
-
-if __name__ == "__main__":
-    unittest.main()

@@ -5,7 +5,6 @@ at a fractional scale positions are still the output's pixels."""
 
 import json
 import os
-import unittest
 
 from harness import BAND_ALPHA, CELL, GRID_TOP, LEFT_BAND, SCREEN, TOP_INSET
 from pixels import Image, differing, luma, near, over
@@ -113,7 +112,3 @@ class UnpluggedOutput(OutputReading, WaylandTestCase):
                   "the grid's frame on WL-1, whole again")
         self.wait(lambda: self.bands_reach(*SCREEN, "WL-1"), "the grid drawn over WL-1")
         self.assertIsNone(self.tavelin.poll())
-
-
-if __name__ == "__main__":
-    unittest.main()

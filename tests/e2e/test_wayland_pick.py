@@ -1,7 +1,6 @@
 """Picking where the compositor tells nothing of windows (sway without its IPC socket stands for GNOME):
 pick says so in one line and nothing changes. (Picking on sway itself: test_wayland.)"""
 
-import unittest
 
 from wayland_harness import WaylandTestCase
 
@@ -16,7 +15,3 @@ class PickWithoutWindowList(WaylandTestCase):
         self.assertEqual(err.strip().splitlines(), ["tavelin: picking a window is not available on this desktop"])
         self.assertEqual(self.session.cli("state")[1], before)
         self.assertTrue(self.session.grid_drawn())
-
-
-if __name__ == "__main__":
-    unittest.main()

@@ -8,7 +8,6 @@ whose backend stands in for the desktop's key handling: Tavelin binds the five w
 descriptions and suggested keys; a shortcut the desktop fires toggles the grid on screen (grim)."""
 
 import os
-import unittest
 from pathlib import Path
 
 from gridlines import C4_BOX
@@ -85,8 +84,3 @@ class WaylandPortalShortcuts(PortalTestCase):
         session.activate("grid-toggle")
         self.wait(session.grid_drawn, "the grid back by the portal")
         self.assertNotIn("shortcuts portal", session.stderr())
-
-
-
-if __name__ == "__main__":
-    unittest.main()

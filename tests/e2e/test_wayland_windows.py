@@ -5,7 +5,6 @@ again) and closes it; a shot then is the window's part of the screen with its gr
 output too, and of a window past the output's edge the part that shows. Read back with grim."""
 
 import os
-import unittest
 
 from harness import NOT_SHOWN, SCREEN, wait_until
 from pixels import Image, differing
@@ -104,7 +103,3 @@ class FollowOnSway(WaylandTestCase):
         code, _, err = self.session.cli("follow", "999999")
         self.assertEqual(code, 1)
         self.assertIn("not a viewable", err)
-
-
-if __name__ == "__main__":
-    unittest.main()

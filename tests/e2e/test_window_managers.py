@@ -3,7 +3,6 @@ stays on every desktop, above windows opened or raised after it (full-screen one
 clicks going through; a pick lays it exactly on a window's frame and it follows the window; the
 flash and adjust mode; a compositing manager restarted under the grid draws it and its changes."""
 
-import unittest
 
 import managers
 from gridlines import assert_grid_pixels
@@ -139,6 +138,3 @@ for _name in managers.MANAGERS:
         globals()[f"{_name.capitalize()}RestartTest"] = type(f"{_name.capitalize()}RestartTest", (RestartTest,),
                                                               {"manager": _name, "__doc__": f"{_name} restarted."})
 del _name, ManagerCase, ManagerTest, RestartTest   # the bases alone have no manager to test
-
-if __name__ == "__main__":
-    unittest.main()

@@ -3,7 +3,6 @@ whole screen, on a real desktop with xterms at known places."""
 
 import subprocess
 import time
-import unittest
 
 from harness import FULL_SCREEN, PROBE, SELECT_WINDOW, DesktopTestCase, LineReader, end, wait_until
 from pixels import luma
@@ -181,7 +180,3 @@ class WindowTargetWithoutManagerTest(WindowTargetCase):
         self.wait_overlay(self.desktop.move(window, 400, 300), what="overlay following the move")
         end(p)
         self.wait_overlay(self.full_screen(), what="overlay back on the whole screen")
-
-
-if __name__ == "__main__":
-    unittest.main()

@@ -67,7 +67,3 @@ class AutostartTest(unittest.TestCase):
         no_home = self.tavelin("autostart", "on", env={k: v for k, v in self.env.items() if k != "HOME"})
         self.assertEqual((no_home.returncode, no_home.stderr), (1, "tavelin: autostart: no home directory (HOME is not set)\n"))
         self.assertEqual(files_under(self.home), [])
-
-
-if __name__ == "__main__":
-    unittest.main()

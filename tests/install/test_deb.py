@@ -5,7 +5,6 @@ import glob
 import os
 import subprocess
 import sys
-import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "e2e"))
 
@@ -66,7 +65,3 @@ class DebTest(DesktopTestCase):
         self.desktop.overlay_window()
         wait_until(self.desktop.grid_drawn, timeout=10, what="the grid on screen")
         self.assertIsNone(self.tavelin.poll())
-
-
-if __name__ == "__main__":
-    unittest.main()

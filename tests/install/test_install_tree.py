@@ -55,7 +55,3 @@ class InstallTreeTest(unittest.TestCase):
     def test_a_prefix_of_choice_holds_the_same_tree(self):
         root = self.install("/opt/tavelin")
         self.assertEqual(files_under(root), FILES)
-
-
-if __name__ == "__main__":
-    unittest.main()

@@ -60,7 +60,3 @@ class AptLockTest(unittest.TestCase):
         self.assertIn("Unable to locate package tavelin-no-such-package", done.stderr)
         self.assertNotIn("waiting", done.stderr)
         self.assertLess(took, 20)
-
-
-if __name__ == "__main__":
-    unittest.main()
