@@ -1,7 +1,6 @@
 """A headless sway session with the desktop's portals on its bus: the real xdg-desktop-portal and
-xdg-desktop-portal-wlr (its Screenshot backend runs grim; it needs PipeWire), and a backend of the
-test's own (portal_backend.py) that the frontend picks for the test's desktop: Access, which
-the frontend wants beside a Screenshot backend, and, when asked for, GlobalShortcuts."""
+xdg-desktop-portal-wlr (which needs PipeWire), and the test's own backend (portal_backend.py) for
+Access and, when asked, GlobalShortcuts."""
 
 import os
 import select
@@ -39,24 +38,21 @@ class PortalSession(WaylandSession):
         Path(portals, "tavelin-test.portal").write_text(
             f"[portal]\nDBusName={TEST_BUS_NAME}\nInterfaces={interfaces}\nUseIn={TEST_DESKTOP}\n")
         self.portal_log = os.path.join(self.dir, "portal.log")
-        with open(self.portal_log, "wb") as log:
-            self._start_portals(portals, log)
-
-    def _start_portals(self, portals, log):
-        # xdg-desktop-portal-wlr will not start without PipeWire, which its screen casts use.
-        self._spawn(["pipewire"], stderr=log)
-        wait_until(lambda: os.path.exists(os.path.join(self.runtime, "pipewire-0")), timeout=20,
-                   what="PipeWire's socket")
-        # Each started here, not by the bus, whose environment knows neither sway nor the folder.
-        self._spawn([WLR_BACKEND], stderr=log)
-        self.wait_for_name("org.freedesktop.impl.portal.desktop.wlr")
-        self.backend = self._spawn([sys.executable, TEST_BACKEND, TEST_BUS_NAME],
-                                   stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=log)
-        if self.backend.stdout.readline() != b"ready\n":
-            raise AssertionError("the test's portal backend did not start")
-        self._spawn([FRONTEND, "--replace", "-v"], stderr=log, extra={
-            "XDG_DESKTOP_PORTAL_DIR": portals, "XDG_CURRENT_DESKTOP": f"{TEST_DESKTOP}:sway"})
-        self.wait_for_name("org.freedesktop.portal.Desktop")
+        with open(self.portal_log, "wb") as log:   # the children keep their own copies
+            # xdg-desktop-portal-wlr will not start without PipeWire, which its screen casts use.
+            self._spawn(["pipewire"], stderr=log)
+            wait_until(lambda: os.path.exists(os.path.join(self.runtime, "pipewire-0")), timeout=20,
+                       what="PipeWire's socket")
+            # Each started here, not by the bus, whose environment knows neither sway nor the folder.
+            self._spawn([WLR_BACKEND], stderr=log)
+            self.wait_for_name("org.freedesktop.impl.portal.desktop.wlr")
+            self.backend = self._spawn([sys.executable, TEST_BACKEND, TEST_BUS_NAME],
+                                       stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=log)
+            if self.backend.stdout.readline() != b"ready\n":
+                raise AssertionError("the test's portal backend did not start")
+            self._spawn([FRONTEND, "--replace", "-v"], stderr=log, extra={
+                "XDG_DESKTOP_PORTAL_DIR": portals, "XDG_CURRENT_DESKTOP": f"{TEST_DESKTOP}:sway"})
+            self.wait_for_name("org.freedesktop.portal.Desktop")
 
     def wait_for_name(self, name):
         def owned():

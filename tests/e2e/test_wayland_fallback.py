@@ -1,8 +1,5 @@
-"""Wayland sessions Tavelin cannot draw on: a compositor without layer-shell (headless weston), where
-Tavelin takes the XWayland route and says in one line what XWayland cannot do, or, with no X server
-either, exits 1 with one line; a WAYLAND_DISPLAY nobody answers at, and a compositor (headless sway)
-ending under a running Tavelin: status 1 and one line, never a Tavelin left answering for a screen
-it no longer has. A Tavelin told to quit while a shot waits for the compositor finishes the shot first."""
+"""Wayland sessions Tavelin cannot draw on or loses (weston without layer-shell, with and without
+XWayland; a display nobody answers at; sway ending under it), and a quit while a shot waits."""
 
 import os
 import platform

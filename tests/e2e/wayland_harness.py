@@ -1,7 +1,6 @@
-"""A private Wayland session for end-to-end tests: headless sway with one 1440x900 output, its own
-runtime folder and session bus, the real tavelin binary, grim to read the screen, a virtual pointer
-(wlpointer) to click with. sway will not run as root, so under root the whole session runs as an
-unprivileged user. Ended by pid."""
+"""A private Wayland session for end-to-end tests: headless sway (or weston) with one 1440x900 output,
+its own runtime folder and session bus, the real tavelin binary, grim and a virtual pointer. sway will
+not run as root, so under root the session runs as an unprivileged user. Ended by pid."""
 
 import json
 import os
@@ -15,7 +14,7 @@ from pathlib import Path
 
 from harness import BUILD_DIR, SCREEN, TAVELIN, TOP_INSET
 from processes import end_all, wait_until
-from pixels import Image
+from pixels import Image, differing
 
 TEST_USER = "tavelin-test"
 WLPOINTER = os.path.join(BUILD_DIR, "tests", "e2e", "wlpointer")
@@ -147,26 +146,6 @@ class WaylandSession:
     def tree(self):
         return json.loads(self.run(["swaymsg", "-t", "get_tree", "-r"], check=True).stdout)
 
-    def focused_app(self):
-        """The app_id of the window sway has focused, or None."""
-        return next((n["app_id"] for n in walk(self.tree()) if n.get("focused") and n.get("app_id")), None)
-
-    def windows(self):
-        """app_id → (x, y, width, height) of every mapped window."""
-        return {n["app_id"]: tuple(n["rect"][k] for k in ("x", "y", "width", "height"))
-                for n in walk(self.tree()) if n.get("app_id") and n.get("visible")}
-
-    def open_foot(self, app_id):
-        """A foot terminal known to sway by app_id, mapped; its process."""
-        process = self._spawn(["foot", "--app-id", app_id, "sh", "-c", "sleep 600"])
-        wait_until(lambda: self.windows().get(app_id), timeout=30, what=f"foot {app_id} mapped")
-        return process
-
-    def close_window(self, process, app_id):
-        process.terminate()
-        process.wait(timeout=10)
-        wait_until(lambda: app_id not in self.windows(), timeout=10, what=f"{app_id} gone")
-
     def start_tavelin(self, extra=None):
         self.log = os.path.join(self.dir, "tavelin.log")
         with open(self.log, "wb") as log:
@@ -280,3 +259,16 @@ class WaylandTestCase(unittest.TestCase):
     @staticmethod
     def wait(predicate, what, timeout=15):
         return wait_until(predicate, timeout=timeout, interval=0.2, what=what)
+
+    def shoot(self, name, back, region=None):
+        """`tavelin shot` to name in the home folder; once back() holds again, the file must be what grim
+        reads of region (x, y, width, height; the whole layout by default): the grid once, not twice."""
+        path = os.path.join(self.session.home, name)
+        self.session.ok("shot", path)
+        self.wait(back, "the grid back after the shot")
+        where = ["-g", "{},{} {}x{}".format(*region)] if region else []
+        seen = Image.from_png(self.session.run(["grim", *where, "-t", "png", "-"], check=True).stdout)
+        shot = Image.from_png(path)
+        self.assertEqual((shot.width, shot.height), (seen.width, seen.height))
+        self.assertEqual(differing(shot.rows(), seen.rows()), 0)
+        return path
