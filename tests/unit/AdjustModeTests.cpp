@@ -13,23 +13,6 @@ struct Adjusting {
 };
 }
 
-TEST(ResizeDrag, EachMoveAddsTheTotalTranslationTimesTheGain)
-{
-    Adjusting a;
-    a.view.mousePressed({ 100, 100 });
-    a.view.mouseMoved({ 110, 100 });
-    EXPECT_DOUBLE_EQ(a.state.cellWidth(), 80.25);
-    a.view.mouseMoved({ 120, 100 });
-    EXPECT_DOUBLE_EQ(a.state.cellWidth(), 80.75);
-    a.view.mouseMoved({ 130, 100 });
-    EXPECT_DOUBLE_EQ(a.state.cellWidth(), 81.5);
-    EXPECT_DOUBLE_EQ(a.state.cellHeight(), 80);
-    a.view.mouseReleased({ 130, 100 });
-    EXPECT_DOUBLE_EQ(a.state.cellWidth(), 81.5) << "ending the drag keeps the size";
-    a.view.mouseMoved({ 500, 500 });
-    EXPECT_DOUBLE_EQ(a.state.cellWidth(), 81.5) << "no drag after the release";
-}
-
 TEST(ResizeDrag, StartsOnlyAfterOnePointOfMovementThenTracksBothAxes)
 {
     Adjusting a;
@@ -44,6 +27,9 @@ TEST(ResizeDrag, StartsOnlyAfterOnePointOfMovementThenTracksBothAxes)
     EXPECT_DOUBLE_EQ(a.state.cellHeight(), 79);
     a.view.mouseMoved({ 10, 10 }); // back at the press point: a zero step
     EXPECT_DOUBLE_EQ(a.state.cellWidth(), 81);
+    a.view.mouseReleased({ 10, 10 });
+    a.view.mouseMoved({ 500, 500 });
+    EXPECT_DOUBLE_EQ(a.state.cellWidth(), 81) << "no drag after the release";
 }
 
 TEST(ResizeDrag, HoldsAtTheBoundsUntilThePointerCrossesThePressPoint)
@@ -69,5 +55,4 @@ TEST(AdjustModeDrawing, BadgeTruncatesSizes)
 {
     EXPECT_EQ(TavelinView::badgeSizeLine(80, 80), "Cell: 80\u00D780");
     EXPECT_EQ(TavelinView::badgeSizeLine(80.9, 41.2), "Cell: 80\u00D741");
-    EXPECT_EQ(TavelinView::badgeSizeLine(400, 20), "Cell: 400\u00D720");
 }

@@ -2,7 +2,6 @@
 #pragma once
 
 #include "core/Platform.h"
-#include "core/TavelinView.h"
 #include "shared/files/NewFile.h"
 
 #include <algorithm>
@@ -60,14 +59,11 @@ public:
     std::optional<core::Rect> screen = core::Rect { 0, 0, 1440, 900 };
     int32_t pid = 4242;
     std::vector<core::WindowRecord> windows; // frontmost first
-    bool keyWatchesAvailable = true, clickGrabAvailable = true;
+    bool clickGrabAvailable = true;
     bool screenCaptureWorks = true, windowCaptureWorks = true, overlayRenderWorks = true, encodeWorks = true;
     std::string home = "/nonexistent";
     std::tm now {};
     std::vector<uint32_t> ownWindows;
-    std::vector<core::ScreenInfo> screenList; // empty: one screen named "screen" at screen
-    double scale = 1;
-    std::function<void()> screensChanged;
 
     // --- what tests read ---
     FakeOverlay* overlay = nullptr;
@@ -130,17 +126,15 @@ public:
     void click(core::Point where = {}) { clickHandler(where); }
 
     // --- Platform ---
-    void quit() override { log.push_back("terminate"); }
+    void quit() override { }
     int32_t processId() const override { return pid; }
     std::optional<core::Rect> primaryScreenFrame() const override { return screen; }
     std::vector<core::ScreenInfo> screens() const override
     {
-        if (!screenList.empty())
-            return screenList;
         return screen ? std::vector<core::ScreenInfo> { { "screen", *screen, true } } : std::vector<core::ScreenInfo> {};
     }
-    void watchScreens(std::function<void()> changed) override { screensChanged = std::move(changed); }
-    double deviceScale() const override { return scale; }
+    void watchScreens(std::function<void()>) override { }
+    double deviceScale() const override { return 1; }
     void post(std::function<void()> work) override { posted.push_back(std::move(work)); }
     void postDelayed(double seconds, std::function<void()> work) override { delayed.emplace_back(seconds, std::move(work)); }
     core::TimerId startRepeatingTimer(double seconds, std::function<void()> tick) override
@@ -152,7 +146,6 @@ public:
 
     std::unique_ptr<core::OverlayWindow> createOverlayWindow(const core::Rect& frame, core::TavelinView&) override
     {
-        log.push_back("create overlay");
         auto window = std::make_unique<FakeOverlay>(frame);
         overlay = window.get();
         return window;
@@ -163,18 +156,14 @@ public:
         return std::make_unique<FakeFlash>(log);
     }
 
-    void createTrayIcon(const std::string& name, std::function<void()> notShown) override
-    {
-        log.push_back("status item " + name);
-        trayNotShown = std::move(notShown);
-    }
+    void createTrayIcon(const std::string&, std::function<void()> notShown) override { trayNotShown = std::move(notShown); }
     std::function<void()> trayNotShown;
     void setTrayMenu(const core::MenuModel& menu, std::function<void(const core::MenuItem&)> onTrigger) override
     {
         menus.push_back(menu);
         menuTrigger = std::move(onTrigger);
     }
-    core::WatchId watchDesktopKeys(std::function<void(const core::KeyEvent&)>) override { return keyWatchesAvailable; }
+    core::WatchId watchDesktopKeys(std::function<void(const core::KeyEvent&)>) override { return 1; }
     core::WatchId watchOwnKeys(std::function<bool(const core::KeyEvent&)> handler) override
     {
         localKeys = std::move(handler);
@@ -182,7 +171,6 @@ public:
     }
     core::WatchId grabNextClick(std::function<void(core::Point)> onClick, std::function<void()> onFailed) override
     {
-        log.push_back("click monitor");
         if (!clickGrabAvailable)
             return 0;
         clickHandler = std::move(onClick);
@@ -240,19 +228,13 @@ public:
     }
     core::ImageRef compose(const core::ImageRef& base, const core::ImageRef& layer) override
     {
-        std::string what = made(base) + (layer ? "+" + made(layer) : "");
-        log.push_back("compose " + what);
-        return std::make_shared<FakeImage>(base->pixelWidth(), base->pixelHeight(), what);
+        return std::make_shared<FakeImage>(base->pixelWidth(), base->pixelHeight(), made(base) + (layer ? "+" + made(layer) : ""));
     }
     std::optional<std::vector<uint8_t>> encodePng(const core::ImageRef& image) override
     {
         return encodeWorks ? std::optional(std::vector<uint8_t>(made(image).begin(), made(image).end())) : std::nullopt;
     }
-    void setClipboardImage(const core::ImageRef& image, const std::vector<uint8_t>&) override
-    {
-        clipboard = made(image);
-        log.push_back("clipboard");
-    }
+    void setClipboardImage(const core::ImageRef& image, const std::vector<uint8_t>&) override { clipboard = made(image); }
     std::string desktopDirectory() const override { return home.empty() ? "" : home + "/Desktop"; }
     core::FileWriteResult writeNewFile(const std::string& folder, const std::string& stem,
         const std::vector<uint8_t>& bytes) override

@@ -17,22 +17,6 @@ TEST(Shortcuts, LocalMonitorSwallowsOnlyMatchesAndAKeyHiddenGridStillMatches)
     l.app->toggleGrid();
     EXPECT_TRUE(l.platform.localKeys(key(ShortcutKey::a)));
     EXPECT_FALSE(l.platform.localKeys(key(ShortcutKey::a, modifiers::shift)));
-    l.platform.runPosted();
-    EXPECT_FALSE(l.state().isAdjusting());
-    l.platform.localKeys(key(ShortcutKey::l));
-    l.platform.runPosted();
-    EXPECT_TRUE(l.state().showCellLabels()) << "labels switch whether or not the grid shows";
-}
-
-TEST(Shortcuts, WithoutKeyObservationTavelinKeepsRunningWithTheMenu)
-{
-    FakePlatform platform;
-    platform.keyWatchesAvailable = false;
-    AppDelegate app(platform);
-    app.launch();
-    EXPECT_FALSE(platform.menus.empty());
-    platform.trigger(Command::toggleGrid);
-    EXPECT_FALSE(app.gridState().isVisible());
 }
 
 TEST(Shortcuts, QueuedCommandsAfterTheDelegateIsGoneDoNothing)

@@ -13,10 +13,6 @@ struct Launched {
     Launched() : app(std::make_unique<core::AppDelegate>(platform)) { app->launch(); }
     core::GridState& state() { return app->gridState(); }
     FakeOverlay& overlay() { return *platform.overlay; }
-    const core::MenuItem& row(core::Command command, std::optional<core::GridColor> color = {})
-    {
-        return platform.row(command, color);
-    }
 };
 
 }

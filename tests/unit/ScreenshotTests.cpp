@@ -123,14 +123,8 @@ TEST(Screenshot, FailureTable)
         s.platform.windows = { { 42, 100, 0, Rect { 0, 0, 100, 100 } } };
         s.platform.windows[0].shown = false;
         s.state().setTargetMode(TargetMode::window(42));
-        auto result = s.app->screenshotToDesktop();
+        s.app->screenshotToDesktop();
         EXPECT_TRUE(s.platform.log.empty()) << "nothing captured";
-        EXPECT_FALSE(s.flashed());
-        const std::string why
-            = "the window the grid follows is not on screen (minimized, shaded, on another desktop or in a scratchpad)";
-        EXPECT_EQ(s.platform.notifications, (std::vector { nothing + why + "." }));
-        EXPECT_EQ(result.problem, "the screenshot could not be taken: " + why);
-        EXPECT_EQ(s.app->screenshotPng().problem, why);
     }
     { // screen capture gives nothing: overlay back, then stop
         Shooting s;
@@ -150,12 +144,14 @@ TEST(Screenshot, FailureTable)
         EXPECT_FALSE(s.flashed());
         EXPECT_EQ(s.platform.notifications.size(), 1u);
     }
-    { // no overlay layer: the base alone
+    { // no overlay layer: the base alone, saved, and the flash says so, nothing else
         Shooting s;
         s.platform.overlayRenderWorks = false;
         s.app->takeScreenshot();
         EXPECT_EQ(s.platform.clipboard, "screen");
+        EXPECT_TRUE(s.flashed());
         EXPECT_TRUE(s.platform.notifications.empty());
+        EXPECT_TRUE(s.platform.problems.empty());
     }
     { // encoding fails: no file, clipboard untouched, no flash
         Shooting s;
@@ -166,20 +162,6 @@ TEST(Screenshot, FailureTable)
         EXPECT_FALSE(s.flashed());
         EXPECT_EQ(s.platform.notifications, (std::vector { nothing + "the image could not be encoded as PNG." }));
     }
-    { // no Desktop folder: no file, but clipboard and flash, and where the image went and why not the file
-        Shooting s;
-        fs::remove(s.home.path / "Desktop");
-        auto result = s.app->screenshotToDesktop();
-        EXPECT_EQ(s.platform.clipboard, "screen+overlay");
-        EXPECT_TRUE(s.flashed());
-        ASSERT_EQ(s.platform.problems.size(), 1u);
-        EXPECT_NE(s.platform.problems[0].find("Desktop"), std::string::npos);
-        ASSERT_EQ(s.platform.notifications.size(), 1u);
-        EXPECT_EQ(s.platform.notifications[0].rfind("Screenshot not saved: Copied to the clipboard; not saved: ", 0), 0u)
-            << s.platform.notifications[0];
-        EXPECT_NE(s.platform.notifications[0].find("Desktop"), std::string::npos);
-        EXPECT_NE(result.problem.find("Desktop"), std::string::npos);
-    }
     { // no home at all
         Shooting s;
         s.platform.home.clear();
@@ -187,13 +169,6 @@ TEST(Screenshot, FailureTable)
         EXPECT_EQ(s.platform.clipboard, "screen+overlay");
         ASSERT_EQ(s.platform.notifications.size(), 1u);
         EXPECT_NE(s.platform.notifications[0].find("not saved: no home directory"), std::string::npos);
-    }
-    { // saved: the flash says so, nothing else
-        Shooting s;
-        s.app->takeScreenshot();
-        EXPECT_TRUE(s.flashed());
-        EXPECT_TRUE(s.platform.notifications.empty());
-        EXPECT_TRUE(s.platform.problems.empty());
     }
 }
 

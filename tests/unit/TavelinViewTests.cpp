@@ -44,9 +44,7 @@ struct Drawn {
     RecordingCanvas canvas;
     void draw(double w, double h)
     {
-        canvas.lineSteps.clear();
-        canvas.texts.clear();
-        canvas.textCentres.clear();
+        canvas = {};
         view.draw(canvas, { w, h });
     }
 };

@@ -3,7 +3,6 @@
 
 #include "wayland/windows/WindowSource.h"
 
-#include <optional>
 #include <vector>
 
 namespace tavelin::test {
@@ -21,17 +20,6 @@ std::vector<T> each(const std::vector<wayland::windows::Window>& windows, T wayl
 inline std::vector<uint32_t> windowIds(const std::vector<wayland::windows::Window>& windows)
 {
     return each(windows, &wayland::windows::Window::id);
-}
-
-// The window a pick at point finds: the core takes the first window of visibleWindows() (the shown
-// ones, in the source's order) that holds the point, so the order the source gives is what decides.
-inline std::optional<wayland::windows::Window> windowAt(const std::vector<wayland::windows::Window>& windows,
-    core::Point point)
-{
-    for (auto& w : windows)
-        if (w.shown && w.frame.contains(point))
-            return w;
-    return std::nullopt;
 }
 
 inline std::vector<bool> shownFlags(const std::vector<wayland::windows::Window>& windows)

@@ -55,14 +55,9 @@ TEST(HitTest, RecordsWithoutBoundsOrIdAreSkippedOnesWithoutAPidAreNot)
     EXPECT_FALSE(l.app->windows().findWindowAt({ 50, 50 }));
 }
 
-TEST(WindowSelection, AFailedGrabOrNoMonitorEndsTheSelectionWithTheGridShown)
+TEST(WindowSelection, NoClickToGrabEndsTheSelectionWithTheGridShown)
 {
     Launched l;
-    l.app->startWindowSelection();
-    l.platform.clickFailed();
-    EXPECT_FALSE(l.state().isSelectingWindow());
-    EXPECT_TRUE(l.overlay().shown);
-
     l.platform.clickGrabAvailable = false;
     l.app->startWindowSelection();
     EXPECT_FALSE(l.state().isSelectingWindow());
@@ -118,7 +113,7 @@ TEST(Tracking, OneTimerAtMostAndFullScreenStopsItAndKeepsAHiddenGridHidden)
     l.app->toggleGrid();
     l.platform.trigger(Command::setTargetFullScreen);
     EXPECT_FALSE(l.overlay().shown);
-    EXPECT_TRUE(l.row(Command::setTargetFullScreen).checked);
+    EXPECT_TRUE(l.platform.row(Command::setTargetFullScreen).checked);
 }
 
 TEST(Tracking, TheDesktopsWordMovesTheGridAtOnceAndABurstOncePerFrame)
@@ -153,9 +148,7 @@ TEST(Tracking, TheDesktopsWordMovesTheGridAtOnceAndABurstOncePerFrame)
     l.platform.runDelayed();
     l.platform.windows.clear();
     l.platform.boundsChanged();
-    EXPECT_TRUE(l.state().targetMode().isFullScreen());
-    EXPECT_EQ(l.overlay().frame(), (Rect { 0, 0, 1440, 900 }));
-    EXPECT_TRUE(l.platform.boundsWatches.empty());
+    EXPECT_TRUE(l.platform.boundsWatches.empty()) << "the window gone";
     EXPECT_TRUE(l.platform.timers.empty());
 }
 
