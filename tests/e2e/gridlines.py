@@ -1,6 +1,4 @@
-"""What the screen shows of the grid on either display server: the launch grid's pixels, adjust
-mode's badge, and the grid lines where cells of a given size put them; read(x, y, w, h) gives rows
-of pixels off the screen."""
+"""What the screen shows of the grid on either display server; read(x, y, w, h) gives rows of its pixels."""
 
 from harness import BAND_ALPHA, CELL, COLS, GRID_TOP, LEFT_BAND, ROWS, SCREEN, TOP_INSET, wait_until
 from pixels import line_centres, luma, near, over

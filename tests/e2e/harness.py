@@ -1,6 +1,4 @@
-"""A private X desktop for end-to-end tests (Xvfb, a window manager, a compositor, a session bus, panels)
-with the real tavelin binary, readers for windows, pixels, the tray and the clipboard, and the launch
-grid's geometry. Everything started here is ended by pid."""
+"""A private X desktop (Xvfb, window manager, compositor, session bus, panels) for end-to-end tests of tavelin."""
 
 import glob
 import os
@@ -12,7 +10,7 @@ import unittest
 
 import managers
 from pathlib import Path
-from pixels import Image
+from pixels import Image, band_shows
 from processes import LineReader, end, end_all, wait_until
 from traybus import Panel
 from x11windows import X11Windows
@@ -52,9 +50,8 @@ systray_icon_size = 20
 
 
 class Desktop(X11Windows):
-    """One virtual X desktop with its own session bus, a window manager (openbox, another one named
-    in managers.MANAGERS, or none), a compositor unless the manager composites itself, and the
-    panels asked for: a StatusNotifier host (tray_watcher) or tint2's XEmbed tray (xembed_tray)."""
+    """One virtual X desktop with its own session bus, a window manager (openbox unless named, or none), a
+    compositor unless the manager composites, and a StatusNotifier host or tint2's XEmbed tray if asked."""
 
     def __init__(self, width=SCREEN[0], height=SCREEN[1], compositor=True, window_manager=True,
                  tray_watcher=False, xembed_tray=False, shared_memory=True):
@@ -185,9 +182,8 @@ class Desktop(X11Windows):
         return wait_until(self.overlay_id, timeout=timeout, what="overlay window")
 
     def grid_drawn(self):
-        """The full-screen grid's first paint has reached the screen: its top band darkens what the
-        clear strip above it shows (below a panel along the top, if there is one)."""
-        return self.pixel(40, TOP_INSET + 5) != self.pixel(40, TOP_INSET - 1)
+        """The full-screen grid's paint has reached the screen (below a panel along the top, if any)."""
+        return band_shows(self.pixel, TOP_INSET)
 
     def overlay_rect(self):
         """The mapped overlay's rectangle on the root, or None while it is not shown."""
@@ -333,9 +329,8 @@ class DesktopTestCase(unittest.TestCase):
         return p
 
     def watch_window(self, title, seconds, shape=False):
-        """The probe's lines on Tavelin's window of that title appearing and vanishing, returned once
-        it watches, so that nothing shown after this call is missed; the state it found first stays
-        as the first line to read."""
+        """The probe's lines on Tavelin's window of that title appearing and vanishing, from the state it
+        found first; returned once it watches, so nothing shown after this call is missed."""
         reader = LineReader(self.spawn([*PROBE, "watch-window", self.tavelin.pid, title, seconds] + (["shape"] if shape else []),
                                        stdout=subprocess.PIPE))
         found = []
@@ -366,6 +361,12 @@ class DesktopTestCase(unittest.TestCase):
             wait_until(lambda: self.desktop.overlay_rect() == tuple(rect), timeout=timeout, what=f"{what} at {tuple(rect)}")
         except AssertionError as e:
             raise AssertionError(f"{e}; it is at {self.desktop.overlay_rect()}") from None
+
+    def piped_shot(self):
+        """The image `tavelin shot -` writes to its standard output."""
+        done = subprocess.run([TAVELIN, "shot", "-"], env=self.desktop.env, capture_output=True, timeout=20)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        return Image.from_png(done.stdout)
 
     def set_adjust_mode(self, on):
         self.desktop.key("super+shift+a")

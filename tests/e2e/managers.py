@@ -1,5 +1,4 @@
-"""The X11 window managers the end-to-end tests can start, and what tests need to know of each:
-how to start it, whether it composites itself, and how to switch to another desktop."""
+"""The X11 window managers the end-to-end tests can start, and what they need to know of each."""
 
 from pathlib import Path
 

@@ -1,5 +1,4 @@
-"""Pixels for end-to-end tests: images read from the screen or from PNG files, and the comparisons
-the tests share (grey levels, blending, lines crossing a strip, ink in a box)."""
+"""Pixels for end-to-end tests: images from the screen or PNG files, and the comparisons the tests share."""
 
 import collections
 import subprocess
@@ -27,6 +26,12 @@ def over(under, alpha, colour=0):
         return under * (1 - alpha) + colour * alpha
     colour = colour if isinstance(colour, tuple) else (colour,) * len(under)
     return tuple(u * (1 - alpha) + c * alpha for u, c in zip(under, colour))
+
+
+def band_shows(pixel, top, x=40):
+    """Whether the grid's top band, from row top down, stands out at x from the clear strip above it:
+    the grid is on screen (or in an image). pixel(x, y) reads the screen or an image."""
+    return not near(pixel(x, top + 5), pixel(x, top - 1))
 
 
 def most_common(pixels):

@@ -1,5 +1,4 @@
-"""Child processes of the end-to-end tests: waiting for a condition, ending them by pid, and reading
-the lines they print."""
+"""Child processes of the end-to-end tests: waiting, ending them by pid, reading the lines they print."""
 
 import os
 import select

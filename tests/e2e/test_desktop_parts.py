@@ -1,7 +1,4 @@
-"""Desktop parts that come and go while Tavelin runs: the tray host restarting (the icon comes back),
-the window manager replaced (the grid keeps above every window, on every desktop, with no taskbar
-entry), the X server going away (Tavelin ends with status 1 and one line), and a Wayland session's
-WAYLAND_DISPLAY left behind beside a live X server (Tavelin runs on X and says so)."""
+"""Desktop parts that come and go while Tavelin runs: tray host, window manager, X server, a stale Wayland."""
 
 import sys
 import unittest

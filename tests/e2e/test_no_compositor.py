@@ -1,9 +1,4 @@
-"""The grid on a desktop without a compositing manager, where translucent pixels would show black:
-the overlay becomes a window shaped to opaque lines, rulers and headers, and the desktop shows
-everywhere else; a compositor starting or stopping switches the drawing while Tavelin runs;
-clicks still go through it and adjust mode still takes the mouse on its whole area; a screenshot
-still shows the translucent grid over the desktop alone, and the flash does not hide the screen."""
-
+"""The grid without a compositing manager: a window shaped to opaque drawing, clicks, adjust mode and shots."""
 
 from harness import BAND_ALPHA, CELL, COLS, GRID_TOP, LEFT_BAND, ROWS, SCREEN, TOP_INSET, DesktopTestCase, wait_until
 from pixels import Image, luma, near, over
@@ -23,6 +18,7 @@ def wallpaper(x):
 
 class NoCompositorTest(DesktopTestCase):
     desktop_options = {"compositor": False}
+    tavelin_env = {"TAVELIN_TRACE": "1"}
 
     @classmethod
     def prepare_desktop(cls):
@@ -30,8 +26,7 @@ class NoCompositorTest(DesktopTestCase):
 
     def setUp(self):
         self.assertFalse(self.desktop.has_owner("_NET_WM_CM_S0"))
-        self.tavelin = self.desktop.start_tavelin(extra_env={"TAVELIN_TRACE": "1"})
-        self.overlay = self.desktop.overlay_window()
+        super().setUp()
         self.wait_for_solid()
 
     def band_pixels(self):

@@ -1,7 +1,4 @@
-"""Target windows that misreport themselves or are not on screen: frame extents anyone may set and a
-window reaching past the screen keep grid and shot to what is seen; a window minimized or on another
-desktop takes the grid off the screen until it is shown again, and a screenshot meanwhile is refused
-where the user learns of it (a notification, stderr, the command's exit status)."""
+"""Target windows that misreport themselves or are off screen: grid and shot keep to what is seen."""
 
 import os
 

@@ -1,8 +1,4 @@
-"""The same checks under every common X11 window manager: the grid lies exactly on the screen and
-stays on every desktop, above windows opened or raised after it (full-screen ones too), with
-clicks going through; a pick lays it exactly on a window's frame and it follows the window; the
-flash and adjust mode; a compositing manager restarted under the grid draws it and its changes."""
-
+"""The grid under every common X11 window manager: on every desktop, above later windows, picks and restarts."""
 
 import managers
 from gridlines import assert_grid_pixels
@@ -47,7 +43,8 @@ class ManagerTest(ManagerCase):
 
     def test_grid_lies_exactly_on_the_screen_on_every_desktop_above_later_windows_and_lets_clicks_through(self):
         self.assertEqual(self.desktop.geometry(self.overlay), (0, 0) + SCREEN)
-        assert_grid_pixels(self, self.desktop.root_image(), bottom=SCREEN[1] - CELL)  # above fluxbox's toolbar
+        toolbar = CELL if self.manager == "fluxbox" else 0   # fluxbox's lies along the bottom
+        assert_grid_pixels(self, self.desktop.root_image(), bottom=SCREEN[1] - toolbar)
 
         self.switch_desktop(1)
         try:
@@ -79,12 +76,8 @@ class ManagerTest(ManagerCase):
         self.assert_grid_over(window, "the full-screen window")
         self.assertIsNone(fullscreen.poll())
 
-    def test_flash_adjust_mode_and_a_pick_that_follows_the_frame(self):
-        flash = self.watch_window("Tavelin Flash", 8)
+    def test_a_shot_adjust_mode_and_a_pick_that_follows_the_frame(self):
         self.desktop.key("super+shift+s")
-        appeared = flash.next_matching("", timeout=10).split()
-        self.assertEqual(appeared[1], "appeared")
-        self.assertEqual([int(v) for v in appeared[3:7]], [0, 0, SCREEN[0], SCREEN[1]], "the flash on the screen")
         wait_until(self.desktop.shots, timeout=10, what="the screenshot's file")
 
         presses, target = self.click_target(500, 300, 300, 200)

@@ -1,5 +1,4 @@
-"""Laying the grid over one window: picking it with a click, following it, and falling back to the
-whole screen, on a real desktop with xterms at known places."""
+"""Laying the grid over one window: picking it with a click, following it, and falling back to the screen."""
 
 import subprocess
 import time
@@ -64,7 +63,7 @@ class WindowTargetTest(WindowTargetCase):
         self.wait_overlay(self.full_screen(), what="overlay back on the whole screen")
         self.assert_menu_target(window_checked=False)
 
-    def test_window_kept_above_is_passed_over_for_the_one_beneath(self):
+    def test_window_kept_above_is_passed_over_for_the_one_beneath_and_the_tray_marks_the_target(self):
         _, below_window = self.xterm(100, 100, "below")
         _, above_window = self.xterm(250, 200, "above", cols=40, rows=10)
         self.desktop.probe("wm-state", above_window, "add", "_NET_WM_STATE_ABOVE")
@@ -75,16 +74,22 @@ class WindowTargetTest(WindowTargetCase):
         x, y = above[0] + 30, above[1] + 40
         self.assertTrue(below[0] <= x < below[0] + below[2] and below[1] <= y < below[1] + below[3])
 
-        # Started from the tray menu this time.
+        # Started from the tray menu this time: its mark moves once a window is picked.
         self.desktop.menu_click(SELECT_WINDOW)
         self.desktop.wait_selecting()
+        self.assertFalse(self.desktop.menu_row(SELECT_WINDOW).checked, "checked while the pick waits")
         self.desktop.click(x, y)
         self.wait_overlay(below, what="overlay over the window beneath")
         self.assert_menu_target(window_checked=True)
+        self.desktop.menu_click(FULL_SCREEN)
+        self.wait_overlay(self.full_screen(), what="overlay back on the screen by the menu")
+        self.assert_menu_target(window_checked=False)
 
         # Where only the kept-above window is, nothing ordinary is hit: the whole screen.
         self.desktop.pick(above[0] + above[2] - 5, above[1] + above[3] - 5)
         self.wait_overlay(self.full_screen())
+        self.desktop.menu_click(FULL_SCREEN)   # choosing the current target again keeps its mark
+        self.assert_menu_target(window_checked=False)
 
     def test_the_press_picks_a_window_without_a_pid_and_never_reaches_it(self):
         # xev sets no _NET_WM_PID, as many older and remote X clients do.

@@ -1,7 +1,4 @@
-"""Plays the desktop's StatusNotifier side for end-to-end tests, over the desktop's session bus: run
-as "traybus.py watch" it serves org.kde.StatusNotifierWatcher with a host registered (so Qt picks
-the D-Bus tray); as a Panel it lists the items and reads or clicks an item's com.canonical.dbusmenu
-menu the way a panel does; run as "traybus.py notifications" it records desktop notifications."""
+"""The desktop's side of the tray and notifications for end-to-end tests: a watcher, a notification server, a panel."""
 
 import sys
 import time
@@ -105,13 +102,7 @@ class MenuRow:
         self.separator = props.get("type") == "separator"
         self.label = props.get("label", "")
         self.enabled = props.get("enabled", True)
-        self.visible = props.get("visible", True)
-        self.toggle_type = props.get("toggle-type", "")
         self.checked = props.get("toggle-state", 0) == 1
-        self.shortcut = props.get("shortcut", [])
-
-    def __repr__(self):
-        return "MenuRow(separator)" if self.separator else f"MenuRow({self.id} {self.label!r} {self.checked})"
 
 
 class Panel:

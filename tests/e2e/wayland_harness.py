@@ -14,7 +14,7 @@ from pathlib import Path
 
 from harness import BUILD_DIR, SCREEN, TAVELIN, TOP_INSET
 from processes import end_all, wait_until
-from pixels import Image, differing
+from pixels import Image, band_shows, differing
 
 TEST_USER = "tavelin-test"
 WLPOINTER = os.path.join(BUILD_DIR, "tests", "e2e", "wlpointer")
@@ -176,8 +176,7 @@ class WaylandSession:
         return Image.from_png(self.run(["grim", *where, "-t", "png", "-"], check=True).stdout)
 
     def grid_drawn(self, output=None):
-        image = self.screen(output)
-        return image.pixel(40, TOP_INSET + 5) != image.pixel(40, TOP_INSET - 1)
+        return band_shows(self.screen(output).pixel, TOP_INSET)
 
     def swaymsg(self, *command, extra=None):
         result = subprocess.run(self._command(["swaymsg", *command], extra), capture_output=True, timeout=60)

@@ -1,5 +1,4 @@
-"""x11probe: reads for end-to-end tests what xprop and xwininfo do not show, and plays other clients:
-grabs held as others hold them, a click log, a wallpaper, the screen's pixels, selection owners.
+"""x11probe: reads what xprop and xwininfo do not show, and plays other X clients, for end-to-end tests.
 
 usage: x11probe.py owner SELECTION | find-window PID TITLE | watch-window PID TITLE SECONDS [shape] |
   shape WIN input|bounding | wm-state WIN add|remove STATE_ATOM | hold-grab pointer|keyboard SECONDS |
@@ -37,8 +36,7 @@ def now_ms():
 
 
 def each_event(seconds, handle, idle=None):
-    """Hands every event to handle for seconds, running idle between rounds and flushing stdout after
-    each: 0 then, or 1 once the connection breaks."""
+    """Hands every event to handle for seconds: 0 then, or 1 once the connection breaks."""
     end = now_ms() + seconds * 1000
     while now_ms() < end:
         if idle:
@@ -66,9 +64,8 @@ def create_window(x, y, width, height, background, value, events, title):
 
 
 def all_windows():
-    """Every window of the tree, a level at a time with all of a level's requests sent before any
-    reply is read: a pass costs a few round trips, not a few per window, so a window that lives a
-    fraction of a second is still seen on a loaded machine."""
+    """Every window of the tree, a level's requests all sent before a reply is read: a few round trips
+    a pass, so a window that lives a fraction of a second is still seen on a loaded machine."""
     found, level = [root], [root]
     while level:
         trees = [reply(t) for t in [c.core.QueryTree(w) for w in level]]
@@ -85,8 +82,7 @@ def ask_match(w):
 
 
 def matches(cookies, pid, title):
-    """Whether the window asked about is viewable, of process pid (_NET_WM_PID), and its _NET_WM_NAME,
-    or else WM_NAME, is title."""
+    """Whether the window is viewable, of process pid and titled title (_NET_WM_NAME, else WM_NAME)."""
     pid_reply, net_name, name, attributes = (reply(cookie) for cookie in cookies)
     if not pid_reply or pid_reply.format != 32 or pid_reply.value_len < 1 or pid_reply.value.to_atoms()[0] != pid:
         return False
@@ -97,7 +93,6 @@ def matches(cookies, pid, title):
 
 
 def matching_windows(pid, title):
-    """The matching windows of the whole tree, all windows asked about before any answer is read."""
     windows = all_windows()
     cookies = [ask_match(w) for w in windows]
     return [w for w, asked in zip(windows, cookies) if matches(asked, pid, title)]
@@ -117,13 +112,10 @@ def find_window(pid, title):
 
 
 def watch_window(pid, title, seconds, with_shape):
-    """Prints each change of whether a window of pid titled title is mapped, for seconds: first the
-    state found ("<ms> appeared <id> <x> <y> <w> <h>", with shape: then the bounding shape's rectangle
-    count and first rectangle), then "watching", then "<ms> appeared ..." or "<ms> vanished" lines.
-    The windows watched are override-redirect children of the root, so the root's substructure events
-    report every map and unmap in order, queued by the server while this process waits for the CPU: a
-    window shown or hidden for a moment (the screenshot flash, the grid during a capture) is never
-    missed, as looking at the tree from time to time could."""
+    """Prints the state found ("<ms> appeared <id> <x> <y> <w> <h>" [rectangle count, first rectangle]),
+    "watching", then a line a map or unmap, for seconds. The windows watched are override-redirect children
+    of the root, whose substructure events report each map and unmap in order: a window shown for a moment
+    (the flash, the grid during a capture) is never missed, as looking at the tree now and then could."""
     start = now_ms()
     c.core.ChangeWindowAttributes(root, xp.CW.EventMask, [xp.EventMask.SubstructureNotify])
     found = matching_windows(pid, title)   # round trips: the mask is set before they are answered
@@ -153,8 +145,7 @@ def watch_window(pid, title, seconds, with_shape):
 
 
 def change_wm_state(w, add, state):
-    """EWMH _NET_WM_STATE on a mapped window: a client message to the root, which the window manager
-    carries out (setting the property directly is not seen by it)."""
+    """EWMH _NET_WM_STATE on a mapped window, asked of the window manager (it ignores the property set)."""
     data = xp.ClientMessageData.synthetic([1 if add else 0, atom(state), 0, 1, 0], "I" * 5)   # 1: a normal application
     event = xp.ClientMessageEvent.synthetic(32, w, atom("_NET_WM_STATE"), data)
     c.core.SendEvent(False, root, xp.EventMask.SubstructureRedirect | xp.EventMask.SubstructureNotify, event.pack())
@@ -162,9 +153,8 @@ def change_wm_state(w, add, state):
 
 
 def hold_grab(device, seconds):
-    """Holds an active grab of the pointer or the keyboard on the root for a while, as another
-    client's open menu does, and prints "grabbed" once it has it. Fails (status 1) when someone else
-    holds it: with 0 seconds, a test of whether the device is free."""
+    """Holds the pointer or keyboard as another client's open menu does, printing "grabbed"; status 1
+    when someone else holds it (with 0 seconds: whether the device is free)."""
     mode = xp.GrabMode.Async
     if device == "keyboard":
         r = reply(c.core.GrabKeyboard(False, root, xp.Time.CurrentTime, mode, mode))
@@ -178,9 +168,8 @@ def hold_grab(device, seconds):
 
 
 def click_target(x, y, width, height, seconds):
-    """Maps an ordinary window (solid teal) at X Y, W × H, prints "ready 0xID" once it is mapped, then
-    "press X Y BUTTON" (root coordinates) for every button press it gets, for a while: whether clicks
-    reach a window lying under Tavelin's overlay."""
+    """A teal window at X Y, W × H: prints "ready 0xID" once mapped, then "press X Y BUTTON" (root
+    coordinates) for each press it gets."""
     w = create_window(x, y, width, height, xp.CW.BackPixel, 0x208080,
                       xp.EventMask.ButtonPress | xp.EventMask.StructureNotify, "e2e-click-target")
     # ICCCM WM_NORMAL_HINTS with a user-specified position and size, which window managers keep.
@@ -198,9 +187,8 @@ def click_target(x, y, width, height, seconds):
 
 
 def root_ppm(x, y, width, height):
-    """Writes a rectangle of the root window as a binary PPM ("P6\\n<w> <h>\\n255\\n", then the pixels):
-    what the screen shows, composited, in one request. (xwd rebuilds multi-visual screens from each
-    window's own pixels, losing the compositor's blend.) Only 32 bits per pixel (depth 24 and 32)."""
+    """A rectangle of the root as a binary PPM: what the screen shows, composited (xwd rebuilds it from
+    each window's own pixels, losing the compositor's blend). 32 bits per pixel only."""
     if width <= 0 or height <= 0:
         return 2
     image = reply(c.core.GetImage(xp.ImageFormat.ZPixmap, root, x, y, width, height, 0xffffffff))
@@ -218,10 +206,8 @@ def root_ppm(x, y, width, height):
 
 
 def desktop_window(seconds, colours):
-    """Maps a screen-sized window of type _NET_WM_WINDOW_TYPE_DESKTOP (what a desktop's wallpaper is:
-    the window manager keeps it below everything) painted in vertical stripes of equal width, one per
-    colour, and keeps it for a while. Prints "ready 0xID" once it is mapped. Its background pixmap
-    lets the server repaint it on every expose, with or without a compositor."""
+    """A screen-sized desktop-type window (managers keep it below all) in equal vertical stripes, one a
+    colour; prints "ready 0xID" once mapped. Its background pixmap repaints it with or without a compositor."""
     width, height = screen.width_in_pixels, screen.height_in_pixels
     pixmap, gc = c.generate_id(), c.generate_id()
     c.core.CreatePixmap(screen.root_depth, pixmap, root, width, height)

@@ -1,6 +1,4 @@
-"""What an X desktop tells of its windows, read with xwininfo, xprop, xdotool and the probe: where a
-window and its frame lie, its shape, virtual desktops. A mixin for harness.Desktop, whose run and
-probe it calls."""
+"""What an X desktop tells of its windows and virtual desktops: a mixin for harness.Desktop (its run and probe)."""
 
 import time
 

@@ -33,6 +33,8 @@ TEST(CommandLine, SizesAreNumbersFrom20To400AndTheHeightDefaultsToTheWidth)
     EXPECT_EQ(wide.height, 20);
     EXPECT_EQ(ok({ "size", "400" }).width, 400);
     EXPECT_EQ(refused({ "size", "5" }), "size: 5 is outside 20 to 400 points (usage: tavelin size W [H])");
+    EXPECT_EQ(refused({ "size", "80", "401" }), "size: 401 is outside 20 to 400 points (usage: tavelin size W [H])");
+    EXPECT_EQ(refused({ "size", "abc" }), "size: \"abc\" is not a number (usage: tavelin size W [H])");
     for (const char* bad : { "", "80px", "nan", "inf", "1e999", "0x50", "0x1p6", "80,5" })
         EXPECT_NE(refused({ "size", bad }), "(accepted)") << bad;
 }
