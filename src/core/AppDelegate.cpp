@@ -110,7 +110,9 @@ void AppDelegate::perform(const MenuItem& item)
             setGridColor(*item.color);
         return;
     case Command::toggleCellLabels: return toggleCellLabels();
-    case Command::takeScreenshot: return takeScreenshot();
+    case Command::takeScreenshot:
+        m_platform.waitForMenuGone();
+        return takeScreenshot();
     case Command::toggleAdjustMode: return toggleAdjustMode();
     case Command::quitApp: return quitApp();
     }

@@ -164,6 +164,9 @@ public:
     // --- ScreenshotCapture ---
     // Blocks until the ordered-out overlay is really gone from the screen, at least minSeconds.
     virtual void waitForOverlayGone(OverlayWindow& overlay, double minSeconds) = 0;
+    // Blocks until the menu a row was just chosen from, ours or the tray host's own, has left the
+    // screen: a shot chosen in the menu must not show it closing.
+    virtual void waitForMenuGone() { }
     virtual ImageRef captureScreen(const Rect& rect) = 0;
     virtual ImageRef captureWindow(uint32_t windowId, const Rect& rect) = 0;
     // True where a window's capture is a part of the screen as composed, which holds the overlay:

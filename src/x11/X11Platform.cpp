@@ -148,6 +148,8 @@ void X11Platform::waitForOverlayGone(core::OverlayWindow& overlay, double minSec
     m_captures->waitForOverlayGone(overlay, minSeconds);
 }
 
+void X11Platform::waitForMenuGone() { m_captures->waitForMenusGone(trayMenuWindow()); }
+
 void X11Platform::releaseShotMemory()
 {
     m_captures->releaseMemory();

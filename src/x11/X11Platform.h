@@ -51,6 +51,7 @@ public:
     core::WatchId watchWindowBounds(uint32_t windowId, std::function<void()> changed) override;
 
     void waitForOverlayGone(core::OverlayWindow& overlay, double minSeconds) override;
+    void waitForMenuGone() override;
     core::ImageRef captureScreen(const core::Rect& rect) override;
     core::ImageRef captureWindow(uint32_t windowId, const core::Rect& rect) override;
     core::ImageRef renderOverlay(core::TavelinView& view, core::Size points, int pixelWidth, int pixelHeight) override;

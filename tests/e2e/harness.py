@@ -129,8 +129,8 @@ class Desktop(X11Windows):
     def has_owner(self, selection):
         return self.probe("owner", selection).strip() not in ("", "0x0")
 
-    def start_compositor(self):
-        self.compositor = self.spawn(["xcompmgr", "-n"])
+    def start_compositor(self, *command):
+        self.compositor = self.spawn(list(command or ["xcompmgr", "-n"]))
         wait_until(lambda: self.has_owner("_NET_WM_CM_S0"), what="compositor")
 
     def stop_compositor(self):

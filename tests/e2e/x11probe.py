@@ -2,7 +2,7 @@
 
 usage: x11probe.py owner SELECTION | find-window PID TITLE | watch-window PID TITLE SECONDS [shape] |
   shape WIN input|bounding | wm-state WIN add|remove STATE_ATOM | hold-grab pointer|keyboard SECONDS |
-  click-target X Y W H SECONDS | root-ppm [X Y W H] | desktop-window SECONDS RRGGBB..."""
+  click-target X Y W H SECONDS | root-ppm [X Y W H] | desktop-window SECONDS RRGGBB... | panel-menu X Y W H"""
 
 import functools
 import select
@@ -186,6 +186,38 @@ def click_target(x, y, width, height, seconds):
     return each_event(seconds, handle)
 
 
+def panel_menu(x, y, width, height):
+    """A menu as a panel draws the tray's exported one: override-redirect, typed _NET_WM_WINDOW_TYPE_POPUP_MENU,
+    magenta, at X Y, W × H. Prints "ready 0xID" once mapped; a line on stdin closes it 0.1 s later, as
+    a panel's menu that fades out, and it prints "closed"; it ends with stdin."""
+    w = c.generate_id()
+    c.core.CreateWindow(xcffib.CopyFromParent, w, root, x, y, width, height, 0, xp.WindowClass.InputOutput,
+                        screen.root_visual, xp.CW.BackPixel | xp.CW.OverrideRedirect | xp.CW.EventMask,
+                        [0xff00ff, 1, xp.EventMask.StructureNotify])
+    c.core.ChangeProperty(xp.PropMode.Replace, w, atom("_NET_WM_WINDOW_TYPE"), xp.Atom.ATOM, 32, 1,
+                          struct.pack("I", atom("_NET_WM_WINDOW_TYPE_POPUP_MENU")))
+    c.core.MapWindow(w)
+    c.flush()
+    state = {"close_at": None, "done": False}
+
+    def handle(event):
+        if isinstance(event, xp.MapNotifyEvent):
+            print("ready", hex(w))
+        if isinstance(event, xp.UnmapNotifyEvent):
+            print("closed")
+
+    def idle():
+        if state["close_at"] is None and select.select([sys.stdin], [], [], 0)[0]:
+            if not sys.stdin.readline():
+                sys.exit(0)
+            state["close_at"] = now_ms() + 100
+        if state["close_at"] is not None and now_ms() >= state["close_at"] and not state["done"]:
+            c.core.UnmapWindow(w)
+            c.flush()
+            state["done"] = True
+    return each_event(3600, handle, idle)
+
+
 def root_ppm(x, y, width, height):
     """A rectangle of the root as a binary PPM: what the screen shows, composited (xwd rebuilds it from
     each window's own pixels, losing the compositor's blend). 32 bits per pixel only."""
@@ -262,6 +294,8 @@ def run(command, args):
         return root_ppm(*(map(int, args) if args else (0, 0, screen.width_in_pixels, screen.height_in_pixels)))
     if command == "desktop-window" and len(args) >= 2:
         return desktop_window(float(args[0]), [int(colour, 16) for colour in args[1:]])
+    if command == "panel-menu" and len(args) == 4:
+        return panel_menu(*map(int, args))
     print(__doc__.split("\n\n")[1], file=sys.stderr)
     return 2
 

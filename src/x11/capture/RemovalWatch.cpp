@@ -39,8 +39,6 @@ using Clock = std::chrono::steady_clock;
 
 // No drawing in the area for this long after it was covered: the windows below have repainted.
 constexpr auto quietTime = std::chrono::milliseconds(20);
-// Windows that never stop drawing (video, animations) end the settling after this.
-constexpr auto settleLimit = std::chrono::milliseconds(100);
 // When the top-level was already unmapped as the watch began: the repaint usually follows
 // within this, and may have happened before we looked.
 constexpr auto unseenUnmapWait = std::chrono::milliseconds(250);
@@ -75,7 +73,13 @@ double secondsSince(Clock::time_point start)
 }
 
 struct RemovalWatch::Session {
+    explicit Session(double settleSeconds)
+        : settleLimit(std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(settleSeconds)))
+    {
+    }
+
     Clock::time_point start = Clock::now();
+    Clock::duration settleLimit; // windows that never stop drawing (video, animations) end the settling after this
     xcb_window_t topLevel = XCB_NONE;
     xcb_damage_damage_t damage = XCB_NONE;
     QRegion area;             // where the top-level lay, on the root
@@ -130,10 +134,25 @@ RemovalWatch::RemovalWatch()
 }
 
 RemovalWatch::Outcome RemovalWatch::waitUntilGone(xcb_window_t window, const std::function<void()>& sendUnmap,
+    double minSeconds, double settleSeconds)
+{
+    Session session(settleSeconds);
+    bool watching = prepare(session, window);
+    return run(session, watching, sendUnmap, minSeconds);
+}
+
+RemovalWatch::Outcome RemovalWatch::waitForUnseenRemoval(const QRect& area, double settleSeconds)
+{
+    Session session(settleSeconds);
+    bool watching = watchRoot(session);
+    session.area = area;
+    session.unmapped = session.unmapUnseen = true;
+    return run(session, watching, [] { }, 0);
+}
+
+RemovalWatch::Outcome RemovalWatch::run(Session& session, bool watching, const std::function<void()>& sendUnmap,
     double minSeconds)
 {
-    Session session;
-    bool watching = prepare(session, window);
     sendUnmap();
     auto minimum = session.start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(minSeconds));
     auto deadline = std::max(minimum,
@@ -168,22 +187,31 @@ RemovalWatch::Outcome RemovalWatch::waitUntilGone(xcb_window_t window, const std
     return outcome;
 }
 
-bool RemovalWatch::prepare(Session& session, xcb_window_t window)
+// Damage on the root: every drawing that reaches the screen from here on is reported.
+bool RemovalWatch::watchRoot(Session& session)
 {
     auto* c = m_x11.connection();
-    if (!m_hasDamage || !c || !m_x11.screen() || window == XCB_NONE)
+    if (!m_hasDamage || !c || !m_x11.screen())
         return false;
     while (auto* stale = xcb_poll_for_event(c))
         free(stale);
+    session.damage = xcb_generate_id(c);
+    xcb_damage_create(c, session.damage, m_x11.root(), XCB_DAMAGE_REPORT_LEVEL_RAW_RECTANGLES);
+    return true;
+}
+
+bool RemovalWatch::prepare(Session& session, xcb_window_t window)
+{
+    auto* c = m_x11.connection();
+    if (window == XCB_NONE || !m_hasDamage || !c || !m_x11.screen())
+        return false;
     // A window manager may be taking its frame apart while we walk up the tree: walk again.
     std::optional<xcb_window_t> topLevel;
     for (int attempt = 0; attempt < 3 && !topLevel; ++attempt)
         topLevel = windows::topLevelOf(m_x11, window);
-    if (!topLevel)
+    if (!topLevel || !watchRoot(session))
         return false;
     session.topLevel = *topLevel;
-    session.damage = xcb_generate_id(c);
-    xcb_damage_create(c, session.damage, m_x11.root(), XCB_DAMAGE_REPORT_LEVEL_RAW_RECTANGLES);
     uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
     xcb_change_window_attributes(c, session.topLevel, XCB_CW_EVENT_MASK, &mask);
     // Answered after the two requests above took effect: from here on nothing is missed.
@@ -238,8 +266,10 @@ void RemovalWatch::finish(Session& session)
     if (!c || session.damage == XCB_NONE)
         return;
     xcb_damage_destroy(c, session.damage);
-    uint32_t none = XCB_EVENT_MASK_NO_EVENT;
-    xcb_change_window_attributes(c, session.topLevel, XCB_CW_EVENT_MASK, &none);
+    if (session.topLevel != XCB_NONE) {
+        uint32_t none = XCB_EVENT_MASK_NO_EVENT;
+        xcb_change_window_attributes(c, session.topLevel, XCB_CW_EVENT_MASK, &none);
+    }
     m_x11.flush();
 }
 

@@ -7,11 +7,13 @@
 #include "x11/capture/DrawableImage.h"
 #include "x11/capture/RemovalWatch.h"
 #include "x11/capture/WindowCapture.h"
+#include "x11/windows/TopLevelWindows.h"
 #include "x11/xcb/DesktopScale.h"
 #include "x11/xcb/X11Connection.h"
 
 #include <QGuiApplication>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -27,6 +29,10 @@ QRect devicePixelRect(const core::Rect& points)
     long right = std::lround(r.x + r.width), bottom = std::lround(r.y + r.height);
     return QRect(QPoint(int(left), int(top)), QSize(int(right - left), int(bottom - top)));
 }
+
+// Many compositing managers fade a closing menu out (marco, picom as shipped, xcompmgr -f) for a
+// quarter to a third of a second: its area keeps changing until then.
+constexpr double menuFadeSeconds = 0.5;
 
 // The root as it is now: RandR may have resized it since the connection was made.
 QRect onRoot(xcb::X11Connection& x11, const core::Rect& rect)
@@ -50,6 +56,7 @@ struct ScreenshotCapture::Impl {
     capture::DrawableReader reader;
     capture::WindowCapture composite;
     capture::RemovalWatch removal;
+    std::optional<windows::EwmhAtoms> atoms; // interned at the first menu shot
 };
 
 ScreenshotCapture::ScreenshotCapture(xcb::X11Connection& x11)
@@ -69,6 +76,32 @@ void ScreenshotCapture::waitForOverlayGone(core::OverlayWindow& overlay, double 
             outcome.seen ? "left the screen after" : "not seen to leave; timeout", outcome.goneAfter * 1000,
             outcome.unmapUnseen ? "; unmapped before the watch" : "");
     }
+}
+
+// A menu closes as the command of its row arrives. Qt unmapped ours just before; a panel that
+// draws the exported menu itself (mate-panel, lxqt-panel) closes its own about then, before or
+// after telling us. A compositing manager may still show either for a while (fading it out), and
+// the screen is read as shown. So every menu still mapped is watched until it has left the
+// screen's pixels, and ours gets the wait for an unmap that came before the watch. With neither,
+// the panel's menu may have gone just before we looked: the same bounded wait, over the screen.
+void ScreenshotCapture::waitForMenusGone(uint32_t ownMenu)
+{
+    auto& x11 = m_impl->x11;
+    if (!x11.isValid() || !x11.screen())
+        return;
+    if (!m_impl->atoms)
+        m_impl->atoms.emplace(x11);
+    auto menus = windows::shownMenus(x11, *m_impl->atoms);
+    if (ownMenu && std::find(menus.begin(), menus.end(), ownMenu) == menus.end())
+        menus.push_back(ownMenu);
+    shared::TraceTimer timer("menu-gone wait");
+    if (menus.empty()) {
+        auto [width, height] = screens::currentRootSize(x11);
+        m_impl->removal.waitForUnseenRemoval(QRect(0, 0, width, height), menuFadeSeconds);
+    }
+    for (auto menu : menus)
+        m_impl->removal.waitUntilGone(menu, xcb::flushQtConnection, 0, menuFadeSeconds);
+    timer.print();
 }
 
 // The root's image is what the screen shows: every window, and a compositing manager's work.

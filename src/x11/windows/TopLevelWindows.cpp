@@ -135,6 +135,19 @@ std::vector<xcb_window_t> topLevelsOf(xcb::X11Connection& x11, std::span<const x
 
 }
 
+std::vector<xcb_window_t> shownMenus(xcb::X11Connection& x11, const EwmhAtoms& atoms)
+{
+    std::vector<xcb_window_t> children;
+    for (const auto& top : viewableTopLevels(x11, atoms))
+        children.push_back(top.client);
+    std::vector<xcb_window_t> menus;
+    for (const auto& facts : readClientFacts(x11, atoms, children)) {
+        if (facts && facts->overrideRedirect && layerOf(*facts, atoms) == layer::menu)
+            menus.push_back(facts->window);
+    }
+    return menus;
+}
+
 std::optional<xcb_window_t> topLevelOf(xcb::X11Connection& x11, xcb_window_t window)
 {
     auto topLevel = topLevelsOf(x11, std::span(&window, 1)).front();
