@@ -57,6 +57,7 @@ class CommandLineEdgesTest(DesktopTestCase):
         unsaved = tavelin(self.desktop, "shot")
         self.assertEqual(unsaved.returncode, 1, unsaved.stderr)
         self.assertIn("screenshot not saved (copied to the clipboard): ", unsaved.stderr)
+        self.assertFalse(os.path.exists(os.path.join(self.desktop.home, "Desktop")), "no folder made in its place")
         self.assertTrue(band_shows(Image.from_png(self.desktop.clipboard_png()).pixel, TOP_INSET), "the image on the clipboard")
 
     def test_every_bad_argument_is_one_line_a_status_and_no_change_and_a_hidden_grid_refuses_more(self):
