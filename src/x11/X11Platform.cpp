@@ -148,7 +148,7 @@ void X11Platform::waitForOverlayGone(core::OverlayWindow& overlay, double minSec
     m_captures->waitForOverlayGone(overlay, minSeconds);
 }
 
-void X11Platform::waitForMenuGone() { m_captures->waitForMenusGone(trayMenuWindow()); }
+void X11Platform::waitForMenuGone() { m_captures->waitForMenusGone(); }
 
 void X11Platform::releaseShotMemory()
 {

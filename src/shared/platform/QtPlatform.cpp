@@ -88,8 +88,6 @@ void QtPlatform::setTrayMenu(const core::MenuModel& menu, std::function<void(con
     m_tray->setMenu(menu, std::move(onTrigger));
 }
 
-uint32_t QtPlatform::trayMenuWindow() const { return m_tray->menuWindowId(); }
-
 core::ImageRef QtPlatform::compose(const core::ImageRef& base, const core::ImageRef& layer) { return image::composeImages(base, layer); }
 std::optional<std::vector<uint8_t>> QtPlatform::encodePng(const core::ImageRef& image)
 {

@@ -51,8 +51,6 @@ protected:
     virtual void releaseShotMemory();
     // Whether an XEmbed system tray runs on the display (X11 only).
     virtual bool hasXEmbedTray() { return false; }
-    // Our tray menu's window once it has been shown, else 0.
-    uint32_t trayMenuWindow() const;
 
 private:
     std::unique_ptr<shared::tray::Tray> m_tray;

@@ -290,6 +290,4 @@ void Tray::setMenu(const core::MenuModel& menu, std::function<void(const core::M
     m_impl->fill(menu);
 }
 
-uint32_t Tray::menuWindowId() const { return m_impl->menuWindow; }
-
 }

@@ -3,7 +3,6 @@
 
 #include "core/MenuModel.h"
 
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -18,8 +17,6 @@ public:
     // sees. notShown runs once if none has come a few seconds on.
     void create(const std::string& accessibleName, std::function<void()> notShown, std::function<bool()> hasXEmbedTray);
     void setMenu(const core::MenuModel& menu, std::function<void(const core::MenuItem&)> onTrigger);
-    // Our menu's window once it has been shown (the X11 window id), else 0.
-    uint32_t menuWindowId() const;
 
 private:
     struct Impl;

@@ -39,6 +39,8 @@ using Clock = std::chrono::steady_clock;
 
 // No drawing in the area for this long after it was covered: the windows below have repainted.
 constexpr auto quietTime = std::chrono::milliseconds(20);
+// Windows that never stop drawing (video, animations) end the settling after this.
+constexpr auto settleLimit = std::chrono::milliseconds(100);
 // When the top-level was already unmapped as the watch began: the repaint usually follows
 // within this, and may have happened before we looked.
 constexpr auto unseenUnmapWait = std::chrono::milliseconds(250);
@@ -73,13 +75,7 @@ double secondsSince(Clock::time_point start)
 }
 
 struct RemovalWatch::Session {
-    explicit Session(double settleSeconds)
-        : settleLimit(std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(settleSeconds)))
-    {
-    }
-
     Clock::time_point start = Clock::now();
-    Clock::duration settleLimit; // windows that never stop drawing (video, animations) end the settling after this
     xcb_window_t topLevel = XCB_NONE;
     xcb_damage_damage_t damage = XCB_NONE;
     QRegion area;             // where the top-level lay, on the root
@@ -134,25 +130,10 @@ RemovalWatch::RemovalWatch()
 }
 
 RemovalWatch::Outcome RemovalWatch::waitUntilGone(xcb_window_t window, const std::function<void()>& sendUnmap,
-    double minSeconds, double settleSeconds)
-{
-    Session session(settleSeconds);
-    bool watching = prepare(session, window);
-    return run(session, watching, sendUnmap, minSeconds);
-}
-
-RemovalWatch::Outcome RemovalWatch::waitForUnseenRemoval(const QRect& area, double settleSeconds)
-{
-    Session session(settleSeconds);
-    bool watching = watchRoot(session);
-    session.area = area;
-    session.unmapped = session.unmapUnseen = true;
-    return run(session, watching, [] { }, 0);
-}
-
-RemovalWatch::Outcome RemovalWatch::run(Session& session, bool watching, const std::function<void()>& sendUnmap,
     double minSeconds)
 {
+    Session session;
+    bool watching = prepare(session, window);
     sendUnmap();
     auto minimum = session.start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(minSeconds));
     auto deadline = std::max(minimum,
@@ -187,31 +168,52 @@ RemovalWatch::Outcome RemovalWatch::run(Session& session, bool watching, const s
     return outcome;
 }
 
-// Damage on the root: every drawing that reaches the screen from here on is reported.
-bool RemovalWatch::watchRoot(Session& session)
+void RemovalWatch::waitUntilUnmapped(xcb_window_t window)
 {
     auto* c = m_x11.connection();
-    if (!m_hasDamage || !c || !m_x11.screen())
-        return false;
+    if (!c)
+        return;
     while (auto* stale = xcb_poll_for_event(c))
         free(stale);
-    session.damage = xcb_generate_id(c);
-    xcb_damage_create(c, session.damage, m_x11.root(), XCB_DAMAGE_REPORT_LEVEL_RAW_RECTANGLES);
-    return true;
+    uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    xcb_change_window_attributes(c, window, XCB_CW_EVENT_MASK, &mask);
+    // Answered after the selection took effect: an unmap from here on is reported.
+    auto attributes = xcb::takeReply(c, xcb_get_window_attributes(c, window), &xcb_get_window_attributes_reply);
+    auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(timeoutSeconds));
+    bool unmapped = !attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE;
+    while (!unmapped && Clock::now() < deadline) {
+        while (auto* event = xcb_poll_for_event(c)) {
+            uint8_t type = event->response_type & 0x7f;
+            // Both carry the window at the same place (X11 protocol, UnmapNotify and DestroyNotify).
+            if ((type == XCB_UNMAP_NOTIFY || type == XCB_DESTROY_NOTIFY)
+                && reinterpret_cast<xcb_unmap_notify_event_t*>(event)->window == window)
+                unmapped = true;
+            free(event);
+        }
+        pollfd fd { xcb_get_file_descriptor(c), POLLIN, 0 };
+        poll(&fd, 1, int(std::chrono::duration_cast<std::chrono::milliseconds>(tick).count()));
+    }
+    uint32_t none = XCB_EVENT_MASK_NO_EVENT;
+    xcb_change_window_attributes(c, window, XCB_CW_EVENT_MASK, &none);
+    m_x11.flush();
 }
 
 bool RemovalWatch::prepare(Session& session, xcb_window_t window)
 {
     auto* c = m_x11.connection();
-    if (window == XCB_NONE || !m_hasDamage || !c || !m_x11.screen())
+    if (!m_hasDamage || !c || !m_x11.screen() || window == XCB_NONE)
         return false;
+    while (auto* stale = xcb_poll_for_event(c))
+        free(stale);
     // A window manager may be taking its frame apart while we walk up the tree: walk again.
     std::optional<xcb_window_t> topLevel;
     for (int attempt = 0; attempt < 3 && !topLevel; ++attempt)
         topLevel = windows::topLevelOf(m_x11, window);
-    if (!topLevel || !watchRoot(session))
+    if (!topLevel)
         return false;
     session.topLevel = *topLevel;
+    session.damage = xcb_generate_id(c);
+    xcb_damage_create(c, session.damage, m_x11.root(), XCB_DAMAGE_REPORT_LEVEL_RAW_RECTANGLES);
     uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
     xcb_change_window_attributes(c, session.topLevel, XCB_CW_EVENT_MASK, &mask);
     // Answered after the two requests above took effect: from here on nothing is missed.
@@ -266,10 +268,8 @@ void RemovalWatch::finish(Session& session)
     if (!c || session.damage == XCB_NONE)
         return;
     xcb_damage_destroy(c, session.damage);
-    if (session.topLevel != XCB_NONE) {
-        uint32_t none = XCB_EVENT_MASK_NO_EVENT;
-        xcb_change_window_attributes(c, session.topLevel, XCB_CW_EVENT_MASK, &none);
-    }
+    uint32_t none = XCB_EVENT_MASK_NO_EVENT;
+    xcb_change_window_attributes(c, session.topLevel, XCB_CW_EVENT_MASK, &none);
     m_x11.flush();
 }
 

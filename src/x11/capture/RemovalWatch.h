@@ -3,8 +3,6 @@
 
 #include "x11/xcb/X11Connection.h"
 
-#include <QRect>
-
 #include <functional>
 
 namespace tavelin::x11::capture {
@@ -13,9 +11,6 @@ class RemovalWatch {
 public:
     // Longest wait for a window that never visibly leaves (no repaint comes).
     static constexpr double timeoutSeconds = 1.0;
-    // After the area was repainted, how long drawings in it may go on before the window counts
-    // as gone anyway: windows below that never stop drawing (video, animations) end the wait.
-    static constexpr double defaultSettleSeconds = 0.1;
 
     RemovalWatch();
     RemovalWatch(const RemovalWatch&) = delete;
@@ -30,16 +25,13 @@ public:
 
     // Blocks until window, whose unmap sendUnmap pushes to the server, no longer shows in the
     // root's image, and at least minSeconds.
-    Outcome waitUntilGone(xcb_window_t window, const std::function<void()>& sendUnmap, double minSeconds,
-        double settleSeconds = defaultSettleSeconds);
-    // After an unmap we did not see, somewhere in area (root coordinates): the bounded wait for
-    // its repaint, as for a window already off the screen when the watch began.
-    Outcome waitForUnseenRemoval(const QRect& area, double settleSeconds);
+    Outcome waitUntilGone(xcb_window_t window, const std::function<void()>& sendUnmap, double minSeconds);
+    // Blocks until window, a child of the root, is unmapped or destroyed, at most timeoutSeconds.
+    // What is drawn after that is not looked at.
+    void waitUntilUnmapped(xcb_window_t window);
 
 private:
     struct Session;
-    Outcome run(Session& session, bool watching, const std::function<void()>& sendUnmap, double minSeconds);
-    bool watchRoot(Session& session);
     bool prepare(Session& session, xcb_window_t window);
     void finish(Session& session);
     void dispatch(Session& session, xcb_generic_event_t* event);

@@ -1,6 +1,7 @@
 // The screen without the overlay (root image) and one window alone (Composite).
 #include "x11/capture/ScreenshotCapture.h"
 
+#include "shared/OwnWindows.h"
 #include "shared/Trace.h"
 #include "shared/image/ImageOps.h"
 #include "x11/screens/RandrScreens.h"
@@ -13,9 +14,10 @@
 
 #include <QGuiApplication>
 
-#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <thread>
 
 namespace tavelin::x11::capture {
 
@@ -30,9 +32,9 @@ QRect devicePixelRect(const core::Rect& points)
     return QRect(QPoint(int(left), int(top)), QSize(int(right - left), int(bottom - top)));
 }
 
-// Many compositing managers fade a closing menu out (marco, picom as shipped, xcompmgr -f) for a
-// quarter to a third of a second: its area keeps changing until then.
-constexpr double menuFadeSeconds = 0.5;
+// How long compositing managers fade a closing window out: picom's default steps take a third of
+// a second, and so do xcompmgr -f's.
+constexpr double menuFadeSeconds = 0.4;
 
 // The root as it is now: RandR may have resized it since the connection was made.
 QRect onRoot(xcb::X11Connection& x11, const core::Rect& rect)
@@ -78,29 +80,25 @@ void ScreenshotCapture::waitForOverlayGone(core::OverlayWindow& overlay, double 
     }
 }
 
-// A menu closes as the command of its row arrives. Qt unmapped ours just before; a panel that
-// draws the exported menu itself (mate-panel, lxqt-panel) closes its own about then, before or
-// after telling us. A compositing manager may still show either for a while (fading it out), and
-// the screen is read as shown. So every menu still mapped is watched until it has left the
-// screen's pixels, and ours gets the wait for an unmap that came before the watch. With neither,
-// the panel's menu may have gone just before we looked: the same bounded wait, over the screen.
-void ScreenshotCapture::waitForMenusGone(uint32_t ownMenu)
+// A menu closes as the command of its row arrives: Qt has hidden ours, and a panel that draws
+// the exported menu itself (mate-panel, lxqt-panel) closes its own about then, before or after
+// telling us. The screen is read as shown, and a compositing manager may show a closed menu for a
+// while yet: many fade it out, and tell no one when they are done. So other clients' menus still
+// mapped are waited for, and then the time a fade takes.
+void ScreenshotCapture::waitForMenusGone()
 {
     auto& x11 = m_impl->x11;
     if (!x11.isValid() || !x11.screen())
         return;
+    shared::TraceTimer timer("menu-gone wait");
+    xcb::flushQtConnection();
     if (!m_impl->atoms)
         m_impl->atoms.emplace(x11);
-    auto menus = windows::shownMenus(x11, *m_impl->atoms);
-    if (ownMenu && std::find(menus.begin(), menus.end(), ownMenu) == menus.end())
-        menus.push_back(ownMenu);
-    shared::TraceTimer timer("menu-gone wait");
-    if (menus.empty()) {
-        auto [width, height] = screens::currentRootSize(x11);
-        m_impl->removal.waitForUnseenRemoval(QRect(0, 0, width, height), menuFadeSeconds);
+    for (auto menu : windows::shownMenus(x11, *m_impl->atoms)) {
+        if (!shared::isOwnTopLevel(menu))
+            m_impl->removal.waitUntilUnmapped(menu);
     }
-    for (auto menu : menus)
-        m_impl->removal.waitUntilGone(menu, xcb::flushQtConnection, 0, menuFadeSeconds);
+    std::this_thread::sleep_for(std::chrono::duration<double>(menuFadeSeconds));
     timer.print();
 }
 

@@ -14,9 +14,9 @@ public:
     ~ScreenshotCapture();
     void targetWindowChanged(uint32_t windowId);
     void waitForOverlayGone(core::OverlayWindow& overlay, double minSeconds);
-    // Blocks until the menu a row was just chosen from has left the screen: ownMenu (our menu's
-    // window, 0 when it never showed), or a menu the tray's host drew itself.
-    void waitForMenusGone(uint32_t ownMenu);
+    // Blocks until the menu a row was just chosen from, ours or one the tray's host drew itself,
+    // has closed and had the time a compositing manager takes to fade it out.
+    void waitForMenusGone();
     core::ImageRef captureScreen(const core::Rect& rect);
     core::ImageRef captureWindow(uint32_t windowId, const core::Rect& rect);
     // Gives back the shared memory kept for the next capture, once no image uses it.

@@ -137,9 +137,16 @@ std::vector<xcb_window_t> topLevelsOf(xcb::X11Connection& x11, std::span<const x
 
 std::vector<xcb_window_t> shownMenus(xcb::X11Connection& x11, const EwmhAtoms& atoms)
 {
+    const auto* screen = x11.screen();
+    if (!screen)
+        return {};
+    // Some window managers keep windows of their own mapped outside the screen (openbox at -100, -100).
+    core::Rect shown { 0, 0, double(screen->width_in_pixels), double(screen->height_in_pixels) };
     std::vector<xcb_window_t> children;
-    for (const auto& top : viewableTopLevels(x11, atoms))
-        children.push_back(top.client);
+    for (const auto& top : viewableTopLevels(x11, atoms)) {
+        if (!top.outer.intersected(shown).isEmpty())
+            children.push_back(top.client);
+    }
     std::vector<xcb_window_t> menus;
     for (const auto& facts : readClientFacts(x11, atoms, children)) {
         if (facts && facts->overrideRedirect && layerOf(*facts, atoms) == layer::menu)
