@@ -362,12 +362,6 @@ class DesktopTestCase(unittest.TestCase):
         except AssertionError as e:
             raise AssertionError(f"{e}; it is at {self.desktop.overlay_rect()}") from None
 
-    def piped_shot(self):
-        """The image `tavelin shot -` writes to its standard output."""
-        done = subprocess.run([TAVELIN, "shot", "-"], env=self.desktop.env, capture_output=True, timeout=20)
-        self.assertEqual(done.returncode, 0, done.stderr)
-        return Image.from_png(done.stdout)
-
     def set_adjust_mode(self, on):
         self.desktop.key("super+shift+a")
         wait_until(lambda: self.desktop.takes_mouse() == on, what="adjust mode " + ("on" if on else "off"))

@@ -5,6 +5,7 @@ import os
 import subprocess
 
 from harness import TAVELIN
+from pixels import Image
 
 # Bounds only how long a broken build may hang; every command answers in a fraction of a second.
 COMMAND_TIMEOUT = 20.0
@@ -22,6 +23,14 @@ def ok(desktop, *args):
     if done.returncode != 0:
         raise AssertionError(f"tavelin {' '.join(map(str, args))} exited {done.returncode}: {done.stderr.strip()}")
     return done.stdout
+
+
+def piped_shot(desktop):
+    """The image `tavelin shot -` writes to its standard output."""
+    done = tavelin(desktop, "shot", "-", binary=True)
+    if done.returncode != 0:
+        raise AssertionError(f"tavelin shot - exited {done.returncode}: {done.stderr.decode(errors='replace').strip()}")
+    return Image.from_png(done.stdout)
 
 
 def state(desktop):

@@ -7,7 +7,7 @@ import subprocess
 from gridlines import C4_BOX
 from harness import CELL, GRID_TOP, LEFT_BAND, SCREEN, TAVELIN, DesktopTestCase, wait_until
 from pixels import ink, line_centres, warmth
-from remote import ok, state, tavelin
+from remote import ok, piped_shot, state, tavelin
 
 SCAN_Y = GRID_TOP + 3 * CELL + 20            # through the middle of row 4
 
@@ -139,14 +139,14 @@ class CommandsTest(DesktopTestCase):
     def test_pick_waits_for_a_click_on_a_window(self):
         _, window = self.xterm(500, 300, "pick-me")
         frame = self.desktop.frame(window)
-        band = self.piped_shot().pixel(5, GRID_TOP + 20)
+        band = piped_shot(self.desktop).pixel(5, GRID_TOP + 20)
         ok(self.desktop, "pick")
         self.desktop.wait_selecting()
         self.assertTrue(state(self.desktop)["picking"])
         # Shown again while the pick waits, the grid stays off the screen, and a shot has it once.
         ok(self.desktop, "grid", "off")
         ok(self.desktop, "grid", "on")
-        self.assertEqual(self.piped_shot().pixel(5, GRID_TOP + 20), band)
+        self.assertEqual(piped_shot(self.desktop).pixel(5, GRID_TOP + 20), band)
         self.assertIsNone(self.desktop.overlay_id())
         self.desktop.click(frame[0] + 60, frame[1] + 60)
         self.wait_overlay(frame, what="overlay over the picked window")

@@ -12,7 +12,7 @@ from gi.repository import Gio, GLib
 from harness import SCREEN, TAVELIN, TOP_INSET, DesktopTestCase, wait_until
 from processes import watch_calls
 from pixels import Image, band_shows
-from remote import bare_env, ok, state, tavelin
+from remote import bare_env, ok, piped_shot, state, tavelin
 
 PNG_SIGNATURE = b"\x89PNG\r\n\x1a\n"
 BUS_NAME, BUS_PATH, BUS_INTERFACE = "org.tavelin.Tavelin", "/org/tavelin/Tavelin", "org.tavelin.Tavelin1"
@@ -42,7 +42,7 @@ class CommandLineEdgesTest(DesktopTestCase):
         self.assertEqual(relative.returncode, 0, relative.stderr)
         self.assertTrue(os.path.exists(os.path.join(self.folder, "relative.png")), "relative to the caller's folder")
 
-        self.assertTrue(band_shows(self.piped_shot().pixel, TOP_INSET), "the PNG piped to stdout")
+        self.assertTrue(band_shows(piped_shot(self.desktop).pixel, TOP_INSET), "the PNG piped to stdout")
 
         printed = ok(self.desktop, "shot").strip()
         self.assertRegex(printed, r"/Desktop/Tavelin_\d{4}-\d\d-\d\d_\d\d\.\d\d\.\d\d(-\d+)?\.png$")

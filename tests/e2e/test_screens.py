@@ -2,7 +2,7 @@
 
 from harness import CELL, GRID_TOP, LEFT_BAND, TOP_INSET, DesktopTestCase, wait_until
 from pixels import band_shows
-from remote import ok, state, tavelin
+from remote import ok, piped_shot, state, tavelin
 
 # Xvfb cannot grow past the size it starts with: start it large, then run it at smaller modes.
 LARGEST = (2400, 1200)
@@ -50,7 +50,7 @@ class ScreensTest(DesktopTestCase):
         # W12 is the last whole cell: column 22, row 11.
         self.assertEqual(ok(self.desktop, "cell", "W12"), "%d %d\n" % (LEFT_BAND + 22 * CELL + 40, GRID_TOP + 11 * CELL + 40))
 
-        image = self.piped_shot()
+        image = piped_shot(self.desktop)
         self.assertEqual((image.width, image.height), (1920, 1080), "the whole new screen, not the start size")
         self.assertTrue(band_shows(image.pixel, TOP_INSET, 1900), "the grid in the shot reaches the new edge")
 
@@ -74,7 +74,7 @@ class ScreensTest(DesktopTestCase):
         a1 = (1440 + LEFT_BAND + 40, GRID_TOP + 40)
         self.assertEqual(ok(self.desktop, "cell", "A1"), "%d %d\n" % a1)
         self.assertEqual(ok(self.desktop, "at", *a1), "A1\n")
-        shot = self.piped_shot()
+        shot = piped_shot(self.desktop)
         self.assertEqual((shot.width, shot.height), (960, 900), "the shot is of the grid's screen")
 
         self.xrandr("--delmonitor", "side")

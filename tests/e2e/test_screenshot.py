@@ -8,7 +8,8 @@ import subprocess
 import time
 from pathlib import Path
 
-from harness import BAND_ALPHA, CELL, LEFT_BAND, SCREENSHOT, TOP_BAND, TOP_INSET, DesktopTestCase, wait_until
+from harness import (BAND_ALPHA, CELL, LEFT_BAND, PROBE, SCREENSHOT, TOP_BAND, TOP_INSET, DesktopTestCase, LineReader,
+                     wait_until)
 from pixels import Image, differing, near
 from remote import tavelin
 
@@ -224,6 +225,35 @@ class ScreenShotTest(ShotCase):
         self.assertEqual(done.stderr.count("\n"), 1, done.stderr)
         self.assertIn("No space left on device", done.stderr)
         self.assertEqual(os.listdir(self.desktop_dir()), [])
+
+
+class MenuShotUnderAFadingCompositorTest(ShotCase):
+    """Screenshot with Grid chosen in a menu, under a compositing manager that fades closing windows
+    out (picom here, marco's alike): the shot is taken once the menu has left the screen."""
+
+    desktop_options = {"tray_watcher": True, "compositor": False}
+
+    @classmethod
+    def prepare_desktop(cls):
+        cls.desktop.start_compositor("picom", "--backend", "xrender", "-f", "--config", "/dev/null")
+
+    def test_a_shot_chosen_in_our_menu_leaves_the_closing_menu_out(self):
+        self.desktop.run(["xdotool", "mousemove", "700", "12"], check=True)
+        self.assertTrue(self.desktop.panel.activate(*self.desktop.tray_item(), 700, 12))
+        wait_until(self.desktop.menu_windows, what="the menu")
+        self.desktop.key("Up", "Up", "Up", "Return")   # the third row from the end
+        self.assert_file_shows_the_screen(Image.from_png(self.wait_shots(1)[0]))
+
+    def test_a_shot_chosen_in_a_menu_the_panel_draws_leaves_that_menu_out(self):
+        panel_menu = self.spawn([*PROBE, "panel-menu", 900, 30, 300, 400], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+        lines = LineReader(panel_menu)
+        lines.next_matching("ready")
+        # The panel tells us of the click and closes its menu.
+        self.desktop.menu_click(SCREENSHOT)
+        panel_menu.stdin.write(b"close\n")
+        panel_menu.stdin.flush()
+        lines.next_matching("closed")
+        self.assert_file_shows_the_screen(Image.from_png(self.wait_shots(1)[0]))
 
 
 class WindowShotTest(ShotCase):

@@ -1,13 +1,12 @@
 """The tray icon and its menu as StatusNotifier and XEmbed panels use them, every way to quit, and no tray."""
 
 import signal
-import subprocess
 import sys
 import time
 
-from harness import (ADJUST_MODE, CELL_LABELS, FULL_SCREEN, GRID_TOP, PROBE, SCREENSHOT, TAVELIN, TOGGLE_GRID, TRAYBUS,
-                     DesktopTestCase, LineReader, end, wait_until)
-from pixels import Image, differing, off_background, warmth
+from harness import (ADJUST_MODE, CELL_LABELS, FULL_SCREEN, GRID_TOP, SCREENSHOT, TAVELIN, TOGGLE_GRID, TRAYBUS,
+                     DesktopTestCase, end, wait_until)
+from pixels import off_background, warmth
 from remote import state
 
 # How long Tavelin waits for a tray before it tells the user there is none.
@@ -132,43 +131,6 @@ class TrayXEmbedTest(TrayCase):
         self.desktop.run(["xdotool", "key", "ctrl+q"], check=True)
         self.assert_clean_exit()
 
-
-class MenuShotUnderAFadingCompositorTest(TrayCase):
-    """Screenshot with Grid chosen in a menu, under a compositing manager that fades closing windows
-    out (picom here, marco's alike): the shot is taken once the menu has left the screen."""
-
-    desktop_options = {"tray_watcher": True, "compositor": False}
-
-    @classmethod
-    def prepare_desktop(cls):
-        cls.desktop.start_compositor("picom", "--backend", "xrender", "-f", "--config", "/dev/null")
-
-    def assert_shot_shows_as_now(self, rect, before):
-        """The new shot on the Desktop holds rect as the screen shows it once the menu and the flash are gone."""
-        shot = wait_until(lambda: [f for f in self.desktop.shots() if f not in before], what="the shot's file")[0]
-        wait_until(lambda: not self.desktop.menu_windows(), what="the flash gone")
-        self.assertEqual(differing(Image.from_png(shot).rows(*rect), self.desktop.root_image(*rect).rows()), 0,
-                         f"the shot differs from the screen where the menu was, {rect}")
-
-    def test_a_shot_chosen_in_our_menu_leaves_the_closing_menu_out(self):
-        self.desktop.run(["xdotool", "mousemove", "700", "12"], check=True)
-        self.assertTrue(self.desktop.panel.activate(*self.desktop.tray_item(), 700, 12))
-        menu = wait_until(self.desktop.menu_windows, what="the menu")[0]
-        rect, before = self.desktop.geometry(menu), self.desktop.shots()
-        self.desktop.key("Up", "Up", "Up", "Return")   # the third row from the end
-        self.assert_shot_shows_as_now(rect, before)
-
-    def test_a_shot_chosen_in_a_menu_the_panel_draws_leaves_that_menu_out(self):
-        panel_menu = self.spawn([*PROBE, "panel-menu", 900, 30, 300, 400], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
-        lines = LineReader(panel_menu)
-        lines.next_matching("ready")
-        before = self.desktop.shots()
-        # The panel tells us of the click and closes its menu.
-        self.desktop.menu_click(SCREENSHOT)
-        panel_menu.stdin.write(b"close\n")
-        panel_menu.stdin.flush()
-        lines.next_matching("closed")
-        self.assert_shot_shows_as_now((900, 30, 300, 400), before)
 
 class NoTrayTest(TrayCase):
     """No tray at all when Tavelin starts, as on a desktop without one or before the session's panel is up."""

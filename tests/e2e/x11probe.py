@@ -54,11 +54,15 @@ def each_event(seconds, handle, idle=None):
     return 0
 
 
-def create_window(x, y, width, height, background, value, events, title):
+def create_window(x, y, width, height, background, value, events, title, override_redirect=False):
     """A top-level window titled title; background is CW.BackPixel or CW.BackPixmap, with value."""
     w = c.generate_id()
+    # The values go in the order of their mask bits.
+    mask, values = background | xp.CW.EventMask, [value, events]
+    if override_redirect:
+        mask, values = mask | xp.CW.OverrideRedirect, [value, 1, events]
     c.core.CreateWindow(xcffib.CopyFromParent, w, root, x, y, width, height, 0, xp.WindowClass.InputOutput,
-                        screen.root_visual, background | xp.CW.EventMask, [value, events])
+                        screen.root_visual, mask, values)
     c.core.ChangeProperty(xp.PropMode.Replace, w, xp.Atom.WM_NAME, xp.Atom.STRING, 8, len(title), title)
     return w
 
@@ -190,10 +194,8 @@ def panel_menu(x, y, width, height):
     """A menu as a panel draws the tray's exported one: override-redirect, typed _NET_WM_WINDOW_TYPE_POPUP_MENU,
     magenta, at X Y, W × H. Prints "ready 0xID" once mapped; a line on stdin closes it 0.1 s later, as
     a panel's menu that fades out, and it prints "closed"; it ends with stdin."""
-    w = c.generate_id()
-    c.core.CreateWindow(xcffib.CopyFromParent, w, root, x, y, width, height, 0, xp.WindowClass.InputOutput,
-                        screen.root_visual, xp.CW.BackPixel | xp.CW.OverrideRedirect | xp.CW.EventMask,
-                        [0xff00ff, 1, xp.EventMask.StructureNotify])
+    w = create_window(x, y, width, height, xp.CW.BackPixel, 0xff00ff, xp.EventMask.StructureNotify, "e2e-panel-menu",
+                      override_redirect=True)
     c.core.ChangeProperty(xp.PropMode.Replace, w, atom("_NET_WM_WINDOW_TYPE"), xp.Atom.ATOM, 32, 1,
                           struct.pack("I", atom("_NET_WM_WINDOW_TYPE_POPUP_MENU")))
     c.core.MapWindow(w)

@@ -67,6 +67,15 @@ QRegion shownRegion(const xcb_shape_get_rectangles_reply_t& reply)
     return region;
 }
 
+// Whether event tells that window was unmapped or destroyed. Both events carry the window at the
+// same place (X11 protocol, UnmapNotify and DestroyNotify).
+bool isUnmapOf(const xcb_generic_event_t* event, xcb_window_t window)
+{
+    uint8_t type = event->response_type & 0x7f;
+    return (type == XCB_UNMAP_NOTIFY || type == XCB_DESTROY_NOTIFY)
+        && reinterpret_cast<const xcb_unmap_notify_event_t*>(event)->window == window;
+}
+
 double secondsSince(Clock::time_point start)
 {
     return std::chrono::duration<double>(Clock::now() - start).count();
@@ -183,11 +192,7 @@ void RemovalWatch::waitUntilUnmapped(xcb_window_t window)
     bool unmapped = !attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE;
     while (!unmapped && Clock::now() < deadline) {
         while (auto* event = xcb_poll_for_event(c)) {
-            uint8_t type = event->response_type & 0x7f;
-            // Both carry the window at the same place (X11 protocol, UnmapNotify and DestroyNotify).
-            if ((type == XCB_UNMAP_NOTIFY || type == XCB_DESTROY_NOTIFY)
-                && reinterpret_cast<xcb_unmap_notify_event_t*>(event)->window == window)
-                unmapped = true;
+            unmapped = unmapped || isUnmapOf(event, window);
             free(event);
         }
         pollfd fd { xcb_get_file_descriptor(c), POLLIN, 0 };
@@ -247,10 +252,8 @@ void RemovalWatch::dispatch(Session& session, xcb_generic_event_t* event)
 {
     uint8_t type = event->response_type & 0x7f;
     auto now = Clock::now();
-    if (type == XCB_UNMAP_NOTIFY || type == XCB_DESTROY_NOTIFY) {
-        // Both carry the window at the same place (X11 protocol, UnmapNotify and DestroyNotify).
-        auto* notify = reinterpret_cast<xcb_unmap_notify_event_t*>(event);
-        if (notify->window == session.topLevel && !session.unmapped) {
+    if (isUnmapOf(event, session.topLevel)) {
+        if (!session.unmapped) {
             session.unmapped = true;
             session.lastDrawing = now;
         }

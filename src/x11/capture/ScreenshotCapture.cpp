@@ -94,7 +94,9 @@ void ScreenshotCapture::waitForMenusGone()
     xcb::flushQtConnection();
     if (!m_impl->atoms)
         m_impl->atoms.emplace(x11);
-    for (auto menu : windows::shownMenus(x11, *m_impl->atoms)) {
+    auto [rootWidth, rootHeight] = screens::currentRootSize(x11);
+    core::Rect root { 0, 0, double(rootWidth), double(rootHeight) };
+    for (auto menu : windows::shownMenus(x11, *m_impl->atoms, root)) {
         if (!shared::isOwnTopLevel(menu))
             m_impl->removal.waitUntilUnmapped(menu);
     }

@@ -135,16 +135,12 @@ std::vector<xcb_window_t> topLevelsOf(xcb::X11Connection& x11, std::span<const x
 
 }
 
-std::vector<xcb_window_t> shownMenus(xcb::X11Connection& x11, const EwmhAtoms& atoms)
+std::vector<xcb_window_t> shownMenus(xcb::X11Connection& x11, const EwmhAtoms& atoms, const core::Rect& screen)
 {
-    const auto* screen = x11.screen();
-    if (!screen)
-        return {};
     // Some window managers keep windows of their own mapped outside the screen (openbox at -100, -100).
-    core::Rect shown { 0, 0, double(screen->width_in_pixels), double(screen->height_in_pixels) };
     std::vector<xcb_window_t> children;
     for (const auto& top : viewableTopLevels(x11, atoms)) {
-        if (!top.outer.intersected(shown).isEmpty())
+        if (!top.outer.intersected(screen).isEmpty())
             children.push_back(top.client);
     }
     std::vector<xcb_window_t> menus;

@@ -15,8 +15,9 @@ struct TopLevel {
 std::vector<TopLevel> viewableTopLevels(xcb::X11Connection& x11, const EwmhAtoms& atoms);
 
 // Menus on screen now, frontmost first: override-redirect children of the root typed as a menu
-// (EWMH _NET_WM_WINDOW_TYPE_MENU, _DROPDOWN_MENU, _POPUP_MENU), whoever drew them.
-std::vector<xcb_window_t> shownMenus(xcb::X11Connection& x11, const EwmhAtoms& atoms);
+// (EWMH _NET_WM_WINDOW_TYPE_MENU, _DROPDOWN_MENU, _POPUP_MENU) that reach into screen (the root's
+// rectangle), whoever drew them.
+std::vector<xcb_window_t> shownMenus(xcb::X11Connection& x11, const EwmhAtoms& atoms, const core::Rect& screen);
 
 // The root's child that holds window (the window itself, or its manager's frame); none once it is gone.
 std::optional<xcb_window_t> topLevelOf(xcb::X11Connection& x11, xcb_window_t window);
